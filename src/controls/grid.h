@@ -1,0 +1,306 @@
+// Grid: the spreadsheet-like grid every module shows its lines in (the host's `qxGrid`, a
+// wrapper of the VSFlexGrid grid, or a plain VSFlexGrid). A model of rows and columns of cell
+// texts, each cell with an optional hidden key beside its text; per-column width, hidden flag,
+// format, data type, alignment, merging and sort; per-row hidden flag, height and outline
+// level; subtotal rows; cell pictures and colours; a current cell and a top row.
+//
+// Rows and columns are 0-based and include the fixed (header) rows and columns. Reading a cell
+// outside the grid returns the empty text; writing one throws std::out_of_range, since that is
+// a fault of the caller.
+#ifndef KORVANE_CONTROLS_GRID_H_
+#define KORVANE_CONTROLS_GRID_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "controls/control.h"
+#include "host/variant.h"
+
+namespace korvane::controls {
+
+// Column data types.
+namespace grid_type {
+inline constexpr int kEmpty = 0;
+inline constexpr int kShort = 2;
+inline constexpr int kLong = 3;
+inline constexpr int kSingle = 4;
+inline constexpr int kDouble = 5;
+inline constexpr int kCurrency = 6;
+inline constexpr int kDate = 7;
+inline constexpr int kString = 8;
+inline constexpr int kBoolean = 11;
+}  // namespace grid_type
+
+// Alignments.
+namespace grid_align {
+inline constexpr int kLeftTop = 0;
+inline constexpr int kLeftCenter = 1;
+inline constexpr int kLeftBottom = 2;
+inline constexpr int kCenterTop = 3;
+inline constexpr int kCenterCenter = 4;
+inline constexpr int kCenterBottom = 5;
+inline constexpr int kRightTop = 6;
+inline constexpr int kRightCenter = 7;
+inline constexpr int kRightBottom = 8;
+inline constexpr int kGeneral = 9;
+}  // namespace grid_align
+
+// Sort settings.
+namespace grid_sort {
+inline constexpr int kNone = 0;
+inline constexpr int kGenericAscending = 1;
+inline constexpr int kGenericDescending = 2;
+inline constexpr int kNumericAscending = 3;
+inline constexpr int kNumericDescending = 4;
+inline constexpr int kStringNoCaseAscending = 5;
+inline constexpr int kStringNoCaseDescending = 6;
+inline constexpr int kStringAscending = 7;
+inline constexpr int kStringDescending = 8;
+}  // namespace grid_sort
+
+// Merge settings of the whole grid.
+namespace grid_merge {
+inline constexpr int kNever = 0;
+inline constexpr int kFree = 1;
+inline constexpr int kRestrictRows = 2;
+inline constexpr int kRestrictColumns = 3;
+inline constexpr int kRestrictAll = 4;
+}  // namespace grid_merge
+
+enum class SubtotalFunction { kNone, kClear, kSum, kPercent, kCount, kAverage, kMax, kMin };
+enum class SubtotalPosition { kAbove, kBelow };
+
+struct SubtotalSpec {
+  SubtotalFunction function = SubtotalFunction::kSum;
+  // Column whose value changes delimit the groups; -1 makes one grand total over all rows.
+  int group_on = -1;
+  int total_on = 0;
+  std::string format;  // display format of the total, empty for the column's
+  std::optional<std::uint32_t> back_color;
+  std::optional<std::uint32_t> fore_color;
+  bool bold = false;
+  // Caption of the subtotal row; "%s" stands for the group's value.
+  std::string caption = "%s";
+};
+
+class Grid : public Control {
+ public:
+  // `type_name` is "qxGrid" for the host's grid wrapper and "VSFlexGrid" for a plain grid.
+  Grid(std::string name, int index = -1, std::string type_name = "qxGrid");
+
+  // --- Dimensions ---------------------------------------------------------------------
+  int rows() const;
+  // Growing adds empty rows at the end; shrinking drops rows from the end.
+  void set_rows(int rows);
+  int cols() const;
+  void set_cols(int cols);
+  int fixed_rows() const;
+  void set_fixed_rows(int n);  // REQUIRES: n <= rows()
+  int fixed_cols() const;
+  void set_fixed_cols(int n);  // REQUIRES: n <= cols()
+  // Frozen (non-scrolling) columns after the fixed ones.
+  int frozen_cols() const;
+  void set_frozen_cols(int n);
+  // Sets the columns and the header row from "text|text|..." (one column per piece).
+  void SetFormatString(std::string_view format);
+
+  // --- Cells ---------------------------------------------------------------------------
+  std::string TextMatrix(int row, int col) const;
+  void SetTextMatrix(int row, int col, std::string text);
+  // The hidden key kept beside a cell's text (the product id behind a code, the employee ids
+  // behind the names); empty when none was set. Moving or removing rows carries the keys.
+  Variant CellKey(int row, int col) const;
+  void SetCellKey(int row, int col, Variant key);
+  // The cell text as shown: a number in a column with a format is formatted by it
+  // (FormatNumberVb); a boolean column shows "√" for a true value.
+  std::string DisplayText(int row, int col) const;
+  // Pictures and colours of single cells. A picture is named ("note" for the note icon);
+  // the empty name removes it.
+  std::string CellPicture(int row, int col) const;
+  void SetCellPicture(int row, int col, std::string picture);
+  std::optional<std::uint32_t> CellBackColor(int row, int col) const;
+  void SetCellBackColor(int row, int col, std::optional<std::uint32_t> color);
+  std::optional<std::uint32_t> CellForeColor(int row, int col) const;
+  void SetCellForeColor(int row, int col, std::optional<std::uint32_t> color);
+  bool CellBold(int row, int col) const;
+  void SetCellBold(int row, int col, bool bold);
+  // Empties texts, keys, pictures and colours of a block of cells (inclusive bounds).
+  void ClearCells(int row1, int col1, int row2, int col2);
+
+  // --- Columns -------------------------------------------------------------------------
+  double ColWidth(int col) const;
+  void SetColWidth(int col, double twips);
+  bool ColHidden(int col) const;
+  void SetColHidden(int col, bool hidden);
+  // Hidden, or narrower than one twip.
+  bool ColIsVisible(int col) const;
+  std::string ColFormat(int col) const;
+  void SetColFormat(int col, std::string format);
+  int ColDataType(int col) const;
+  void SetColDataType(int col, int type);
+  int ColAlignment(int col) const;
+  void SetColAlignment(int col, int alignment);
+  int ColSort(int col) const;
+  void SetColSort(int col, int sort);
+  bool MergeCol(int col) const;
+  void SetMergeCol(int col, bool merge);
+  // A column a person may not edit even when the grid is editable.
+  bool ColLocked(int col) const;
+  void SetColLocked(int col, bool locked);
+  // A column name for lookups by name; empty by default.
+  std::string ColKey(int col) const;
+  void SetColKey(int col, std::string key);
+  std::optional<int> ColIndex(std::string_view key) const;
+
+  // --- Rows ----------------------------------------------------------------------------
+  bool RowHidden(int row) const;
+  void SetRowHidden(int row, bool hidden);
+  double RowHeight(int row) const;
+  void SetRowHeight(int row, double twips);
+  bool MergeRow(int row) const;
+  void SetMergeRow(int row, bool merge);
+  Variant RowData(int row) const;
+  void SetRowData(int row, Variant data);
+  bool IsSubtotal(int row) const;
+  // Outline level of a subtotal row (its group column, -1 for a grand total); 0 for others.
+  int RowOutlineLevel(int row) const;
+  // Inserts a row at `row` (the end when -1) with the cells of `tab_separated_text` from
+  // column 0. Returns the index of the new row.
+  int AddItem(std::string_view tab_separated_text, int row = -1);
+  void RemoveItem(int row);
+  // Appends one row per value row, the values placed from `first_col` on as their texts
+  // (dates "yyyy-mm-dd"). Redraws once.
+  void AppendRows(const std::vector<std::vector<Variant>>& values, int first_col);
+
+  // --- Whole grid ----------------------------------------------------------------------
+  int merge_cells() const;
+  void set_merge_cells(int setting);
+  bool editable() const;
+  void set_editable(bool editable);
+  bool redraw() const;
+  void set_redraw(bool redraw);
+  int default_col_width() const { return 960; }
+  int default_row_height() const { return 240; }
+
+  // Current cell; setting it fires row_col_change when it moves.
+  int row() const;
+  int col() const;
+  void set_row(int row);
+  void set_col(int col);
+  void Select(int row, int col);
+  // First scrollable row shown; clamped to [fixed_rows, rows-1].
+  int top_row() const;
+  void set_top_row(int row);
+  int left_col() const;
+  void set_left_col(int col);
+
+  // First row at or after `start_row` whose cell in `col` equals the text (case-insensitive
+  // unless `case_sensitive`), or begins with it when `full_match` is false; -1 when none.
+  int FindRow(std::string_view text, int start_row, int col, bool case_sensitive = false,
+              bool full_match = true) const;
+  // Finds the row whose RowData equals `data`; -1 when none.
+  int FindRowByData(const Variant& data, int start_row = 0) const;
+
+  // Sorts the data rows (fixed rows stay) by a column with a sort setting (grid_sort).
+  void Sort(int col, int sort_setting);
+
+  // --- Subtotals -----------------------------------------------------------------------
+  SubtotalPosition subtotal_position() const;
+  void set_subtotal_position(SubtotalPosition position);
+  // Removes every subtotal row.
+  void ClearSubtotals();
+  // Adds subtotal rows (or fills the total column of the subtotal rows already made for the
+  // same group column). Groups are runs of consecutive data rows with the same text in
+  // `group_on`; each gets a subtotal row below (or above) it whose `group_on` cell holds the
+  // caption with "%s" replaced by the group's text, and whose `total_on` cell holds the
+  // total. A grand total (group_on -1) puts its caption in column fixed_cols.
+  void Subtotal(const SubtotalSpec& spec);
+
+  // --- A person's actions ----------------------------------------------------------------
+  // Clicks a cell: moves the current cell there, then fires click.
+  bool ClickCell(int row, int col);
+  bool DoubleClickCell(int row, int col);
+  // Edits a cell as a person does: moves to it, fires before_edit (may cancel), sets
+  // edit_text, fires validate_edit (may cancel or change edit_text), stores edit_text into
+  // the cell and fires after_edit. Returns false when the grid or column is not editable, the
+  // cell is fixed, or a handler cancelled; the cell is then unchanged.
+  bool EditCell(int row, int col, std::string text);
+  // Selects a row and presses Delete on it, the way a person removes a line.
+  bool DeleteRow(int row);
+  // The text being edited, during validate_edit.
+  const std::string& edit_text() const;
+  void set_edit_text(std::string text);
+
+  // --- Events -------------------------------------------------------------------------
+  Event<int, int, int, int> row_col_change;  // old row, old col, new row, new col
+  Event<int, int, bool&> before_edit;        // row, col, cancel
+  Event<int, int, bool&> validate_edit;      // row, col, cancel
+  Event<int, int> after_edit;                // row, col
+  Event<int, int> cell_changed;              // row, col: text set by code or edit
+  Event<int&, int&, float&, float&> mouse_down;  // button, shift, x, y
+  Event<int> after_sort;                     // col
+
+ private:
+  struct Cell {
+    std::string text;
+    Variant key;
+    std::string picture;
+    std::optional<std::uint32_t> back_color;
+    std::optional<std::uint32_t> fore_color;
+    bool bold = false;
+  };
+  struct Column {
+    double width = 960;
+    bool hidden = false;
+    std::string format;
+    int data_type = grid_type::kEmpty;
+    int alignment = grid_align::kGeneral;
+    int sort = grid_sort::kNone;
+    bool merge = false;
+    bool locked = false;
+    std::string key;
+  };
+  struct Row {
+    std::vector<Cell> cells;
+    bool hidden = false;
+    double height = 240;
+    bool merge = false;
+    Variant data;
+    bool subtotal = false;
+    int outline_level = 0;
+  };
+
+  Cell& At(int row, int col);
+  const Cell* Peek(int row, int col) const;
+  void CheckRow(int row) const;
+  void CheckCol(int col) const;
+  Row MakeRow() const;
+
+  std::vector<Row> rows_;
+  std::vector<Column> cols_;
+  int fixed_rows_ = 1;
+  int fixed_cols_ = 1;
+  int frozen_cols_ = 0;
+  int merge_cells_ = grid_merge::kNever;
+  bool editable_ = false;
+  bool redraw_ = true;
+  int row_ = -1;
+  int col_ = -1;
+  int top_row_ = 1;
+  int left_col_ = 1;
+  std::string edit_text_;
+  SubtotalPosition subtotal_position_ = SubtotalPosition::kBelow;
+};
+
+// A number formatted by a display format of the host's kind: "#" is an optional digit, "0"
+// a required one, "." the decimal point, "," groups thousands; for example
+// FormatNumberVb(3.456, "###.##") is "3.46", FormatNumberVb(0.5, "##0.00") is "0.50" and
+// FormatNumberVb(12, "###") is "12". An empty format gives FormatNumber(value).
+std::string FormatNumberVb(double value, std::string_view format);
+
+}  // namespace korvane::controls
+
+#endif  // KORVANE_CONTROLS_GRID_H_

@@ -1,0 +1,168 @@
+// TreeView and ImageList: a tree of nodes (key, text, tag, image, expanded, selected) as the
+// structure and route documents and the product picker show them.
+//
+// Keys are unique within a tree (compared exactly); a node without a key can be reached only
+// through its parent. Nodes are owned by the tree; Node pointers stay valid until the node is
+// removed or the tree is cleared. Every change a renderer shows is announced through the tree's
+// `changed`: "nodes" (added, removed, cleared), "selected", "node_text", "node_image",
+// "node_expanded", "node_bold", "node_fore_color"; the image list announces "images".
+#ifndef KORVANE_CONTROLS_TREE_VIEW_H_
+#define KORVANE_CONTROLS_TREE_VIEW_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "controls/control.h"
+
+namespace korvane::controls {
+
+class ImageList : public Control {
+ public:
+  ImageList(std::string name, int index = -1)
+      : Control(ControlKind::kImageList, "ImageList", name, index) {
+    set_visible(false);
+  }
+  // Adds a picture by key; returns its 1-based index. An empty key is allowed (the picture is
+  // then reached by index only); a key already in the list throws std::invalid_argument.
+  int Add(std::string key, std::string picture);
+  int Count() const { return static_cast<int>(images_.size()); }
+  // 1-based index of a key; 0 when missing.
+  int IndexOf(std::string_view key) const;
+  // REQUIRES: 1 <= index <= Count(); otherwise std::out_of_range.
+  const std::string& KeyAt(int index) const {
+    return images_.at(static_cast<std::size_t>(index - 1)).first;
+  }
+  void Clear();
+
+ private:
+  std::vector<std::pair<std::string, std::string>> images_;
+};
+
+class TreeView;
+
+class TreeNode {
+ public:
+  const std::string& key() const { return key_; }
+  const std::string& text() const { return text_; }
+  void set_text(std::string text);
+  const std::string& tag() const { return tag_; }
+  void set_tag(std::string tag) { tag_ = std::move(tag); }
+  const std::string& image() const { return image_; }
+  void set_image(std::string image);
+  const std::string& expanded_image() const { return expanded_image_; }
+  void set_expanded_image(std::string image);
+  bool expanded() const { return expanded_; }
+  // Expanding or collapsing by code fires the tree's expand / collapse events; setting the
+  // state the node already has fires nothing. A node without children may be expanded (its
+  // children usually follow). Collapsing a node that holds the selection deeper in its branch
+  // moves the selection to the node itself, without node_click.
+  void set_expanded(bool expanded);
+  bool selected() const;
+  TreeNode* parent() const { return parent_; }
+  const std::vector<TreeNode*>& children() const { return children_; }
+  int children_count() const { return static_cast<int>(children_.size()); }
+  TreeNode* first_child() const { return children_.empty() ? nullptr : children_.front(); }
+  TreeNode* next_sibling() const;
+  TreeNode* previous_sibling() const;
+  // The root of this node's branch.
+  TreeNode* root();
+  // Path of texts from the root, joined by the tree's path separator.
+  std::string full_path() const;
+  bool bold() const { return bold_; }
+  void set_bold(bool bold);
+  std::uint32_t fore_color() const { return fore_color_; }
+  void set_fore_color(std::uint32_t color);
+
+ private:
+  friend class TreeView;
+  TreeView* tree_ = nullptr;
+  std::string key_;
+  std::string text_;
+  std::string tag_;
+  std::string image_;
+  std::string expanded_image_;
+  bool expanded_ = false;
+  bool bold_ = false;
+  std::uint32_t fore_color_ = 0;
+  TreeNode* parent_ = nullptr;
+  std::vector<TreeNode*> children_;
+};
+
+enum class NodeRelation { kLast, kFirst, kNext, kPrevious, kChild };
+
+class TreeView : public Control {
+ public:
+  TreeView(std::string name, int index = -1)
+      : Control(ControlKind::kTreeView, "TreeView", name, index) {}
+  ~TreeView() override;
+
+  // Adds a node. With no relative the node becomes the last root. With a relative:
+  // kChild/kLast as the relative's last child, kFirst as its first child, kNext/kPrevious as
+  // its sibling after/before it. Throws std::invalid_argument when the key is taken or the
+  // relative is not in this tree.
+  TreeNode& Add(TreeNode* relative, NodeRelation relation, std::string key, std::string text,
+                std::string image = {});
+  // Removes the node and its whole branch and frees their keys. When the selection lies in the
+  // branch it moves, without node_click, to the node's next sibling, else its parent, else its
+  // previous sibling (as the host's tree), else nowhere. Throws std::invalid_argument when the
+  // node is null or not in this tree.
+  void Remove(TreeNode* node);
+  void Clear();
+  // The node with this key; nullptr when there is none (always for the empty key).
+  TreeNode* Find(std::string_view key) const;
+  int Count() const { return static_cast<int>(all_.size()); }
+  const std::vector<TreeNode*>& roots() const { return roots_; }
+  // Every node, depth first, roots in order.
+  std::vector<TreeNode*> Walk() const;
+
+  TreeNode* selected() const { return selected_; }
+  // Selecting by code does not fire node_click (as the host's tree). Collapsed ancestors are
+  // expanded (firing expand) so that the node can be seen. nullptr clears the selection.
+  // Throws std::invalid_argument when the node is not in this tree.
+  void set_selected(TreeNode* node);
+  std::string path_separator() const { return path_separator_; }
+  void set_path_separator(std::string sep) { path_separator_ = std::move(sep); }
+  ImageList* image_list() const { return image_list_; }
+  void set_image_list(ImageList* list) { image_list_ = list; }
+
+  // A person's actions: select a node (fires node_click, then click), expand or collapse it
+  // (fires expand / collapse; only a node with children has the button for it; expanding an
+  // expanded node changes nothing), double-click it (selects it as a click does, fires
+  // double_click, then toggles its expansion when it has children). Each takes the focus and
+  // returns true; each returns false and does nothing when the tree cannot be acted on
+  // (disabled or hidden) or the node is null or not in this tree.
+  bool SelectNode(TreeNode* node);
+  bool ExpandNode(TreeNode* node);
+  bool CollapseNode(TreeNode* node);
+  bool DoubleClickNode(TreeNode* node);
+
+  Event<TreeNode&> node_click;
+  Event<TreeNode&> expand;
+  Event<TreeNode&> collapse;
+
+ private:
+  friend class TreeNode;
+  bool Owns(const TreeNode* node) const { return node != nullptr && node->tree_ == this; }
+  // Whether the pointer still names a node of this tree (handlers may remove nodes while an
+  // event fires); compares addresses only.
+  bool Holds(const TreeNode* node) const;
+  std::vector<TreeNode*>& SiblingsOf(TreeNode* node);
+  void Select(TreeNode* node);
+  void NodeChanged(std::string_view property) { Changed(property); }
+  void Unlink(TreeNode* node);
+  void Erase(TreeNode* node);
+  std::vector<TreeNode*> roots_;
+  std::map<std::string, TreeNode*, std::less<>> by_key_;
+  std::vector<std::unique_ptr<TreeNode>> all_;
+  TreeNode* selected_ = nullptr;
+  std::string path_separator_ = "\\";
+  ImageList* image_list_ = nullptr;
+};
+
+}  // namespace korvane::controls
+
+#endif  // KORVANE_CONTROLS_TREE_VIEW_H_

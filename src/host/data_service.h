@@ -1,0 +1,68 @@
+// DataService: the host's gateway to the database. Modules send statement texts (or procedure
+// names) and read the results as recordsets; every failure leaves its text in LastError().
+#ifndef KORVANE_HOST_DATA_SERVICE_H_
+#define KORVANE_HOST_DATA_SERVICE_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/recordset.h"
+#include "host/variant.h"
+
+namespace korvane {
+
+enum class CommandType : int { kText = 1, kStoredProcedure = 4 };
+
+struct Parameter {
+  std::string name;
+  Variant value;
+  // An output parameter's value is replaced by what the procedure returned.
+  bool output = false;
+};
+
+// A statement opened from a text and a command type, with the parameters it is executed with.
+struct Command {
+  std::string text;
+  CommandType type = CommandType::kText;
+  std::vector<Parameter> parameters;
+};
+
+class DataService {
+ public:
+  virtual ~DataService() = default;
+
+  // Executes the command and returns what it selected (an empty recordset for a statement
+  // that selects nothing). Output parameters are written back into `command`.
+  // Returns nullptr on failure; LastError() then holds the database's message.
+  virtual std::unique_ptr<Recordset> Open(Command& command) = 0;
+  // Executes the command for its effect. Returns false on failure (see LastError()).
+  virtual bool Execute(Command& command) = 0;
+  // First column of the first row; empty when the statement returned no row. On failure the
+  // result is empty and LastError() is not empty.
+  virtual Variant Scalar(Command& command) = 0;
+
+  virtual bool BeginTrans() = 0;
+  virtual bool CommitTrans() = 0;
+  virtual bool RollbackTrans() = 0;
+
+  // The text of the last failure; empty after every successful operation.
+  virtual std::string LastError() const = 0;
+
+  // Conveniences for SQL text without parameters.
+  std::unique_ptr<Recordset> OpenSql(std::string_view sql);
+  bool ExecuteSql(std::string_view sql);
+  Variant ScalarSql(std::string_view sql);
+};
+
+// A text as a SQL string literal: between single quotes, every single quote inside doubled.
+// The one way any text a user typed reaches a statement.
+std::string SqlQuote(std::string_view text);
+// Only the doubling, for texts that are placed inside a literal the statement already opens
+// (for example between "'%" and "%'").
+std::string SqlEscape(std::string_view text);
+
+}  // namespace korvane
+
+#endif  // KORVANE_HOST_DATA_SERVICE_H_
