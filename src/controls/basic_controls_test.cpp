@@ -81,6 +81,25 @@ TEST(Keys, FormPreviewSeesKeysFirstAndCanSwallowThem) {
   EXPECT_EQ(log[2], "press:98");  // a letter without Shift arrives in lower case
 }
 
+TEST(Controls, RenderersHearEveryStateChangeOnce) {
+  Form form("frm");
+  auto& lbl = form.Add<Label>("Lab_Succeed");
+  auto& cmb = form.Add<ComboBox>("cbo");
+  std::vector<std::string> seen;
+  auto observe = [&](const Control& c, std::string_view what) {
+    seen.push_back(c.name() + "." + std::string(what));
+  };
+  lbl.changed.Connect(observe);
+  cmb.changed.Connect(observe);
+  lbl.set_visible(false);
+  lbl.set_visible(false);
+  lbl.set_caption("已审核");
+  cmb.AddItem("物品编码");
+  cmb.set_list_index(0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"Lab_Succeed.visible", "Lab_Succeed.caption",
+                                            "cbo.items", "cbo.list_index"}));
+}
+
 TEST(Controls, DisabledOrHiddenControlsIgnoreAPerson) {
   Form form("frm");
   auto& txt = form.Add<TextBox>("Txt");

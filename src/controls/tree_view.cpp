@@ -77,8 +77,8 @@ void TreeNode::set_expanded(bool expanded) {
     return;
   }
   // A collapsed branch hides its nodes, so the selection cannot stay inside it.
-  for (TreeNode* up = tree.selected_ != nullptr ? tree.selected_->parent_ : nullptr;
-       up != nullptr; up = up->parent_) {
+  for (TreeNode* up = tree.selected_ != nullptr ? tree.selected_->parent_ : nullptr; up != nullptr;
+       up = up->parent_) {
     if (up == this) {
       tree.Select(this);
       break;
@@ -131,9 +131,8 @@ std::vector<TreeNode*>& TreeView::SiblingsOf(TreeNode* node) {
 
 bool TreeView::Holds(const TreeNode* node) const {
   if (node == nullptr) return false;
-  return std::any_of(all_.begin(), all_.end(), [node](const auto& owned) {
-    return owned.get() == node;
-  });
+  return std::any_of(all_.begin(), all_.end(),
+                     [node](const auto& owned) { return owned.get() == node; });
 }
 
 TreeNode& TreeView::Add(TreeNode* relative, NodeRelation relation, std::string key,
@@ -156,14 +155,16 @@ TreeNode& TreeView::Add(TreeNode* relative, NodeRelation relation, std::string k
   } else {
     switch (relation) {
       case NodeRelation::kChild:
-      case NodeRelation::kLast:
         node->parent_ = relative;
         relative->children_.push_back(node);
         break;
       case NodeRelation::kFirst:
-        node->parent_ = relative;
-        relative->children_.insert(relative->children_.begin(), node);
+      case NodeRelation::kLast: {
+        node->parent_ = relative->parent_;
+        auto& siblings = SiblingsOf(relative);
+        siblings.insert(relation == NodeRelation::kFirst ? siblings.begin() : siblings.end(), node);
         break;
+      }
       case NodeRelation::kNext:
       case NodeRelation::kPrevious: {
         node->parent_ = relative->parent_;

@@ -92,7 +92,9 @@ class TreeNode {
   std::vector<TreeNode*> children_;
 };
 
-enum class NodeRelation { kLast, kFirst, kNext, kPrevious, kChild };
+// Where a new node goes relative to an existing one, with the host tree's numbering:
+// first or last among the relative's siblings, right after or before it, or as its last child.
+enum class NodeRelation { kFirst = 0, kLast = 1, kNext = 2, kPrevious = 3, kChild = 4 };
 
 class TreeView : public Control {
  public:
@@ -100,9 +102,9 @@ class TreeView : public Control {
       : Control(ControlKind::kTreeView, "TreeView", name, index) {}
   ~TreeView() override;
 
-  // Adds a node. With no relative the node becomes the last root. With a relative:
-  // kChild/kLast as the relative's last child, kFirst as its first child, kNext/kPrevious as
-  // its sibling after/before it. Throws std::invalid_argument when the key is taken or the
+  // Adds a node. With no relative the node becomes the last root. With a relative: kChild as
+  // its last child, kFirst/kLast as the first/last of its siblings, kNext/kPrevious right
+  // after/before it. Throws std::invalid_argument when the key is taken or the
   // relative is not in this tree.
   TreeNode& Add(TreeNode* relative, NodeRelation relation, std::string key, std::string text,
                 std::string image = {});

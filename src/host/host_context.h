@@ -104,6 +104,16 @@ class HostContext {
   // The current accounting period of a module ("SFC", "MPS"); nullopt when none is set.
   virtual std::optional<ModulePeriod> Period(std::string_view module_code) = 0;
 
+  // An amount written out in Chinese capital numerals as on payment documents
+  // (1234.56 -> "壹仟贰佰叁拾肆元伍角陆分").
+  virtual std::string AmountInWords(double amount) = 0;
+  // A numbered per-user item (2017: the comma-separated process ids the user may work on,
+  // empty for no restriction).
+  virtual std::string UserItem(int item) = 0;
+  // Whether the user's rights allow the privileged actions of a program (for example updating
+  // piece rates from a report).
+  virtual bool UserMayUse(std::int32_t progid) = 0;
+
   // Host-library objects a module creates for itself; each is bound to Data().
   virtual std::unique_ptr<RecordNavigator> CreateRecordNavigator() = 0;
   virtual std::unique_ptr<StockQuery> CreateStockQuery() = 0;

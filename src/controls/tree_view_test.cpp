@@ -1,0 +1,305 @@
+#include "controls/tree_view.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "controls/form.h"
+
+namespace korvane::controls {
+namespace {
+
+std::vector<std::string> Keys(const std::vector<TreeNode*>& nodes) {
+  std::vector<std::string> keys;
+  for (const TreeNode* node : nodes) keys.push_back(node->key());
+  return keys;
+}
+
+// A product tree as the structure document builds it: a root, categories, products.
+class TreeViewTest : public ::testing::Test {
+ protected:
+  TreeViewTest() : tv_(form_.Add<TreeView>("tv")) {
+    TreeNode& root = tv_.Add(nullptr, NodeRelation::kLast, "ROOT", "BOM");
+    TreeNode& metals = tv_.Add(&root, NodeRelation::kChild, "k01", "01  Metals");
+    tv_.Add(&metals, NodeRelation::kChild, "w100", "100  Bolt").set_tag("7");
+    tv_.Add(&metals, NodeRelation::kChild, "w101", "101  Nut");
+    TreeNode& plastics = tv_.Add(&root, NodeRelation::kChild, "k02", "02  Plastics");
+    tv_.Add(&plastics, NodeRelation::kChild, "w200", "200  Cap");
+    tv_.node_click.Connect([this](TreeNode& node) { clicks_.push_back(node.key()); });
+    tv_.expand.Connect([this](TreeNode& node) { expands_.push_back(node.key()); });
+    tv_.collapse.Connect([this](TreeNode& node) { collapses_.push_back(node.key()); });
+  }
+
+  TreeNode& N(const std::string& key) {
+    TreeNode* node = tv_.Find(key);
+    if (node == nullptr) throw std::logic_error("test tree has no node " + key);
+    return *node;
+  }
+
+  Form form_{"frmBom"};
+  TreeView& tv_;
+  std::vector<std::string> clicks_;
+  std::vector<std::string> expands_;
+  std::vector<std::string> collapses_;
+};
+
+TEST_F(TreeViewTest, AddPlacesTheNodeByEachRelation) {
+  TreeNode& metals = N("k01");
+  tv_.Add(&N("w100"), NodeRelation::kFirst, "w099", "099");  // first among w100's siblings
+  tv_.Add(&N("w101"), NodeRelation::kLast, "w102", "102");
+  tv_.Add(&N("w100"), NodeRelation::kNext, "w100a", "100a");
+  tv_.Add(&N("w100"), NodeRelation::kPrevious, "w100p", "100p");
+  EXPECT_EQ(Keys(metals.children()),
+            (std::vector<std::string>{"w099", "w100p", "w100", "w100a", "w101", "w102"}));
+  EXPECT_EQ(N("w100a").parent(), &metals);
+  EXPECT_EQ(N("w099").parent(), &metals);
+  tv_.Add(&N("w099"), NodeRelation::kChild, "c1", "child");
+  tv_.Add(&N("w099"), NodeRelation::kChild, "c2", "child");
+  EXPECT_EQ(Keys(N("w099").children()), (std::vector<std::string>{"c1", "c2"}));
+
+  // Without a relative the relation does not matter: the node is the last root.
+  tv_.Add(nullptr, NodeRelation::kFirst, "R2", "second root");
+  // Siblings of a root are roots.
+  tv_.Add(&N("ROOT"), NodeRelation::kPrevious, "R0", "first root");
+  EXPECT_EQ(Keys(tv_.roots()), (std::vector<std::string>{"R0", "ROOT", "R2"}));
+  EXPECT_EQ(N("R0").parent(), nullptr);
+  EXPECT_EQ(tv_.Count(), 14);
+}
+
+TEST_F(TreeViewTest, AddRefusesATakenKeyOrAForeignRelativeAndLeavesTheTree) {
+  const auto before = Keys(tv_.Walk());
+  EXPECT_THROW(tv_.Add(&N("k02"), NodeRelation::kChild, "w100", "again"), std::invalid_argument);
+  TreeView other("other");
+  TreeNode& stranger = other.Add(nullptr, NodeRelation::kLast, "x", "x");
+  EXPECT_THROW(tv_.Add(&stranger, NodeRelation::kChild, "w300", "300"), std::invalid_argument);
+  EXPECT_EQ(Keys(tv_.Walk()), before);
+  EXPECT_EQ(tv_.Count(), 6);
+  EXPECT_EQ(tv_.Find("w300"), nullptr);
+
+  // Keys are compared exactly, and nodes without a key never clash.
+  EXPECT_NO_THROW(tv_.Add(&N("k02"), NodeRelation::kChild, "W100", "upper"));
+  tv_.Add(&N("k02"), NodeRelation::kChild, "", "loading...");
+  tv_.Add(&N("k01"), NodeRelation::kChild, "", "loading...");
+  EXPECT_EQ(tv_.Count(), 9);
+  EXPECT_EQ(tv_.Find(""), nullptr);
+  EXPECT_EQ(tv_.Find("W100")->text(), "upper");
+  EXPECT_EQ(tv_.Find("w100")->tag(), "7");
+}
+
+TEST_F(TreeViewTest, RemoveDropsTheWholeBranchAndFreesItsKeys) {
+  tv_.Remove(&N("k01"));
+  EXPECT_EQ(tv_.Count(), 3);
+  EXPECT_EQ(tv_.Find("k01"), nullptr);
+  EXPECT_EQ(tv_.Find("w101"), nullptr);
+  EXPECT_EQ(Keys(tv_.Walk()), (std::vector<std::string>{"ROOT", "k02", "w200"}));
+  EXPECT_NO_THROW(tv_.Add(&N("k02"), NodeRelation::kChild, "w100", "100  Bolt"));
+  EXPECT_THROW(tv_.Remove(nullptr), std::invalid_argument);
+
+  tv_.Clear();
+  EXPECT_EQ(tv_.Count(), 0);
+  EXPECT_TRUE(tv_.roots().empty());
+  EXPECT_TRUE(tv_.Walk().empty());
+  EXPECT_EQ(tv_.Find("ROOT"), nullptr);
+  EXPECT_NO_THROW(tv_.Add(nullptr, NodeRelation::kLast, "ROOT", "BOM"));
+}
+
+TEST_F(TreeViewTest, RemoveMovesTheSelectionOffTheBranchWithoutAClick) {
+  // Next sibling first.
+  tv_.set_selected(&N("w101"));
+  tv_.Remove(&N("k01"));
+  EXPECT_EQ(tv_.selected(), &N("k02"));
+  // With no next sibling, the parent.
+  tv_.set_selected(&N("w200"));
+  tv_.Remove(&N("w200"));
+  EXPECT_EQ(tv_.selected(), &N("k02"));
+  // A root with no next sibling: the previous root; the last node: nothing.
+  TreeNode& extra = tv_.Add(nullptr, NodeRelation::kLast, "X", "extra");
+  tv_.set_selected(&extra);
+  tv_.Remove(&extra);
+  EXPECT_EQ(tv_.selected(), &N("ROOT"));
+  tv_.Remove(&N("ROOT"));
+  EXPECT_EQ(tv_.selected(), nullptr);
+  EXPECT_TRUE(clicks_.empty());
+
+  // Clearing drops the selection too.
+  TreeNode& again = tv_.Add(nullptr, NodeRelation::kLast, "ROOT", "BOM");
+  tv_.set_selected(&again);
+  tv_.Clear();
+  EXPECT_EQ(tv_.selected(), nullptr);
+}
+
+TEST_F(TreeViewTest, WalkPathsAndRelatives) {
+  EXPECT_EQ(Keys(tv_.Walk()),
+            (std::vector<std::string>{"ROOT", "k01", "w100", "w101", "k02", "w200"}));
+  EXPECT_EQ(N("w101").full_path(), "BOM\\01  Metals\\101  Nut");
+  tv_.set_path_separator("/");
+  EXPECT_EQ(N("w200").full_path(), "BOM/02  Plastics/200  Cap");
+  // A root's path is its text: that is how the wrapper tells roots apart.
+  EXPECT_EQ(N("ROOT").full_path(), "BOM");
+
+  EXPECT_EQ(N("w100").next_sibling(), &N("w101"));
+  EXPECT_EQ(N("w101").next_sibling(), nullptr);
+  EXPECT_EQ(N("w101").previous_sibling(), &N("w100"));
+  EXPECT_EQ(N("w100").previous_sibling(), nullptr);
+  EXPECT_EQ(N("k01").next_sibling(), &N("k02"));
+  EXPECT_EQ(N("ROOT").next_sibling(), nullptr);
+  EXPECT_EQ(N("ROOT").previous_sibling(), nullptr);
+  EXPECT_EQ(N("w200").root(), &N("ROOT"));
+  EXPECT_EQ(N("k01").first_child(), &N("w100"));
+  EXPECT_EQ(N("w100").first_child(), nullptr);
+}
+
+TEST_F(TreeViewTest, SelectingByCodeIsSilentButAPersonsClickIsNot) {
+  std::vector<std::string> changes;
+  tv_.changed.Connect([&](const Control&, std::string_view what) { changes.emplace_back(what); });
+  N("ROOT").set_expanded(true);
+  N("k01").set_expanded(true);
+  expands_.clear();
+  changes.clear();
+
+  tv_.set_selected(&N("w100"));
+  EXPECT_TRUE(N("w100").selected());
+  EXPECT_TRUE(clicks_.empty());
+  EXPECT_EQ(changes, std::vector<std::string>{"selected"});
+
+  int plain_clicks = 0;
+  tv_.click.Connect([&] { ++plain_clicks; });
+  EXPECT_TRUE(tv_.SelectNode(&N("w101")));
+  EXPECT_EQ(tv_.selected(), &N("w101"));
+  EXPECT_FALSE(N("w100").selected());
+  // Clicking the selected node again still reports the click.
+  EXPECT_TRUE(tv_.SelectNode(&N("w101")));
+  EXPECT_EQ(clicks_, (std::vector<std::string>{"w101", "w101"}));
+  EXPECT_EQ(plain_clicks, 2);
+  EXPECT_TRUE(tv_.HasFocus());
+  EXPECT_TRUE(expands_.empty());
+
+  tv_.set_selected(nullptr);
+  EXPECT_EQ(tv_.selected(), nullptr);
+  TreeView other("other");
+  TreeNode& stranger = other.Add(nullptr, NodeRelation::kLast, "x", "x");
+  EXPECT_THROW(tv_.set_selected(&stranger), std::invalid_argument);
+  EXPECT_FALSE(tv_.SelectNode(&stranger));
+  EXPECT_FALSE(tv_.SelectNode(nullptr));
+}
+
+TEST_F(TreeViewTest, SelectingAHiddenNodeOpensItsBranchFromTheTop) {
+  tv_.set_selected(&N("w200"));
+  EXPECT_EQ(expands_, (std::vector<std::string>{"ROOT", "k02"}));
+  EXPECT_TRUE(N("k02").expanded());
+  EXPECT_FALSE(N("k01").expanded());
+}
+
+TEST_F(TreeViewTest, ExpandingAndCollapsingFireTheirEventsOncePerChange) {
+  EXPECT_TRUE(tv_.ExpandNode(&N("k01")));
+  EXPECT_TRUE(N("k01").expanded());
+  EXPECT_TRUE(tv_.ExpandNode(&N("k01")));
+  EXPECT_EQ(expands_, std::vector<std::string>{"k01"});
+  EXPECT_TRUE(tv_.CollapseNode(&N("k01")));
+  EXPECT_FALSE(N("k01").expanded());
+  EXPECT_EQ(collapses_, std::vector<std::string>{"k01"});
+  // A leaf has no button to expand it.
+  EXPECT_FALSE(tv_.ExpandNode(&N("w100")));
+  EXPECT_FALSE(N("w100").expanded());
+
+  // By code, as a module restoring the saved expansion does.
+  N("k02").set_expanded(true);
+  N("k02").set_expanded(true);
+  EXPECT_EQ(expands_, (std::vector<std::string>{"k01", "k02"}));
+
+  // Collapsing hides the selection, so it moves up to the collapsed node.
+  tv_.set_selected(&N("w200"));
+  tv_.CollapseNode(&N("ROOT"));
+  EXPECT_EQ(tv_.selected(), &N("ROOT"));
+  EXPECT_TRUE(clicks_.empty());
+}
+
+TEST_F(TreeViewTest, ExpandHandlerCanReplaceAPlaceholderBranch) {
+  TreeNode& category = tv_.Add(&N("ROOT"), NodeRelation::kChild, "k03", "03  Paint");
+  tv_.Add(&category, NodeRelation::kChild, "", "loading...").set_tag("waiting");
+  tv_.expand.Connect([this](TreeNode& node) {
+    if (node.first_child() == nullptr || node.first_child()->tag() != "waiting") return;
+    tv_.Remove(node.first_child());
+    tv_.Add(&node, NodeRelation::kChild, "w300", "300  Red");
+    tv_.Add(&node, NodeRelation::kChild, "w301", "301  Blue");
+  });
+  EXPECT_TRUE(tv_.ExpandNode(&category));
+  EXPECT_TRUE(category.expanded());
+  EXPECT_EQ(Keys(category.children()), (std::vector<std::string>{"w300", "w301"}));
+  EXPECT_EQ(tv_.Count(), 9);
+}
+
+TEST_F(TreeViewTest, DoubleClickSelectsThenToggles) {
+  int double_clicks = 0;
+  tv_.double_click.Connect([&] { ++double_clicks; });
+  EXPECT_TRUE(tv_.DoubleClickNode(&N("k02")));
+  EXPECT_EQ(tv_.selected(), &N("k02"));
+  EXPECT_TRUE(N("k02").expanded());
+  EXPECT_TRUE(tv_.DoubleClickNode(&N("k02")));
+  EXPECT_FALSE(N("k02").expanded());
+  EXPECT_EQ(double_clicks, 2);
+  EXPECT_EQ(collapses_, std::vector<std::string>{"k02"});
+}
+
+TEST_F(TreeViewTest, ADisabledOrHiddenTreeRefusesEveryAction) {
+  N("ROOT").set_expanded(true);
+  N("k02").set_expanded(true);
+  tv_.set_selected(&N("k01"));
+  expands_.clear();
+  collapses_.clear();
+  int double_clicks = 0;
+  tv_.double_click.Connect([&] { ++double_clicks; });
+  for (int round = 0; round < 2; ++round) {
+    tv_.set_enabled(round != 0);
+    tv_.set_visible(round == 0);
+    EXPECT_FALSE(tv_.SelectNode(&N("w100")));
+    EXPECT_FALSE(tv_.ExpandNode(&N("k01")));
+    EXPECT_FALSE(tv_.CollapseNode(&N("k02")));
+    EXPECT_FALSE(tv_.DoubleClickNode(&N("k01")));
+  }
+  EXPECT_EQ(tv_.selected(), &N("k01"));
+  EXPECT_FALSE(N("k01").expanded());
+  EXPECT_TRUE(N("k02").expanded());
+  EXPECT_TRUE(clicks_.empty());
+  EXPECT_TRUE(expands_.empty());
+  EXPECT_TRUE(collapses_.empty());
+  EXPECT_EQ(double_clicks, 0);
+  EXPECT_FALSE(tv_.HasFocus());
+}
+
+TEST_F(TreeViewTest, NodeChangesAreAnnouncedByTheTree) {
+  std::vector<std::string> changes;
+  tv_.changed.Connect([&](const Control&, std::string_view what) { changes.emplace_back(what); });
+  N("w100").set_text("100  Hex bolt");
+  N("w100").set_text("100  Hex bolt");
+  N("w100").set_image("4");
+  N("w100").set_bold(true);
+  tv_.Add(&N("k01"), NodeRelation::kChild, "w102", "102  Washer");
+  EXPECT_EQ(changes, (std::vector<std::string>{"node_text", "node_image", "node_bold", "nodes"}));
+  EXPECT_EQ(N("w100").full_path(), "BOM\\01  Metals\\100  Hex bolt");
+}
+
+TEST(ImageListTest, IndexesAreOneBasedAndMissingKeysGiveZero) {
+  ImageList images("ImgList");
+  EXPECT_FALSE(images.visible());
+  EXPECT_EQ(images.Add("closed", "folder.bmp"), 1);
+  EXPECT_EQ(images.Add("open", "open.bmp"), 2);
+  EXPECT_EQ(images.Add("", "anonymous.bmp"), 3);
+  EXPECT_EQ(images.IndexOf("open"), 2);
+  EXPECT_EQ(images.IndexOf("closed"), 1);
+  EXPECT_EQ(images.IndexOf("OPEN"), 0);
+  EXPECT_EQ(images.IndexOf("DRAGICON"), 0);
+  EXPECT_EQ(images.IndexOf(""), 0);
+  EXPECT_EQ(images.KeyAt(2), "open");
+  EXPECT_THROW(images.KeyAt(4), std::out_of_range);
+  EXPECT_THROW(images.Add("open", "other.bmp"), std::invalid_argument);
+  EXPECT_EQ(images.Count(), 3);
+  images.Clear();
+  EXPECT_EQ(images.Count(), 0);
+  EXPECT_EQ(images.IndexOf("open"), 0);
+}
+
+}  // namespace
+}  // namespace korvane::controls
