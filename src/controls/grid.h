@@ -6,7 +6,16 @@
 //
 // Rows and columns are 0-based and include the fixed (header) rows and columns. Reading a cell
 // outside the grid returns the empty text; writing one throws std::out_of_range, since that is
-// a fault of the caller.
+// a fault of the caller. The same holds for row and column properties: reading one outside the
+// grid gives the value a new row or column has, setting one throws. A new grid has the host
+// grid's defaults: 50 rows, 10 columns, one fixed row and one fixed column, current cell (1, 1).
+//
+// Every change of state is announced through Control::changed with one of these names, so a
+// renderer can observe: "rows" (rows added, removed or reordered), "cols", "fixed_rows",
+// "fixed_cols", "frozen_cols", "cells" (texts, keys, pictures, colours), "columns" (a column
+// property), "row_format" (a row property), "current_cell", "top_row", "left_col",
+// "merge_cells", "editable", "redraw", "subtotal_position". Bulk operations (AddItem,
+// AppendRows, Sort, Subtotal) announce once and do not fire cell_changed per cell.
 #ifndef KORVANE_CONTROLS_GRID_H_
 #define KORVANE_CONTROLS_GRID_H_
 
@@ -115,7 +124,8 @@ class Grid : public Control {
   Variant CellKey(int row, int col) const;
   void SetCellKey(int row, int col, Variant key);
   // The cell text as shown: a number in a column with a format is formatted by it
-  // (FormatNumberVb); a boolean column shows "√" for a true value.
+  // (FormatNumberVb), except in a text (kString) column; a boolean column shows "√" for a
+  // true value ("True", "√" or a non-zero number) and the empty text otherwise.
   std::string DisplayText(int row, int col) const;
   // Pictures and colours of single cells. A picture is named ("note" for the note icon);
   // the empty name removes it.
@@ -135,7 +145,7 @@ class Grid : public Control {
   void SetColWidth(int col, double twips);
   bool ColHidden(int col) const;
   void SetColHidden(int col, bool hidden);
-  // Hidden, or narrower than one twip.
+  // False when the column is hidden or narrower than one twip.
   bool ColIsVisible(int col) const;
   std::string ColFormat(int col) const;
   void SetColFormat(int col, std::string format);
@@ -153,6 +163,7 @@ class Grid : public Control {
   // A column name for lookups by name; empty by default.
   std::string ColKey(int col) const;
   void SetColKey(int col, std::string key);
+  // The first column with this key, compared without regard to ASCII case.
   std::optional<int> ColIndex(std::string_view key) const;
 
   // --- Rows ----------------------------------------------------------------------------
@@ -167,12 +178,19 @@ class Grid : public Control {
   bool IsSubtotal(int row) const;
   // Outline level of a subtotal row (its group column, -1 for a grand total); 0 for others.
   int RowOutlineLevel(int row) const;
+  // Marks a row as an outline node (a subtotal row) of a level, as an outline built by hand
+  // (a structure expanded level by level) does. ClearSubtotals removes such rows too.
+  void SetIsSubtotal(int row, bool subtotal);
+  void SetRowOutlineLevel(int row, int level);
   // Inserts a row at `row` (the end when -1) with the cells of `tab_separated_text` from
-  // column 0. Returns the index of the new row.
+  // column 0; pieces beyond the last column are dropped. Returns the index of the new row.
+  // The current row keeps its index.
   int AddItem(std::string_view tab_separated_text, int row = -1);
+  // Removing a fixed row lowers fixed_rows. A current row past the end moves to the last row.
   void RemoveItem(int row);
   // Appends one row per value row, the values placed from `first_col` on as their texts
-  // (dates "yyyy-mm-dd"). Redraws once.
+  // (dates "yyyy-mm-dd" without a time of day, null as the empty text); values beyond the last
+  // column are dropped. Redraws once.
   void AppendRows(const std::vector<std::vector<Variant>>& values, int first_col);
 
   // --- Whole grid ----------------------------------------------------------------------
@@ -185,7 +203,9 @@ class Grid : public Control {
   int default_col_width() const { return 960; }
   int default_row_height() const { return 240; }
 
-  // Current cell; setting it fires row_col_change when it moves.
+  // Current cell; -1 when there is none. Setting it fires row_col_change when it moves, and
+  // so does a change of size that leaves it outside the grid (it moves to the last data row or
+  // column, or to -1 when there is none). Fixed cells may be made current by code.
   int row() const;
   int col() const;
   void set_row(int row);
@@ -197,14 +217,18 @@ class Grid : public Control {
   int left_col() const;
   void set_left_col(int col);
 
-  // First row at or after `start_row` whose cell in `col` equals the text (case-insensitive
-  // unless `case_sensitive`), or begins with it when `full_match` is false; -1 when none.
+  // First row at or after `start_row` (fixed_rows when negative) whose cell in `col` equals the
+  // text (ASCII case-insensitive unless `case_sensitive`), or begins with it when `full_match`
+  // is false; hidden rows are searched too; -1 when none or `col` is outside the grid.
   int FindRow(std::string_view text, int start_row, int col, bool case_sensitive = false,
               bool full_match = true) const;
-  // Finds the row whose RowData equals `data`; -1 when none.
+  // Finds the row whose RowData equals `data` (numbers compare by value); -1 when none.
   int FindRowByData(const Variant& data, int start_row = 0) const;
 
-  // Sorts the data rows (fixed rows stay) by a column with a sort setting (grid_sort).
+  // Sorts the data rows (fixed rows stay) by a column with a sort setting (grid_sort); rows
+  // carry their keys, data and formats. The sort is stable and runs between subtotal rows,
+  // which stay where they are. Generic sorts put numbers (by value) before texts (by bytes);
+  // numeric sorts read each text's leading number. Fires after_sort; kNone does nothing.
   void Sort(int col, int sort_setting);
 
   // --- Subtotals -----------------------------------------------------------------------
@@ -217,31 +241,48 @@ class Grid : public Control {
   // `group_on`; each gets a subtotal row below (or above) it whose `group_on` cell holds the
   // caption with "%s" replaced by the group's text, and whose `total_on` cell holds the
   // total. A grand total (group_on -1) puts its caption in column fixed_cols.
+  //
+  // Outline levels nest as in the host grid: a subtotal row of a lower level (a column further
+  // left, -1 outermost) ends the groups of a higher one, and rows of higher levels inside a
+  // group are neither totalled nor group breaks. Totals are taken over the cells whose text is
+  // a number: kSum, kAverage, kMax, kMin as named, kCount the non-empty cells, kPercent the
+  // group's sum as a percentage (x100) of the sum over all data rows; kNone only outlines and
+  // kClear is ClearSubtotals. A group with no number gets no average, maximum or minimum.
+  // The total's text is FormatNumberVb(total, format), or FormatNumber(total) without a
+  // format. Colours (when given) and bold (when set) apply to every cell of the subtotal row.
+  // REQUIRES: group_on is -1 or a column; total_on is a column unless the function is kNone.
   void Subtotal(const SubtotalSpec& spec);
 
   // --- A person's actions ----------------------------------------------------------------
-  // Clicks a cell: moves the current cell there, then fires click.
+  // Each returns false, doing nothing, when the control cannot act (Control::CanAct) or the
+  // cell is outside the grid.
+  // Clicks a cell: fires mouse_down (left button, the cell's centre in twips), takes the
+  // focus, moves the current cell there (a click on a fixed cell does not move it), then
+  // fires click.
   bool ClickCell(int row, int col);
+  // As a person's double click: the click of ClickCell, then double_click.
   bool DoubleClickCell(int row, int col);
   // Edits a cell as a person does: moves to it, fires before_edit (may cancel), sets
   // edit_text, fires validate_edit (may cancel or change edit_text), stores edit_text into
   // the cell and fires after_edit. Returns false when the grid or column is not editable, the
-  // cell is fixed, or a handler cancelled; the cell is then unchanged.
+  // cell is fixed or not shown (hidden row or column), or a handler cancelled; the cell is
+  // then unchanged.
   bool EditCell(int row, int col, std::string text);
-  // Selects a row and presses Delete on it, the way a person removes a line.
+  // Selects a data row and presses Delete on it, the way a person removes a line; the owning
+  // module's key_down handler decides what happens. False for a fixed row.
   bool DeleteRow(int row);
   // The text being edited, during validate_edit.
   const std::string& edit_text() const;
   void set_edit_text(std::string text);
 
   // --- Events -------------------------------------------------------------------------
-  Event<int, int, int, int> row_col_change;  // old row, old col, new row, new col
-  Event<int, int, bool&> before_edit;        // row, col, cancel
-  Event<int, int, bool&> validate_edit;      // row, col, cancel
-  Event<int, int> after_edit;                // row, col
-  Event<int, int> cell_changed;              // row, col: text set by code or edit
+  Event<int, int, int, int> row_col_change;      // old row, old col, new row, new col
+  Event<int, int, bool&> before_edit;            // row, col, cancel
+  Event<int, int, bool&> validate_edit;          // row, col, cancel
+  Event<int, int> after_edit;                    // row, col
+  Event<int, int> cell_changed;                  // row, col: text set by code or edit
   Event<int&, int&, float&, float&> mouse_down;  // button, shift, x, y
-  Event<int> after_sort;                     // col
+  Event<int> after_sort;                         // col
 
  private:
   struct Cell {
@@ -278,6 +319,12 @@ class Grid : public Control {
   void CheckRow(int row) const;
   void CheckCol(int col) const;
   Row MakeRow() const;
+  // Moves the current cell, firing row_col_change when it really moves.
+  void MoveCurrent(int row, int col);
+  // Brings a current cell left outside the grid back in after a change of size.
+  void ClampCurrent();
+  // Where a click at a cell lands, in twips from the grid's top left corner.
+  void CellCentre(int row, int col, float& x, float& y) const;
 
   std::vector<Row> rows_;
   std::vector<Column> cols_;
@@ -299,6 +346,18 @@ class Grid : public Control {
 // a required one, "." the decimal point, "," groups thousands; for example
 // FormatNumberVb(3.456, "###.##") is "3.46", FormatNumberVb(0.5, "##0.00") is "0.50" and
 // FormatNumberVb(12, "###") is "12". An empty format gives FormatNumber(value).
+//
+// Rounding is half away from zero on the number's 15 significant decimal digits, so 2.675
+// rounds to "2.68" as a person expects. Integer digits beyond the placeholders are all shown.
+// As in the host, optional digits show nothing for a zero part: 0 with "###" is the empty
+// text and 0.5 with "#.##" is ".5". Unlike the host, a decimal point with no digit after it
+// is dropped (3 with "###.##" is "3", not "3."), and a value that rounds to zero has no minus
+// sign. Also understood: a "," right before the point (or at the end) divides by 1000; "%"
+// multiplies by 100; text in double quotes and a character after "\" are copied; other
+// characters are copied as they are; up to three sections "positive;negative;zero" (the
+// negative one gets no sign of its own); the named formats "General Number", "Fixed",
+// "Standard" and "Percent". A format without any digit placeholder (a date format, say) and
+// a value that is not finite give FormatNumber(value).
 std::string FormatNumberVb(double value, std::string_view format);
 
 }  // namespace korvane::controls

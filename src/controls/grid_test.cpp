@@ -1,0 +1,591 @@
+#include "controls/grid.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "controls/form.h"
+
+namespace korvane::controls {
+namespace {
+
+using std::chrono::day;
+using std::chrono::month;
+using std::chrono::year;
+using std::chrono::year_month_day;
+
+// The texts of a column's data rows, top to bottom.
+std::vector<std::string> ColumnTexts(const Grid& grid, int col) {
+  std::vector<std::string> texts;
+  for (int r = grid.fixed_rows(); r < grid.rows(); ++r) texts.push_back(grid.TextMatrix(r, col));
+  return texts;
+}
+
+// Sizes the grid to its fixed rows plus one row per line and fills the lines from column 0.
+void Fill(Grid& grid, const std::vector<std::vector<std::string>>& lines) {
+  grid.set_rows(grid.fixed_rows() + static_cast<int>(lines.size()));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t c = 0; c < lines[i].size(); ++c) {
+      grid.SetTextMatrix(grid.fixed_rows() + static_cast<int>(i), static_cast<int>(c), lines[i][c]);
+    }
+  }
+}
+
+TEST(FormatNumberVb, DigitPlaceholdersGroupingAndRounding) {
+  struct Case {
+    double value;
+    const char* format;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {3.456, "###.##", "3.46"},
+      {0.5, "##0.00", "0.50"},
+      {12, "###", "12"},
+      {1234.5, "#,##0.00", "1,234.50"},
+      {-2.5, "0.0", "-2.5"},
+      {0, "###", ""},      // optional digits show nothing for zero, as the host does
+      {0, "###.##", ""},   // no dangling point either
+      {3, "###.##", "3"},  // the host would show "3."
+      {0.5, "#.##", ".5"},
+      {1.5, "0.0#", "1.5"},
+      {1.25, "0.0#", "1.25"},
+      {1234567, "#,##0", "1,234,567"},
+      {123, "#,##0", "123"},
+      {2.5, "0", "3"},  // half away from zero
+      {-2.5, "0", "-3"},
+      {2.675, "0.00", "2.68"},  // held as 2.67499999..., rounded as written
+      {1.005, "0.00", "1.01"},
+      {9.995, "0.00", "10.00"},  // carry into a new integer digit
+      {-0.001, "0.00", "0.00"},  // no sign on a zero
+      {7, "000", "007"},
+      {123456, "##", "123456"},  // more digits than placeholders
+      {1234567, "#,##0,", "1,235"},
+      {0.256, "0.0%", "25.6%"},
+      {1234.5, "\"¥\"#,##0.00", "¥1,234.50"},
+      {5, "0 kg", "5 kg"},
+      {-5, "0;(0)", "(5)"},
+      {0, "0.00;(0.00);-", "-"},
+      {1234.5, "Standard", "1,234.50"},
+      {0.5, "Fixed", "0.50"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatNumberVb(c.value, c.format), c.shown) << c.value << " with " << c.format;
+  }
+}
+
+TEST(FormatNumberVb, NoNumberFormatFallsBackToPlainNumber) {
+  EXPECT_EQ(FormatNumberVb(2.5, ""), FormatNumber(2.5));
+  EXPECT_EQ(FormatNumberVb(2.5, "yyyy-mm-dd"), FormatNumber(2.5));
+  EXPECT_EQ(FormatNumberVb(1e300, "0"), "1" + std::string(300, '0'));
+}
+
+TEST(Grid, StartsWithTheHostGridDefaults) {
+  Grid grid("qxGrid");
+  EXPECT_EQ(grid.kind(), ControlKind::kGrid);
+  EXPECT_EQ(grid.type_name(), "qxGrid");
+  EXPECT_EQ(grid.rows(), 50);
+  EXPECT_EQ(grid.cols(), 10);
+  EXPECT_EQ(grid.fixed_rows(), 1);
+  EXPECT_EQ(grid.fixed_cols(), 1);
+  EXPECT_EQ(grid.row(), 1);
+  EXPECT_EQ(grid.col(), 1);
+  EXPECT_EQ(Grid("Vs", 2, "VSFlexGrid").type_name(), "VSFlexGrid");
+}
+
+TEST(Grid, CellsOutsideReadEmptyAndRefuseWrites) {
+  Grid grid("g");
+  grid.set_rows(3);
+  grid.set_cols(2);
+  grid.SetTextMatrix(2, 1, "x");
+  grid.SetCellKey(2, 1, 7);
+  EXPECT_EQ(grid.TextMatrix(2, 1), "x");
+  EXPECT_EQ(grid.CellKey(2, 1), Variant(7));
+  EXPECT_EQ(grid.TextMatrix(3, 0), "");
+  EXPECT_EQ(grid.TextMatrix(-1, 0), "");
+  EXPECT_TRUE(grid.CellKey(0, 2).IsEmpty());
+  EXPECT_EQ(grid.ColWidth(5), grid.default_col_width());
+  EXPECT_FALSE(grid.RowHidden(9));
+  EXPECT_THROW(grid.SetTextMatrix(3, 0, "y"), std::out_of_range);
+  EXPECT_THROW(grid.SetCellKey(0, 2, 1), std::out_of_range);
+  EXPECT_THROW(grid.SetColWidth(2, 100), std::out_of_range);
+  EXPECT_THROW(grid.SetRowHidden(-1, true), std::out_of_range);
+  EXPECT_THROW(grid.set_fixed_rows(4), std::out_of_range);
+}
+
+TEST(Grid, SetRowsGrowsWithEmptyRowsAndShrinksFromTheEnd) {
+  Grid grid("g");
+  grid.set_cols(3);
+  grid.set_rows(3);
+  grid.SetTextMatrix(1, 1, "kept");
+  grid.SetTextMatrix(2, 1, "dropped");
+  grid.SetCellKey(2, 1, 5);
+  grid.SetRowHidden(2, true);
+  grid.set_rows(2);
+  EXPECT_EQ(grid.rows(), 2);
+  grid.set_rows(4);
+  EXPECT_EQ(grid.TextMatrix(1, 1), "kept");
+  EXPECT_EQ(grid.TextMatrix(2, 1), "");  // the regrown row is new, not the dropped one
+  EXPECT_TRUE(grid.CellKey(2, 1).IsEmpty());
+  EXPECT_FALSE(grid.RowHidden(2));
+  grid.set_rows(0);
+  EXPECT_EQ(grid.fixed_rows(), 0);
+  EXPECT_EQ(grid.row(), -1);
+}
+
+TEST(Grid, CurrentCellFiresRowColChangeOnlyOnARealMove) {
+  Grid grid("g");
+  grid.set_rows(5);
+  grid.set_cols(4);
+  std::vector<std::vector<int>> moves;
+  grid.row_col_change.Connect([&](int r0, int c0, int r1, int c1) {
+    moves.push_back({r0, c0, r1, c1});
+  });
+  grid.set_row(1);  // already there
+  grid.set_col(1);
+  grid.Select(1, 1);
+  EXPECT_TRUE(moves.empty());
+  grid.set_row(3);
+  grid.Select(4, 2);
+  grid.set_col(2);
+  grid.set_rows(3);  // the current row falls off the end
+  grid.set_rows(10);
+  EXPECT_EQ(moves, (std::vector<std::vector<int>>{{1, 1, 3, 1}, {3, 1, 4, 2}, {4, 2, 2, 2}}));
+  EXPECT_EQ(grid.row(), 2);
+  EXPECT_THROW(grid.set_row(10), std::out_of_range);
+  EXPECT_EQ(grid.row(), 2);
+}
+
+TEST(Grid, TopRowAndLeftColStayInsideTheScrollableArea) {
+  Grid grid("g");
+  grid.set_rows(6);
+  grid.set_fixed_rows(2);
+  grid.set_top_row(0);
+  EXPECT_EQ(grid.top_row(), 2);
+  grid.set_top_row(100);
+  EXPECT_EQ(grid.top_row(), 5);
+  grid.set_top_row(4);
+  grid.set_rows(3);
+  EXPECT_EQ(grid.top_row(), 2);
+  grid.set_rows(2);  // no scrollable row at all
+  EXPECT_EQ(grid.top_row(), 2);
+  grid.set_cols(4);
+  grid.set_left_col(9);
+  EXPECT_EQ(grid.left_col(), 3);
+  grid.set_left_col(-3);
+  EXPECT_EQ(grid.left_col(), 1);
+}
+
+TEST(Grid, HiddenKeysAndRowStateTravelWithTheirRows) {
+  Grid grid("g");
+  grid.set_cols(3);
+  Fill(grid, {{"", "b", "2"}, {"", "a", "10"}, {"", "c", "1"}});
+  for (int r = 1; r <= 3; ++r) {
+    grid.SetCellKey(r, 1, grid.TextMatrix(r, 1) + "-key");
+    grid.SetRowData(r, r * 100);
+  }
+  grid.SetRowHidden(2, true);
+
+  EXPECT_EQ(grid.AddItem("\tnew\t5\textra piece dropped", 2), 2);
+  EXPECT_EQ(ColumnTexts(grid, 1), (std::vector<std::string>{"b", "new", "a", "c"}));
+  EXPECT_EQ(grid.CellKey(3, 1), Variant("a-key"));
+  EXPECT_TRUE(grid.RowHidden(3));
+  EXPECT_TRUE(grid.CellKey(2, 1).IsEmpty());
+  EXPECT_EQ(grid.AddItem("\tlast"), 5);
+
+  grid.RemoveItem(1);
+  EXPECT_EQ(grid.CellKey(2, 1), Variant("a-key"));
+  EXPECT_EQ(grid.FindRowByData(Variant(200.0)), 2);  // numbers compare by value
+
+  int sorted_col = -1;
+  grid.after_sort.Connect([&](int col) { sorted_col = col; });
+  grid.Sort(2, grid_sort::kNumericAscending);  // "", 1, 5, 10
+  EXPECT_EQ(sorted_col, 2);
+  EXPECT_EQ(ColumnTexts(grid, 1), (std::vector<std::string>{"last", "c", "new", "a"}));
+  for (int r = 1; r < grid.rows(); ++r) {
+    const std::string text = grid.TextMatrix(r, 1);
+    if (text == "a" || text == "c") {
+      EXPECT_EQ(grid.CellKey(r, 1), Variant(text + "-key"));
+    }
+  }
+  EXPECT_TRUE(grid.RowHidden(grid.FindRow("a", 1, 1)));
+  EXPECT_EQ(grid.RowData(grid.FindRow("c", 1, 1)), Variant(300));
+  EXPECT_EQ(grid.TextMatrix(0, 1), "");  // the fixed row stays
+}
+
+TEST(Grid, SortSettingsOrderAsTheirNamesSay) {
+  Grid grid("g");
+  grid.set_cols(2);
+  Fill(grid, {{"", "b"}, {"", "10"}, {"", "B"}, {"", "9"}, {"", "a"}});
+  grid.Sort(1, grid_sort::kGenericAscending);
+  EXPECT_EQ(ColumnTexts(grid, 1), (std::vector<std::string>{"9", "10", "B", "a", "b"}));
+  grid.Sort(1, grid_sort::kGenericDescending);
+  EXPECT_EQ(ColumnTexts(grid, 1), (std::vector<std::string>{"b", "a", "B", "10", "9"}));
+  grid.Sort(1, grid_sort::kStringAscending);
+  EXPECT_EQ(ColumnTexts(grid, 1), (std::vector<std::string>{"10", "9", "B", "a", "b"}));
+  grid.Sort(1, grid_sort::kStringNoCaseAscending);  // stable: "B" stays before "b"
+  EXPECT_EQ(ColumnTexts(grid, 1), (std::vector<std::string>{"10", "9", "a", "B", "b"}));
+}
+
+TEST(Grid, FindRowMatchesWholeOrLeadingTextWithoutCase) {
+  Grid grid("g");
+  grid.set_cols(3);
+  Fill(grid, {{"", "AB-100"}, {"", "ab-1"}, {"", "Ab-100"}});
+  EXPECT_EQ(grid.FindRow("ab-100", 1, 1), 1);
+  EXPECT_EQ(grid.FindRow("ab-100", 2, 1), 3);
+  EXPECT_EQ(grid.FindRow("ab-100", 1, 1, true), -1);
+  EXPECT_EQ(grid.FindRow("Ab-100", 1, 1, true), 3);
+  EXPECT_EQ(grid.FindRow("ab-1", 1, 1, false, false), 1);
+  EXPECT_EQ(grid.FindRow("ab-1", 1, 1, false, true), 2);
+  EXPECT_EQ(grid.FindRow("zz", 1, 1, false, false), -1);
+  EXPECT_EQ(grid.FindRow("ab-1", 1, 7), -1);
+  EXPECT_EQ(grid.FindRow("ab-1", -1, 1), 2);
+}
+
+class GridEditing : public ::testing::Test {
+ protected:
+  GridEditing() : grid(form.Add<Grid>("qxGrid")) {
+    grid.set_rows(4);
+    grid.set_cols(4);
+    grid.set_editable(true);
+    grid.SetTextMatrix(2, 2, "old");
+    grid.before_edit.Connect([this](int r, int c, bool& cancel) {
+      log.push_back("before " + std::to_string(r) + "," + std::to_string(c));
+      cancel = cancel_before;
+    });
+    grid.validate_edit.Connect([this](int, int, bool& cancel) {
+      log.push_back("validate " + grid.edit_text());
+      cancel = cancel_validate;
+      if (!replace_with.empty()) grid.set_edit_text(replace_with);
+    });
+    grid.after_edit.Connect(
+        [this](int r, int c) { log.push_back("after " + grid.TextMatrix(r, c)); });
+    grid.cell_changed.Connect([this](int, int) { log.push_back("changed"); });
+  }
+  Form form{"frm"};
+  Grid& grid;
+  std::vector<std::string> log;
+  bool cancel_before = false;
+  bool cancel_validate = false;
+  std::string replace_with;
+};
+
+TEST_F(GridEditing, AnEditRunsBeforeValidateStoreAfter) {
+  EXPECT_TRUE(grid.EditCell(2, 2, "new"));
+  EXPECT_EQ(log, (std::vector<std::string>{"before 2,2", "validate new", "changed", "after new"}));
+  EXPECT_EQ(grid.row(), 2);
+  EXPECT_EQ(grid.col(), 2);
+  EXPECT_TRUE(grid.HasFocus());
+}
+
+TEST_F(GridEditing, ValidateMayCorrectTheText) {
+  replace_with = "12.50";
+  EXPECT_TRUE(grid.EditCell(2, 2, "12.5"));
+  EXPECT_EQ(grid.TextMatrix(2, 2), "12.50");
+}
+
+TEST_F(GridEditing, CancelledEditsLeaveTheCellUnchanged) {
+  cancel_before = true;
+  EXPECT_FALSE(grid.EditCell(2, 2, "new"));
+  EXPECT_EQ(log, (std::vector<std::string>{"before 2,2"}));
+  cancel_before = false;
+  cancel_validate = true;
+  log.clear();
+  EXPECT_FALSE(grid.EditCell(2, 2, "new"));
+  EXPECT_EQ(log, (std::vector<std::string>{"before 2,2", "validate new"}));
+  EXPECT_EQ(grid.TextMatrix(2, 2), "old");
+}
+
+TEST_F(GridEditing, CellsAPersonCannotEditAreRefused) {
+  grid.SetColLocked(3, true);
+  grid.SetColHidden(1, true);
+  EXPECT_FALSE(grid.EditCell(2, 3, "x"));  // locked column
+  EXPECT_FALSE(grid.EditCell(0, 2, "x"));  // fixed row
+  EXPECT_FALSE(grid.EditCell(2, 0, "x"));  // fixed column
+  EXPECT_FALSE(grid.EditCell(2, 1, "x"));  // hidden column
+  EXPECT_FALSE(grid.EditCell(9, 2, "x"));  // outside
+  grid.set_editable(false);
+  EXPECT_FALSE(grid.EditCell(2, 2, "x"));
+  grid.set_editable(true);
+  grid.set_enabled(false);
+  EXPECT_FALSE(grid.EditCell(2, 2, "x"));
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(grid.TextMatrix(2, 3), "");
+  EXPECT_EQ(grid.TextMatrix(0, 2), "");
+  EXPECT_EQ(grid.row(), 1);  // refused edits do not move the current cell either
+}
+
+TEST_F(GridEditing, DeleteRowPressesDeleteOnTheSelectedRow) {
+  std::vector<int> seen;
+  grid.key_down.Connect([&](int& key, int) {
+    if (key == keys::kDelete) seen.push_back(grid.row());
+  });
+  EXPECT_TRUE(grid.DeleteRow(3));
+  EXPECT_EQ(seen, (std::vector<int>{3}));
+  EXPECT_FALSE(grid.DeleteRow(0));
+  EXPECT_FALSE(grid.DeleteRow(4));
+  grid.set_visible(false);
+  EXPECT_FALSE(grid.DeleteRow(2));
+  EXPECT_EQ(seen, (std::vector<int>{3}));
+}
+
+TEST_F(GridEditing, ClicksFireMouseDownMoveThenClick) {
+  grid.SetColWidth(0, 300);
+  grid.SetColWidth(1, 1000);
+  grid.SetColWidth(2, 500);
+  std::vector<std::string> events;
+  float x = 0;
+  float y = 0;
+  grid.mouse_down.Connect([&](int& button, int&, float& mx, float& my) {
+    events.push_back("down " + std::to_string(button));
+    x = mx;
+    y = my;
+  });
+  grid.row_col_change.Connect([&](int, int, int r, int c) {
+    events.push_back("move " + std::to_string(r) + "," + std::to_string(c));
+  });
+  grid.click.Connect([&] { events.push_back("click"); });
+  grid.double_click.Connect([&] { events.push_back("double"); });
+  EXPECT_TRUE(grid.DoubleClickCell(2, 2));
+  EXPECT_EQ(events, (std::vector<std::string>{"down 1", "move 2,2", "click", "double"}));
+  EXPECT_FLOAT_EQ(x, 300 + 1000 + 250);
+  EXPECT_FLOAT_EQ(y, 240 + 240 + 120);
+  events.clear();
+  EXPECT_TRUE(grid.ClickCell(0, 3));  // a header click does not move the current cell
+  EXPECT_EQ(events, (std::vector<std::string>{"down 1", "click"}));
+  EXPECT_FALSE(grid.ClickCell(7, 0));
+}
+
+TEST(Grid, DisplayTextUsesColumnFormatsAndBooleans) {
+  Grid grid("g");
+  grid.set_cols(4);
+  Fill(grid, {{"", "1234.5", "12kg", "1"}, {"", "", "x", "False"}, {"", "0", "", "True"}});
+  grid.SetColFormat(1, "#,##0.00");
+  grid.SetColFormat(2, "0.0");
+  grid.SetColDataType(3, grid_type::kBoolean);
+  EXPECT_EQ(grid.DisplayText(1, 1), "1,234.50");
+  EXPECT_EQ(grid.DisplayText(2, 1), "");
+  EXPECT_EQ(grid.DisplayText(3, 1), "0.00");
+  EXPECT_EQ(grid.DisplayText(1, 2), "12kg");  // not a number: shown as typed
+  EXPECT_EQ(grid.DisplayText(1, 3), "√");
+  EXPECT_EQ(grid.DisplayText(2, 3), "");
+  EXPECT_EQ(grid.DisplayText(3, 3), "√");
+  grid.SetColDataType(1, grid_type::kString);
+  EXPECT_EQ(grid.DisplayText(1, 1), "1234.5");
+  EXPECT_EQ(grid.TextMatrix(1, 1), "1234.5");
+}
+
+TEST(Grid, AppendRowsPlacesValuesFromFirstColAndAnnouncesOnce) {
+  Grid grid("g");
+  grid.set_rows(1);
+  grid.set_cols(4);
+  std::vector<std::string> announced;
+  grid.changed.Connect(
+      [&](const Control&, std::string_view what) { announced.emplace_back(what); });
+  int cell_events = 0;
+  grid.cell_changed.Connect([&](int, int) { ++cell_events; });
+  const DateTime with_time =
+      std::chrono::sys_days(year_month_day(year(2024), month(3), day(9))) + std::chrono::hours(14);
+  grid.AppendRows(
+      {{Variant("A1"), Variant(2.5), Variant(year_month_day(year(2024), month(1), day(31)))},
+       {Variant::MakeNull(), Variant(7), Variant(with_time), Variant("dropped")}},
+      1);
+  EXPECT_EQ(announced, (std::vector<std::string>{"rows"}));
+  EXPECT_EQ(cell_events, 0);
+  ASSERT_EQ(grid.rows(), 3);
+  EXPECT_EQ(grid.TextMatrix(1, 0), "");
+  EXPECT_EQ(grid.TextMatrix(1, 1), "A1");
+  EXPECT_EQ(grid.TextMatrix(1, 2), "2.5");
+  EXPECT_EQ(grid.TextMatrix(1, 3), "2024-01-31");
+  EXPECT_EQ(grid.TextMatrix(2, 1), "");
+  EXPECT_EQ(grid.TextMatrix(2, 2), "7");
+  EXPECT_EQ(grid.TextMatrix(2, 3), "2024-03-09");
+}
+
+TEST(Grid, FormatStringSetsColumnsHeadersAndWidthsFromTheText) {
+  Grid grid("g");
+  grid.SetFormatString("行号|生产日期   |>数量|");
+  ASSERT_EQ(grid.cols(), 4);
+  EXPECT_EQ(grid.TextMatrix(0, 0), "行号");
+  EXPECT_EQ(grid.TextMatrix(0, 1), "生产日期   ");
+  EXPECT_EQ(grid.TextMatrix(0, 2), "数量");
+  EXPECT_EQ(grid.ColAlignment(2), grid_align::kRightCenter);
+  EXPECT_LT(grid.ColWidth(0), grid.ColWidth(1));  // blanks widen a column
+  EXPECT_EQ(grid.ColWidth(3), grid.default_col_width());
+}
+
+TEST(Grid, ColumnLookupsByKeyAndVisibility) {
+  Grid grid("g");
+  grid.SetColKey(3, "Qty");
+  EXPECT_EQ(grid.ColIndex("qty"), 3);
+  EXPECT_EQ(grid.ColIndex("none"), std::nullopt);
+  EXPECT_EQ(grid.ColIndex(""), std::nullopt);
+  EXPECT_TRUE(grid.ColIsVisible(3));
+  grid.SetColWidth(3, 0);
+  EXPECT_FALSE(grid.ColIsVisible(3));
+  grid.SetColWidth(3, -1);
+  EXPECT_EQ(grid.ColWidth(3), grid.default_col_width());
+  grid.SetColHidden(3, true);
+  EXPECT_FALSE(grid.ColIsVisible(3));
+  EXPECT_EQ(grid.ColWidth(3), grid.default_col_width());  // hiding keeps the width
+}
+
+// Department, product, quantity, amount.
+class GridSubtotals : public ::testing::Test {
+ protected:
+  GridSubtotals() : grid("Vs") {
+    grid.set_cols(5);
+    Fill(grid, {{"", "A", "p1", "1", "10"},
+                {"", "A", "p2", "2", "20"},
+                {"", "B", "p3", "4", "x"},
+                {"", "A", "p4", "8", "80"}});
+  }
+  SubtotalSpec Sum(int group_on, int total_on, std::string caption = "%s") {
+    SubtotalSpec spec;
+    spec.group_on = group_on;
+    spec.total_on = total_on;
+    spec.caption = std::move(caption);
+    return spec;
+  }
+  std::vector<int> SubtotalRows() {
+    std::vector<int> found;
+    for (int r = 0; r < grid.rows(); ++r) {
+      if (grid.IsSubtotal(r)) found.push_back(r);
+    }
+    return found;
+  }
+  Grid grid;
+};
+
+TEST_F(GridSubtotals, GroupsAreRunsOfEqualValuesWithTheCaptionBelow) {
+  grid.Subtotal(Sum(1, 3, "%s 小计"));
+  // A, A, [A], B, [B], A, [A]
+  EXPECT_EQ(SubtotalRows(), (std::vector<int>{3, 5, 7}));
+  EXPECT_EQ(ColumnTexts(grid, 1),
+            (std::vector<std::string>{"A", "A", "A 小计", "B", "B 小计", "A", "A 小计"}));
+  EXPECT_EQ(grid.TextMatrix(3, 3), "3");
+  EXPECT_EQ(grid.TextMatrix(5, 3), "4");
+  EXPECT_EQ(grid.TextMatrix(7, 3), "8");
+  EXPECT_EQ(grid.RowOutlineLevel(3), 1);
+  EXPECT_EQ(grid.RowOutlineLevel(2), 0);
+  EXPECT_FALSE(grid.IsSubtotal(2));
+}
+
+TEST_F(GridSubtotals, SeveralTotalColumnsFillTheSameRows) {
+  grid.Subtotal(Sum(1, 3));
+  grid.Subtotal(Sum(1, 4));
+  EXPECT_EQ(SubtotalRows(), (std::vector<int>{3, 5, 7}));
+  EXPECT_EQ(grid.TextMatrix(3, 3), "3");
+  EXPECT_EQ(grid.TextMatrix(3, 4), "30");
+  EXPECT_EQ(grid.TextMatrix(5, 4), "0");  // "x" is not a number
+  EXPECT_EQ(grid.TextMatrix(7, 4), "80");
+}
+
+TEST_F(GridSubtotals, GrandTotalCaptionGoesToTheFirstScrollableColumn) {
+  grid.Subtotal(Sum(1, 3));
+  SubtotalSpec grand = Sum(-1, 3, "合计");
+  grand.back_color = 0xFFFF80;
+  grand.bold = true;
+  grid.Subtotal(grand);
+  grand.total_on = 4;
+  grid.Subtotal(grand);
+  const int last = grid.rows() - 1;
+  EXPECT_EQ(SubtotalRows(), (std::vector<int>{3, 5, 7, 8}));
+  EXPECT_EQ(grid.RowOutlineLevel(last), -1);
+  EXPECT_EQ(grid.TextMatrix(last, 1), "合计");
+  EXPECT_EQ(grid.TextMatrix(last, 3), "15");  // data rows only, not the subtotals
+  EXPECT_EQ(grid.TextMatrix(last, 4), "110");
+  for (int c = 0; c < grid.cols(); ++c) {
+    EXPECT_EQ(grid.CellBackColor(last, c), 0xFFFF80u);
+    EXPECT_TRUE(grid.CellBold(last, c));
+  }
+  EXPECT_FALSE(grid.CellBold(3, 1));
+  EXPECT_EQ(grid.CellBackColor(2, 1), std::nullopt);
+}
+
+TEST_F(GridSubtotals, NestedGroupsAndPositionAbove) {
+  grid.set_subtotal_position(SubtotalPosition::kAbove);
+  SubtotalSpec inner = Sum(2, 3, "%s:");
+  inner.fore_color = 128;
+  grid.Subtotal(Sum(1, 3));  // outer groups first
+  grid.Subtotal(inner);
+  // [A] [p1] A [p2] A [B] [p3] B [A] [p4] A
+  EXPECT_EQ(SubtotalRows(), (std::vector<int>{1, 2, 4, 6, 7, 9, 10}));
+  EXPECT_EQ(grid.TextMatrix(1, 1), "A");
+  EXPECT_EQ(grid.TextMatrix(1, 3), "3");
+  EXPECT_EQ(grid.TextMatrix(2, 2), "p1:");
+  EXPECT_EQ(grid.TextMatrix(2, 3), "1");
+  EXPECT_EQ(grid.TextMatrix(3, 2), "p1");
+  EXPECT_EQ(grid.CellForeColor(2, 4), 128u);
+  EXPECT_EQ(grid.CellForeColor(1, 4), std::nullopt);
+  EXPECT_EQ(grid.RowOutlineLevel(2), 2);
+  // A later total column for the outer groups fills their rows; the inner rows are no breaks.
+  grid.Subtotal(Sum(1, 4));
+  EXPECT_EQ(SubtotalRows(), (std::vector<int>{1, 2, 4, 6, 7, 9, 10}));
+  EXPECT_EQ(grid.TextMatrix(1, 4), "30");
+  EXPECT_EQ(grid.TextMatrix(9, 4), "80");
+}
+
+TEST_F(GridSubtotals, FunctionsAndTotalFormats) {
+  SubtotalSpec spec = Sum(-1, 3);
+  spec.function = SubtotalFunction::kAverage;
+  spec.format = "0.00";
+  grid.Subtotal(spec);
+  EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 3), "3.75");
+  grid.ClearSubtotals();
+  spec.function = SubtotalFunction::kMax;
+  spec.format.clear();
+  spec.total_on = 4;
+  grid.Subtotal(spec);
+  EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 4), "80");
+  grid.ClearSubtotals();
+  spec.function = SubtotalFunction::kCount;
+  grid.Subtotal(spec);
+  EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 4), "4");  // "x" counts as a filled cell
+  grid.ClearSubtotals();
+  spec = Sum(1, 3);
+  spec.function = SubtotalFunction::kPercent;
+  grid.Subtotal(spec);
+  EXPECT_EQ(grid.TextMatrix(3, 3), "20");  // 3 of 15
+}
+
+TEST_F(GridSubtotals, ClearSubtotalsRemovesExactlyThoseRows) {
+  grid.SetCellKey(4, 2, 33);
+  grid.set_row(4);
+  grid.Subtotal(Sum(1, 3));
+  grid.Subtotal(Sum(-1, 3, "合计"));
+  grid.AddItem("\tZ\tp9\t1\t1");  // a plain row after the totals
+  SubtotalSpec clear;
+  clear.function = SubtotalFunction::kClear;
+  grid.Subtotal(clear);
+  EXPECT_TRUE(SubtotalRows().empty());
+  EXPECT_EQ(ColumnTexts(grid, 2), (std::vector<std::string>{"p1", "p2", "p3", "p4", "p9"}));
+  EXPECT_EQ(grid.CellKey(grid.FindRow("p4", 1, 2), 2), Variant(33));
+  EXPECT_EQ(grid.TextMatrix(1, 3), "1");
+  grid.Subtotal(Sum(1, 3));  // and they can be made again
+  EXPECT_EQ(SubtotalRows().size(), 4u);
+}
+
+TEST_F(GridSubtotals, SortKeepsSubtotalRowsInPlace) {
+  grid.Subtotal(Sum(1, 3));
+  grid.Sort(2, grid_sort::kStringDescending);
+  EXPECT_EQ(ColumnTexts(grid, 2), (std::vector<std::string>{"p2", "p1", "", "p3", "", "p4", ""}));
+}
+
+TEST(Grid, OutlineRowsMarkedByHand) {
+  Grid grid("Vs");
+  grid.set_rows(3);
+  grid.SetIsSubtotal(1, true);
+  grid.SetRowOutlineLevel(1, 1);
+  grid.SetIsSubtotal(2, true);
+  grid.SetRowOutlineLevel(2, grid.RowOutlineLevel(1) + 1);
+  EXPECT_EQ(grid.RowOutlineLevel(2), 2);
+  grid.SetIsSubtotal(2, false);
+  EXPECT_EQ(grid.RowOutlineLevel(2), 0);
+  grid.ClearSubtotals();
+  EXPECT_EQ(grid.rows(), 2);
+}
+
+}  // namespace
+}  // namespace korvane::controls

@@ -1,0 +1,405 @@
+// Tests of applying and saving a grid's per-user settings.
+#include "host/grid_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/settings_files.h"
+#include "host/test_support.h"
+
+namespace korvane {
+namespace {
+
+using controls::Grid;
+using namespace std::string_literals;
+namespace grid_type = controls::grid_type;
+
+constexpr const char* kFile = "1203Cx_EmpMx";
+
+class GridSettingsTest : public ::testing::Test {
+ protected:
+  std::string Path() { return SettingsPath(kFile, host_); }
+  void WriteFile(const std::string& text) { test::WriteFileBytes(Path(), text); }
+  std::string FileText() { return test::ReadFileBytes(Path()); }
+
+  // Fixed column 0 and four columns: 部门, 姓名, 数量, 金额; one header row.
+  static void Fill(Grid& grid, const std::vector<std::vector<std::string>>& lines) {
+    grid.set_cols(5);
+    grid.set_fixed_cols(1);
+    grid.set_rows(1);
+    grid.SetFormatString("|部门|姓名|数量|金额");
+    for (int c = 0; c < 5; ++c) grid.SetColWidth(c, 1000 + c);
+    for (const auto& line : lines) {
+      const int r = grid.rows();
+      grid.set_rows(r + 1);
+      for (std::size_t c = 0; c < line.size(); ++c) {
+        grid.SetTextMatrix(r, static_cast<int>(c) + 1, line[c]);
+      }
+    }
+  }
+
+  test::FakeHostContext host_;
+};
+
+TEST_F(GridSettingsTest, SuffixLeavesOutTheNameVsAndAddsTheIndex) {
+  EXPECT_EQ(GridSettingsSuffix(Grid("Vs")), "");
+  EXPECT_EQ(GridSettingsSuffix(Grid("vS")), "");
+  EXPECT_EQ(GridSettingsSuffix(Grid("Vs", 2)), "_2");
+  EXPECT_EQ(GridSettingsSuffix(Grid("qxGrid")), "_qxGrid");
+  EXPECT_EQ(GridSettingsSuffix(Grid("qxGrid", 0)), "_qxGrid_0");
+}
+
+TEST_F(GridSettingsTest, GridNamedVsUsesThePlainSectionNames) {
+  WriteFile(
+      "[VsColWidth]\nVsCol2=1500\n"
+      "[VsColWidth_Vs]\nVsCol3=2222\n"
+      "[Vs]\nVsFixedCols=2\n");
+  Grid grid("Vs");
+  Fill(grid, {{"A", "x", "1", "2"}});
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.ColWidth(2), 1500);
+  EXPECT_EQ(grid.ColWidth(3), 1003) << "a section with the name must not be read for \"Vs\"";
+  EXPECT_EQ(grid.frozen_cols(), 2);
+
+  Grid named("qxGrid", 1);
+  Fill(named, {});
+  WriteFile("[VsColWidth]\nVsCol2=1500\n[VsColWidth_qxGrid_1]\nVsCol2=1777\n");
+  ApplyGridSettings(kFile, named, true, host_);
+  EXPECT_EQ(named.ColWidth(2), 1777);
+}
+
+TEST_F(GridSettingsTest, AHiddenColumnIgnoresItsStoredWidth) {
+  WriteFile(
+      "[VsIsHidden_qxGrid]\nVsCol1=1\nVsCol3=0\n"
+      "[VsColWidth_qxGrid]\nVsCol1=1500\nVsCol2=1600\nVsCol3=1700\n");
+  Grid grid("qxGrid");
+  Fill(grid, {});
+  grid.SetColWidth(2, 0);  // designed hidden: without a stored flag it stays hidden
+  ApplyGridSettings(kFile, grid, true, host_);
+  EXPECT_EQ(grid.ColWidth(1), 0);
+  EXPECT_EQ(grid.ColWidth(2), 0);
+  EXPECT_EQ(grid.ColWidth(3), 1700);
+  EXPECT_EQ(grid.ColWidth(4), 1004);
+}
+
+TEST_F(GridSettingsTest, WidthsOnlyLeavesEverythingButWidthsFormatsAndAlignments) {
+  WriteFile(
+      "[VsColWidth_qxGrid]\nVsCol1=1500\n"
+      "[VsIsSort_qxGrid]\nVsCol1=1\n"
+      "[VsIsColMerge_qxGrid]\nVsCol1=1\n"
+      "[VsColDataType_qxGrid]\nVsCol1=8\n"
+      "[VsColAlignment_qxGrid]\nVsCol1=4\n"
+      "[VsIsTotalOn_qxGrid]\nVsCol3=1\n"
+      "[Vs_qxGrid]\nVsRowHeight=500\nVsFixedCols=2\n");
+  Grid grid("qxGrid");
+  Fill(grid, {{"A", "x", "1", "2"}});
+  const int rows = grid.rows();
+  ApplyGridSettings(kFile, grid, true, host_);
+  EXPECT_EQ(grid.ColWidth(1), 1500);
+  EXPECT_EQ(grid.ColAlignment(1), 4);
+  EXPECT_EQ(grid.ColSort(1), 0);
+  EXPECT_FALSE(grid.MergeCol(1));
+  EXPECT_EQ(grid.ColDataType(1), grid_type::kEmpty);
+  EXPECT_EQ(grid.rows(), rows) << "no total row in widths-only mode";
+  EXPECT_EQ(grid.RowHeight(1), 240);
+  EXPECT_EQ(grid.frozen_cols(), 0);
+
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.ColSort(1), 1);
+  EXPECT_TRUE(grid.MergeCol(1));
+  EXPECT_EQ(grid.ColDataType(1), grid_type::kString);
+  EXPECT_EQ(grid.RowHeight(1), 500);
+  EXPECT_EQ(grid.frozen_cols(), 2);
+}
+
+TEST_F(GridSettingsTest, MergeIsOnExactlyWhenStoredAsOne) {
+  WriteFile("[VsIsColMerge_qxGrid]\nVsCol1=0\nVsCol2=2\nVsCol3=1\n");
+  Grid grid("qxGrid");
+  Fill(grid, {});
+  grid.SetMergeCol(1, true);
+  grid.SetMergeCol(2, true);
+  grid.SetMergeCol(4, true);  // no stored value: kept
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_FALSE(grid.MergeCol(1));
+  EXPECT_FALSE(grid.MergeCol(2));
+  EXPECT_TRUE(grid.MergeCol(3));
+  EXPECT_TRUE(grid.MergeCol(4));
+}
+
+// Number formats of plain-number columns: the part before the point, then the decimal places.
+TEST_F(GridSettingsTest, ExplicitDecimalPlacesReplaceTheStoredOnes) {
+  WriteFile(
+      "[VsColDataType_qxGrid]\nVsCol1=5\nVsCol2=5\nVsCol3=0\n"
+      "[VsColFormat_qxGrid]\nVsCol1=#,##0.00\nVsCol2=##0.00\nVsCol3=0.0\n"
+      "[VsColFormat_Xs_qxGrid]\nVsCol1=3\nVsCol2=0\nVsCol3=1\n");
+  Grid grid("qxGrid");
+  Fill(grid, {});
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.ColFormat(1), "#,##0.###");
+  EXPECT_EQ(grid.ColFormat(2), "##0");
+  EXPECT_EQ(grid.ColFormat(3), "0.#");
+}
+
+TEST_F(GridSettingsTest, ValueClassesTakeTheirDecimalsFromTheirHostSettings) {
+  const int setting_of_class[] = {0, 7, 8, 9, 12, 10, 13, 11, 14};
+  for (int n = 7; n <= 14; ++n) host_.numbered_settings[n] = std::to_string(n - 6);
+  for (int value_class = 1; value_class <= 8; ++value_class) {
+    SCOPED_TRACE("class " + std::to_string(value_class));
+    WriteFile(
+        "[VsColDataType_qxGrid]\nVsCol3=5\n[VsColFormat_qxGrid]\nVsCol3=#,##0.0000\n"
+        "[VsColValDataType_qxGrid]\nVsCol3=" +
+        std::to_string(value_class) + "\n");
+    host_.setting_numbers_read.clear();
+    Grid grid("qxGrid");
+    Fill(grid, {});
+    ApplyGridSettings(kFile, grid, false, host_);
+    const int places = setting_of_class[value_class] - 6;
+    EXPECT_EQ(grid.ColFormat(3), "#,##0." + std::string(static_cast<std::size_t>(places), '#'));
+    EXPECT_EQ(host_.setting_numbers_read, std::vector<int>{setting_of_class[value_class]});
+  }
+}
+
+TEST_F(GridSettingsTest, QuantityClassFourReadsSettingTwelveNotTen) {
+  host_.numbered_settings[10] = "5";
+  host_.numbered_settings[12] = "2";
+  WriteFile(
+      "[VsColDataType_qxGrid]\nVsCol3=5\n[VsColFormat_qxGrid]\nVsCol3=0.000\n"
+      "[VsColValDataType_qxGrid]\nVsCol3=4\n");
+  Grid grid("qxGrid");
+  Fill(grid, {});
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.ColFormat(3), "0.##");
+}
+
+TEST_F(GridSettingsTest, WithoutDecimalInformationTheStoredFormatStays) {
+  host_.numbered_settings[7] = "4";
+  WriteFile(
+      "[VsColDataType_qxGrid]\nVsCol1=5\nVsCol2=5\nVsCol3=5\n"
+      "[VsColFormat_qxGrid]\nVsCol1=#,##0.00\nVsCol2=\nVsCol3=0.0\n"
+      "[VsColValDataType_qxGrid]\nVsCol1=0\nVsCol3=1\n"
+      "[VsColFormat_Xs_qxGrid]\nVsCol3=\n");
+  Grid grid("qxGrid");
+  Fill(grid, {});
+  grid.SetColFormat(2, "0.00");
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.ColFormat(1), "#,##0.00") << "class 0 keeps the format as stored";
+  EXPECT_EQ(grid.ColFormat(2), "0.00") << "an empty stored format leaves the column alone";
+  EXPECT_EQ(grid.ColFormat(3), "0.####") << "an empty decimal count falls back to the class";
+}
+
+TEST_F(GridSettingsTest, NonNumberColumnsDropDigitPatterns) {
+  WriteFile(
+      "[VsColDataType_qxGrid]\nVsCol1=8\nVsCol2=7\nVsCol3=3\n"
+      "[VsColFormat_qxGrid]\nVsCol1=###.00\nVsCol2=yyyy-mm-dd\nVsCol3=#,###\n"
+      "[VsColFormat_Xs_qxGrid]\nVsCol2=2\n");
+  Grid grid("qxGrid");
+  Fill(grid, {});
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.ColFormat(1), "");
+  EXPECT_EQ(grid.ColFormat(2), "yyyy-mm-dd") << "decimal places concern number columns only";
+  EXPECT_EQ(grid.ColFormat(3), "");
+}
+
+TEST_F(GridSettingsTest, GroupAndTotalColumnsAddSubtotalAndGrandTotalRows) {
+  WriteFile("[VsIsGroupOn_qxGrid]\nVsCol1=1\n[VsIsTotalOn_qxGrid]\nVsCol3=1\nVsCol4=1\n");
+  Grid grid("qxGrid");
+  Fill(grid, {{"一车间", "张三", "1", "10"},
+              {"一车间", "李四", "2", "20"},
+              {"二车间", "王五", "4", "40"}});
+  ApplyGridSettings(kFile, grid, false, host_);
+
+  ASSERT_EQ(grid.rows(), 1 + 3 + 2 + 1);
+  const int sub1 = 3, sub2 = 5, grand = 6;
+  EXPECT_EQ(grid.TextMatrix(sub1, 1), "一车间小计");
+  EXPECT_EQ(grid.TextMatrix(sub1, 3), "3");
+  EXPECT_EQ(grid.TextMatrix(sub1, 4), "30");
+  EXPECT_EQ(grid.TextMatrix(sub2, 1), "二车间小计");
+  EXPECT_EQ(grid.TextMatrix(sub2, 4), "40");
+  for (int r : {sub1, sub2}) {
+    EXPECT_TRUE(grid.IsSubtotal(r));
+    EXPECT_EQ(grid.CellForeColor(r, 1), kSubtotalForeColor);
+    EXPECT_TRUE(grid.CellBold(r, 3));
+  }
+  EXPECT_EQ(grid.TextMatrix(grand, 1), "合计");
+  EXPECT_EQ(grid.TextMatrix(grand, 3), "7");
+  EXPECT_EQ(grid.TextMatrix(grand, 4), "70");
+  EXPECT_EQ(grid.CellBackColor(grand, 3), kGrandTotalBackColor);
+  EXPECT_TRUE(grid.CellBold(grand, 1));
+
+  // Applying again replaces the rows instead of adding a second set.
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.rows(), 7);
+}
+
+TEST_F(GridSettingsTest, LabelsMoveToTheFirstVisibleColumn) {
+  WriteFile(
+      "[VsIsHidden_qxGrid]\nVsCol1=1\n"
+      "[VsIsGroupOn_qxGrid]\nVsCol1=1\n[VsIsTotalOn_qxGrid]\nVsCol3=1\n");
+  Grid grid("qxGrid");
+  Fill(grid, {{"一车间", "张三", "1", ""}, {"二车间", "王五", "4", ""}});
+  ApplyGridSettings(kFile, grid, false, host_);
+  ASSERT_EQ(grid.rows(), 1 + 2 + 2 + 1);
+  EXPECT_EQ(grid.TextMatrix(2, 2), "一车间小计");
+  EXPECT_EQ(grid.TextMatrix(4, 2), "二车间小计");
+  EXPECT_EQ(grid.TextMatrix(5, 2), "合计");
+  EXPECT_EQ(grid.TextMatrix(5, 3), "5");
+}
+
+TEST_F(GridSettingsTest, SeveralGroupsKeepOnlyTheirOwnLabelPerRow) {
+  WriteFile("[VsIsGroupOn_qxGrid]\nVsCol1=1\nVsCol2=1\n[VsIsTotalOn_qxGrid]\nVsCol3=1\n");
+  Grid grid("qxGrid");
+  Fill(grid,
+       {{"一车间", "张三", "1", ""}, {"一车间", "张三", "2", ""}, {"一车间", "李四", "4", ""}});
+  ApplyGridSettings(kFile, grid, false, host_);
+  int subtotal_rows = 0;
+  for (int r = 1; r < grid.rows(); ++r) {
+    if (!grid.IsSubtotal(r) || grid.RowOutlineLevel(r) == -1) continue;
+    ++subtotal_rows;
+    const int own = grid.RowOutlineLevel(r);
+    EXPECT_NE(grid.TextMatrix(r, own).find("小计"), std::string::npos) << "row " << r;
+    EXPECT_EQ(grid.TextMatrix(r, own == 1 ? 2 : 1), "") << "row " << r;
+  }
+  EXPECT_EQ(subtotal_rows, 3);  // 张三, 李四, 一车间
+  EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 3), "7");
+}
+
+TEST_F(GridSettingsTest, TotalSaveClearsOldSubtotals) {
+  WriteFile("[Vs_qxGrid]\nVsTotalSave=1\n");
+  Grid grid("qxGrid");
+  Fill(grid, {{"A", "x", "1", "1"}});
+  grid.set_subtotal_position(controls::SubtotalPosition::kAbove);
+  controls::SubtotalSpec spec;
+  spec.group_on = -1;
+  spec.total_on = 3;
+  grid.Subtotal(spec);
+  ASSERT_EQ(grid.rows(), 3);
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.rows(), 2);
+  EXPECT_EQ(grid.subtotal_position(), controls::SubtotalPosition::kBelow);
+}
+
+TEST_F(GridSettingsTest, RowHeightsAndFrozenColumns) {
+  WriteFile("[Vs_qxGrid]\nVsRowHeight=300\nVsFixedRowHeight=450\nVsFixedCols=1\n");
+  Grid grid("qxGrid");
+  Fill(grid, {{"A"}, {"B"}});
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.RowHeight(0), 450);
+  EXPECT_EQ(grid.RowHeight(1), 300);
+  EXPECT_EQ(grid.RowHeight(2), 300);
+  EXPECT_EQ(grid.frozen_cols(), 1);
+}
+
+TEST_F(GridSettingsTest, AMissingFileIsCreatedOnAFullApplyOnly) {
+  Grid grid("qxGrid");
+  Fill(grid, {{"A", "x", "1", "2"}});
+  grid.SetColDataType(3, grid_type::kDouble);
+  grid.SetColFormat(3, "#,##0.00");
+
+  ApplyGridSettings(kFile, grid, true, host_);
+  EXPECT_FALSE(std::filesystem::exists(Path()));
+
+  ApplyGridSettings(kFile, grid, false, host_);
+  ASSERT_TRUE(std::filesystem::exists(Path()));
+  EXPECT_EQ(grid.ColFormat(3), "#,##0.00") << "a missing file leaves the grid as designed";
+  IniProfileStore store(Path());
+  EXPECT_EQ(store.Read("VsColWidth_qxGrid", "VsCol3", ""), "1003");
+  EXPECT_EQ(store.Read("VsColFormat_qxGrid", "VsCol3", ""), "#,##0.00");
+  EXPECT_EQ(store.Read("Vs_qxGrid", "VsFixedCols", ""), "0");
+
+  // An existing file is not rewritten by applying it.
+  WriteFile("[VsColWidth_qxGrid]\nVsCol1=1\n");
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(FileText(), "[VsColWidth_qxGrid]\nVsCol1=1\n");
+}
+
+TEST_F(GridSettingsTest, SaveWritesWhatApplyReadsBack) {
+  Grid grid("qxGrid", 3);
+  Fill(grid, {{"A", "x", "1", "2"}});
+  grid.SetColWidth(2, 0);
+  grid.SetColWidth(3, 1888);
+  grid.SetMergeCol(1, true);
+  grid.SetColDataType(4, grid_type::kCurrency);
+  grid.SetColFormat(4, "yyyy");
+  grid.SetColAlignment(3, 7);
+  grid.SetRowHeight(0, 360);
+  grid.SetRowHeight(1, 320);
+  grid.set_frozen_cols(2);
+  ASSERT_TRUE(SaveGridSettings(kFile, grid, false, host_));
+
+  IniProfileStore store(Path());
+  EXPECT_EQ(store.Read("VsIsHidden_qxGrid_3", "VsCol2", ""), "1");
+  EXPECT_EQ(store.Read("VsColWidth_qxGrid_3", "VsCol2", "none"), "none")
+      << "no width is written for a hidden column";
+  EXPECT_EQ(store.Read("VsIsHidden_qxGrid_3", "VsCol3", ""), "0");
+  EXPECT_EQ(store.Read("VsIsSort_qxGrid_3", "VsCol1", "none"), "none");
+
+  Grid copy("qxGrid", 3);
+  Fill(copy, {{"A", "x", "1", "2"}, {"B", "y", "3", "4"}});
+  ApplyGridSettings(kFile, copy, false, host_);
+  EXPECT_EQ(copy.ColWidth(2), 0);
+  EXPECT_EQ(copy.ColWidth(3), 1888);
+  EXPECT_TRUE(copy.MergeCol(1));
+  EXPECT_FALSE(copy.MergeCol(3));
+  EXPECT_EQ(copy.ColDataType(4), grid_type::kCurrency);
+  EXPECT_EQ(copy.ColFormat(4), "yyyy");
+  EXPECT_EQ(copy.ColAlignment(3), 7);
+  EXPECT_EQ(copy.RowHeight(0), 360);
+  EXPECT_EQ(copy.RowHeight(2), 320);
+  EXPECT_EQ(copy.frozen_cols(), 2);
+}
+
+TEST_F(GridSettingsTest, WidthsOnlySaveWritesOnlyWidths) {
+  Grid grid("qxGrid");
+  Fill(grid, {{"A"}});
+  ASSERT_TRUE(SaveGridSettings(kFile, grid, true, host_));
+  const std::string text = FileText();
+  EXPECT_NE(text.find("[VsColWidth_qxGrid]"), std::string::npos);
+  EXPECT_NE(text.find("[VsIsHidden_qxGrid]"), std::string::npos);
+  EXPECT_EQ(text.find("VsColDataType"), std::string::npos);
+  EXPECT_EQ(text.find("[Vs_qxGrid]"), std::string::npos);
+}
+
+TEST_F(GridSettingsTest, DamagedValuesAndFilesLeaveTheGridAsItWas) {
+  Grid grid("qxGrid");
+  Fill(grid, {{"A", "x", "1", "2"}});
+  grid.SetColDataType(3, grid_type::kDouble);
+  grid.SetColFormat(3, "0.00");
+  WriteFile(
+      "[VsColWidth_qxGrid]\nVsCol1=abc\nVsCol2=-5\n"
+      "[VsColDataType_qxGrid]\nVsCol3=five\n"
+      "[VsColFormat_Xs_qxGrid]\nVsCol3=x\n"
+      "[Vs_qxGrid]\nVsRowHeight=tall\nVsFixedCols=99\n");
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.ColWidth(1), 1001);
+  EXPECT_EQ(grid.ColWidth(2), 1002);
+  EXPECT_EQ(grid.ColDataType(3), grid_type::kDouble);
+  EXPECT_EQ(grid.ColFormat(3), "0.00");
+  EXPECT_EQ(grid.RowHeight(1), 240);
+  EXPECT_EQ(grid.frozen_cols(), 0);
+
+  std::string garbage = "\xFF\xFE[VsColWidth_qxGrid]\x00\nVsCol1=5\x80\n"s;
+  garbage += std::string(300, '\0');
+  WriteFile(garbage);
+  ApplyGridSettings(kFile, grid, false, host_);
+  EXPECT_EQ(grid.ColWidth(1), 1001);
+  EXPECT_EQ(grid.rows(), 2);
+}
+
+TEST_F(GridSettingsTest, AHostWithoutStoreLeavesTheGridAlone) {
+  class NoStoreHost : public test::FakeHostContext {
+   public:
+    std::unique_ptr<ProfileStore> CreateProfileStore() override { return nullptr; }
+  } host;
+  Grid grid("qxGrid");
+  Fill(grid, {{"A"}});
+  EXPECT_TRUE(ApplyGridSettings(kFile, grid, false, host));
+  EXPECT_FALSE(SaveGridSettings(kFile, grid, false, host));
+  EXPECT_EQ(grid.ColWidth(1), 1001);
+}
+
+}  // namespace
+}  // namespace korvane
