@@ -26,7 +26,8 @@ class StaticControl : public Control {
 
 class TextBox : public Control {
  public:
-  TextBox(std::string name, int index = -1) : Control(ControlKind::kTextBox, "TextBox", name, index) {}
+  TextBox(std::string name, int index = -1)
+      : Control(ControlKind::kTextBox, "TextBox", name, index) {}
 
   const std::string& text() const { return text_; }
   // Setting the text by code fires `change` as the host's text box does.

@@ -28,10 +28,9 @@ void Form::set_back_color(std::uint32_t color) {
 
 void Form::Adopt(std::unique_ptr<Control> control) {
   if (Find(control->name(), control->index()) != nullptr) {
-    throw std::invalid_argument("form " + name_ + " already has a control " + control->name() +
-                                (control->index() >= 0
-                                     ? "(" + std::to_string(control->index()) + ")"
-                                     : std::string()));
+    throw std::invalid_argument(
+        "form " + name_ + " already has a control " + control->name() +
+        (control->index() >= 0 ? "(" + std::to_string(control->index()) + ")" : std::string()));
   }
   control->form_ = this;
   controls_.push_back(std::move(control));

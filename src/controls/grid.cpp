@@ -988,14 +988,14 @@ void Grid::ClearSubtotals() {
   ClampCurrent();
 }
 
-void Grid::Subtotal(const SubtotalSpec& spec) {
-  if (spec.function == SubtotalFunction::kClear) {
+void Grid::Subtotal(const SubtotalSpec& sum_rule) {
+  if (sum_rule.function == SubtotalFunction::kClear) {
     ClearSubtotals();
     return;
   }
-  const int g = spec.group_on;
+  const int g = sum_rule.group_on;
   if (g != -1) CheckCol(g);
-  if (spec.function != SubtotalFunction::kNone) CheckCol(spec.total_on);
+  if (sum_rule.function != SubtotalFunction::kNone) CheckCol(sum_rule.total_on);
   const bool below = subtotal_position_ == SubtotalPosition::kBelow;
 
   struct Group {
@@ -1044,10 +1044,10 @@ void Grid::Subtotal(const SubtotalSpec& spec) {
   }
 
   double grand_sum = 0;
-  if (spec.function == SubtotalFunction::kPercent) {
+  if (sum_rule.function == SubtotalFunction::kPercent) {
     for (const Group& group : groups) {
       for (int r : group.data) {
-        const std::string& text = rows_[Idx(r)].cells[Idx(spec.total_on)].text;
+        const std::string& text = rows_[Idx(r)].cells[Idx(sum_rule.total_on)].text;
         if (IsNumericText(text)) grand_sum += NumericValue(text);
       }
     }
@@ -1059,7 +1059,7 @@ void Grid::Subtotal(const SubtotalSpec& spec) {
     double max = 0;
     double min = 0;
     for (int r : group.data) {
-      const std::string& text = rows_[Idx(r)].cells[Idx(spec.total_on)].text;
+      const std::string& text = rows_[Idx(r)].cells[Idx(sum_rule.total_on)].text;
       if (!text.empty()) ++filled;
       if (!IsNumericText(text)) continue;
       const double v = NumericValue(text);
@@ -1068,7 +1068,7 @@ void Grid::Subtotal(const SubtotalSpec& spec) {
       sum += v;
       ++numbers;
     }
-    switch (spec.function) {
+    switch (sum_rule.function) {
       case SubtotalFunction::kSum:
         return sum;
       case SubtotalFunction::kPercent:
@@ -1089,8 +1089,8 @@ void Grid::Subtotal(const SubtotalSpec& spec) {
     }
   };
   const int caption_col = g >= 0 ? g : fixed_cols_;
-  auto caption_for = [&spec](const std::string& value) {
-    std::string caption = spec.caption;
+  auto caption_for = [&sum_rule](const std::string& value) {
+    std::string caption = sum_rule.caption;
     for (std::size_t at = caption.find("%s"); at != std::string::npos;
          at = caption.find("%s", at + value.size())) {
       caption.replace(at, 2, value);
@@ -1102,6 +1102,8 @@ void Grid::Subtotal(const SubtotalSpec& spec) {
   bool inserted = false;
   for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
     const Group& group = *it;
+    // Totalled before a row goes in above the group, which would shift its data rows.
+    const std::optional<double> total = total_of(group);
     const int neighbour = below ? group.last + 1 : group.first - 1;
     int target = 0;
     if (neighbour >= fixed_rows_ && neighbour < rows() && rows_[Idx(neighbour)].subtotal &&
@@ -1117,14 +1119,14 @@ void Grid::Subtotal(const SubtotalSpec& spec) {
       inserted = true;
     }
     Row& row = rows_[Idx(target)];
-    if (const std::optional<double> total = total_of(group)) {
-      row.cells[Idx(spec.total_on)].text =
-          spec.format.empty() ? FormatNumber(*total) : FormatNumberVb(*total, spec.format);
+    if (total) {
+      row.cells[Idx(sum_rule.total_on)].text =
+          sum_rule.format.empty() ? FormatNumber(*total) : FormatNumberVb(*total, sum_rule.format);
     }
     for (Cell& cell : row.cells) {
-      if (spec.back_color) cell.back_color = spec.back_color;
-      if (spec.fore_color) cell.fore_color = spec.fore_color;
-      if (spec.bold) cell.bold = true;
+      if (sum_rule.back_color) cell.back_color = sum_rule.back_color;
+      if (sum_rule.fore_color) cell.fore_color = sum_rule.fore_color;
+      if (sum_rule.bold) cell.bold = true;
     }
   }
   Changed(inserted ? "rows" : "cells");

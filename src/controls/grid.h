@@ -251,7 +251,7 @@ class Grid : public Control {
   // The total's text is FormatNumberVb(total, format), or FormatNumber(total) without a
   // format. Colours (when given) and bold (when set) apply to every cell of the subtotal row.
   // REQUIRES: group_on is -1 or a column; total_on is a column unless the function is kNone.
-  void Subtotal(const SubtotalSpec& spec);
+  void Subtotal(const SubtotalSpec& sum_rule);
 
   // --- A person's actions ----------------------------------------------------------------
   // Each returns false, doing nothing, when the control cannot act (Control::CanAct) or the

@@ -442,11 +442,11 @@ class GridSubtotals : public ::testing::Test {
                 {"", "A", "p4", "8", "80"}});
   }
   SubtotalSpec Sum(int group_on, int total_on, std::string caption = "%s") {
-    SubtotalSpec spec;
-    spec.group_on = group_on;
-    spec.total_on = total_on;
-    spec.caption = std::move(caption);
-    return spec;
+    SubtotalSpec sum_rule;
+    sum_rule.group_on = group_on;
+    sum_rule.total_on = total_on;
+    sum_rule.caption = std::move(caption);
+    return sum_rule;
   }
   std::vector<int> SubtotalRows() {
     std::vector<int> found;
@@ -528,25 +528,25 @@ TEST_F(GridSubtotals, NestedGroupsAndPositionAbove) {
 }
 
 TEST_F(GridSubtotals, FunctionsAndTotalFormats) {
-  SubtotalSpec spec = Sum(-1, 3);
-  spec.function = SubtotalFunction::kAverage;
-  spec.format = "0.00";
-  grid.Subtotal(spec);
+  SubtotalSpec sum_rule = Sum(-1, 3);
+  sum_rule.function = SubtotalFunction::kAverage;
+  sum_rule.format = "0.00";
+  grid.Subtotal(sum_rule);
   EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 3), "3.75");
   grid.ClearSubtotals();
-  spec.function = SubtotalFunction::kMax;
-  spec.format.clear();
-  spec.total_on = 4;
-  grid.Subtotal(spec);
+  sum_rule.function = SubtotalFunction::kMax;
+  sum_rule.format.clear();
+  sum_rule.total_on = 4;
+  grid.Subtotal(sum_rule);
   EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 4), "80");
   grid.ClearSubtotals();
-  spec.function = SubtotalFunction::kCount;
-  grid.Subtotal(spec);
+  sum_rule.function = SubtotalFunction::kCount;
+  grid.Subtotal(sum_rule);
   EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 4), "4");  // "x" counts as a filled cell
   grid.ClearSubtotals();
-  spec = Sum(1, 3);
-  spec.function = SubtotalFunction::kPercent;
-  grid.Subtotal(spec);
+  sum_rule = Sum(1, 3);
+  sum_rule.function = SubtotalFunction::kPercent;
+  grid.Subtotal(sum_rule);
   EXPECT_EQ(grid.TextMatrix(3, 3), "20");  // 3 of 15
 }
 

@@ -20,13 +20,14 @@ TEST(ErrorRule, ModuleArrowRoutineColonsDescriptionAtLevel8) {
 TEST(ErrorRule, GuardedTurnsAnEscapingErrorIntoOneReportAndTheFailureResult) {
   std::vector<ErrorReport> reports;
   auto report = [&](ErrorReport r) { reports.push_back(std::move(r)); };
-  const bool ok = Guarded("SCCJD_S", "LoadData", report, []() -> bool {
-    throw std::runtime_error("disk I/O error");
-  });
+  const bool ok = Guarded("SCCJD_S", "LoadData", report,
+                          []() -> bool { throw std::runtime_error("disk I/O error"); });
   EXPECT_FALSE(ok);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].text, "SCCJD_S-->LoadData::disk I/O error");
-  EXPECT_EQ(Guarded("m", "r", report, [] { return 42; }, -1), 42);
+  EXPECT_EQ(Guarded(
+                "m", "r", report, [] { return 42; }, -1),
+            42);
   EXPECT_EQ(reports.size(), 1u);
 }
 

@@ -103,14 +103,14 @@ void AddTotals(Grid& grid, const std::vector<int>& groups, const std::vector<int
 
   for (int g : groups) {
     for (int t : totals) {
-      controls::SubtotalSpec spec;
-      spec.function = controls::SubtotalFunction::kSum;
-      spec.group_on = g;
-      spec.total_on = t;
-      spec.fore_color = kSubtotalForeColor;
-      spec.bold = true;
-      spec.caption = "%s" + std::string(kSubtotalCaption);
-      grid.Subtotal(spec);
+      controls::SubtotalSpec sum_rule;
+      sum_rule.function = controls::SubtotalFunction::kSum;
+      sum_rule.group_on = g;
+      sum_rule.total_on = t;
+      sum_rule.fore_color = kSubtotalForeColor;
+      sum_rule.bold = true;
+      sum_rule.caption = "%s" + std::string(kSubtotalCaption);
+      grid.Subtotal(sum_rule);
     }
   }
 
@@ -134,14 +134,14 @@ void AddTotals(Grid& grid, const std::vector<int>& groups, const std::vector<int
   }
 
   for (int t : totals) {
-    controls::SubtotalSpec spec;
-    spec.function = controls::SubtotalFunction::kSum;
-    spec.group_on = -1;
-    spec.total_on = t;
-    spec.back_color = kGrandTotalBackColor;
-    spec.bold = true;
-    spec.caption = std::string(kGrandTotalCaption);
-    grid.Subtotal(spec);
+    controls::SubtotalSpec sum_rule;
+    sum_rule.function = controls::SubtotalFunction::kSum;
+    sum_rule.group_on = -1;
+    sum_rule.total_on = t;
+    sum_rule.back_color = kGrandTotalBackColor;
+    sum_rule.bold = true;
+    sum_rule.caption = std::string(kGrandTotalCaption);
+    grid.Subtotal(sum_rule);
   }
   if (first_visible != grid.fixed_cols() && grid.rows() > grid.fixed_rows()) {
     grid.SetTextMatrix(grid.rows() - 1, first_visible, std::string(kGrandTotalCaption));

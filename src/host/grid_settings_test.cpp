@@ -272,10 +272,10 @@ TEST_F(GridSettingsTest, TotalSaveClearsOldSubtotals) {
   Grid grid("qxGrid");
   Fill(grid, {{"A", "x", "1", "1"}});
   grid.set_subtotal_position(controls::SubtotalPosition::kAbove);
-  controls::SubtotalSpec spec;
-  spec.group_on = -1;
-  spec.total_on = 3;
-  grid.Subtotal(spec);
+  controls::SubtotalSpec sum_rule;
+  sum_rule.group_on = -1;
+  sum_rule.total_on = 3;
+  grid.Subtotal(sum_rule);
   ASSERT_EQ(grid.rows(), 3);
   ApplyGridSettings(kFile, grid, false, host_);
   EXPECT_EQ(grid.rows(), 2);

@@ -41,14 +41,14 @@ void SetUpMergedGrid(Grid& grid, const VariantArray& fields) {
     if (alignment == kAlignRightCenter) numeric.push_back(col);
   }
   for (int col : numeric) {
-    controls::SubtotalSpec spec;
-    spec.function = controls::SubtotalFunction::kSum;
-    spec.group_on = -1;
-    spec.total_on = col;
-    spec.back_color = 0xFFFF80;
-    spec.bold = true;
-    spec.caption = "合计";
-    grid.Subtotal(spec);
+    controls::SubtotalSpec sum_rule;
+    sum_rule.function = controls::SubtotalFunction::kSum;
+    sum_rule.group_on = -1;
+    sum_rule.total_on = col;
+    sum_rule.back_color = 0xFFFF80;
+    sum_rule.bold = true;
+    sum_rule.caption = "合计";
+    grid.Subtotal(sum_rule);
   }
 }
 

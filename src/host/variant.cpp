@@ -193,8 +193,8 @@ std::optional<DateTime> ParseDate(std::string_view text) {
     }
     if (pos != t.size() || hh > 23 || mm > 59 || ss > 59) return std::nullopt;
   }
-  return DateTime(std::chrono::sys_days(ymd)) + std::chrono::hours(hh) +
-         std::chrono::minutes(mm) + std::chrono::seconds(ss);
+  return DateTime(std::chrono::sys_days(ymd)) + std::chrono::hours(hh) + std::chrono::minutes(mm) +
+         std::chrono::seconds(ss);
 }
 
 bool IsDate(std::string_view text) { return ParseDate(text).has_value(); }
@@ -217,8 +217,7 @@ std::string FormatDateTime(DateTime date) {
   const std::chrono::hh_mm_ss time(date - day);
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, " %02d:%02d:%02d", static_cast<int>(time.hours().count()),
-                static_cast<int>(time.minutes().count()),
-                static_cast<int>(time.seconds().count()));
+                static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()));
   return FormatDate(date) + buffer;
 }
 

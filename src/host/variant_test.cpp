@@ -76,9 +76,9 @@ TEST(Utf8, CountsCodePointsNotBytes) {
   EXPECT_EQ(RightChars("报工单ID", 3), "单ID");
   EXPECT_EQ(LeftChars("ab", 5), "ab");
   EXPECT_TRUE(IsValidUtf8("生产日期"));
-  EXPECT_FALSE(IsValidUtf8("\xE7\x94"));        // truncated sequence
-  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));        // overlong encoding
-  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));    // surrogate
+  EXPECT_FALSE(IsValidUtf8("\xE7\x94"));      // truncated sequence
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));      // overlong encoding
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
   EXPECT_FALSE(IsValidUtf8("\xFF"));
 }
 
