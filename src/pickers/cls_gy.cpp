@@ -28,23 +28,15 @@ std::span<const record_detail::MemberPtr<clsGY>> clsGY::Members() {
 }
 
 bool clsGY::LoadFrom(const Recordset& row) {
-  bool loaded = false;
-  if (record_detail::LoadRow(*this, Properties(), Members(), row, loaded)) Change_ = true;
-  return loaded;
+  return record_detail::LoadRecord(*this, Members(), row, Change_);
 }
 
 Variant clsGY::Get(std::string_view name) const {
-  const std::optional<std::size_t> index = record_detail::FindProperty(Properties(), name);
-  if (!index) return Variant();
-  return record_detail::Read(*this, Members()[*index]);
+  return record_detail::GetProperty(*this, Members(), name);
 }
 
 bool clsGY::Set(std::string_view name, const Variant& value) {
-  const std::optional<std::size_t> index = record_detail::FindProperty(Properties(), name);
-  if (!index) return false;
-  if (!record_detail::Write(*this, Members()[*index], value)) return false;
-  if (Properties()[*index].sets_change) Change_ = true;
-  return true;
+  return record_detail::SetProperty(*this, Members(), name, value, Change_);
 }
 
 }  // namespace korvane

@@ -149,6 +149,33 @@ bool LoadRow(R& record, std::span<const PropertyInfo> infos, std::span<const Mem
   return marks_change;
 }
 
+// The bodies of a record's LoadFrom, Get and Set, shared by every record class; `change` is the
+// record's Change flag.
+template <typename R>
+bool LoadRecord(R& record, std::span<const MemberPtr<R>> members, const Recordset& row,
+                bool& change) {
+  bool loaded = false;
+  if (LoadRow(record, R::Properties(), members, row, loaded)) change = true;
+  return loaded;
+}
+
+template <typename R>
+Variant GetProperty(const R& record, std::span<const MemberPtr<R>> members, std::string_view name) {
+  const std::optional<std::size_t> index = FindProperty(R::Properties(), name);
+  if (!index) return Variant();
+  return Read(record, members[*index]);
+}
+
+template <typename R>
+bool SetProperty(R& record, std::span<const MemberPtr<R>> members, std::string_view name,
+                 const Variant& value, bool& change) {
+  const std::optional<std::size_t> index = FindProperty(R::Properties(), name);
+  if (!index) return false;
+  if (!Write(record, members[*index], value)) return false;
+  if (R::Properties()[*index].sets_change) change = true;
+  return true;
+}
+
 }  // namespace record_detail
 }  // namespace korvane
 
