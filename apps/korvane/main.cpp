@@ -1,36 +1,44 @@
 // korvane: the reference host's command line.
-#include <cstring>
+#include <CLI/CLI.hpp>
+
 #include <iostream>
-#include <string_view>
+#include <optional>
+#include <string>
 
-namespace {
-
-constexpr std::string_view kUsage =
-    "Usage: korvane [--help] [--version]\n"
-    "\n"
-    "Korvane is a library of manufacturing-ERP business modules (work reports with piece-rate\n"
-    "wages, master production plans, bills of materials, process routes, pickers and reports)\n"
-    "that a host application embeds. This command is its reference host.\n"
-    "\n"
-    "Options:\n"
-    "  --help       show this text\n"
-    "  --version    show the version\n";
-
-}  // namespace
+#include "commands.h"
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0)) {
-    std::cout << "korvane " << KORVANE_VERSION << "\n";
-    return 0;
+  CLI::App app{
+      "Korvane is a library of manufacturing-ERP business modules (work reports with piece-rate\n"
+      "wages, master production plans, bills of materials, process routes, pickers and reports)\n"
+      "that a host application embeds. This command is its reference host.",
+      "korvane"};
+  app.set_version_flag("-V,--version", std::string("korvane ") + KORVANE_VERSION);
+  app.require_subcommand(0, 1);
+
+  korvane::cli::InitOptions init;
+  int scale = 0;
+  auto* init_cmd = app.add_subcommand(
+      "init", "Create a database or upgrade an older one, optionally with demo or volume data");
+  init_cmd->add_option("--db", init.database, "database file")->required();
+  auto* demo = init_cmd->add_flag("--demo", init.demo, "load the demo factory (new database)");
+  init_cmd
+      ->add_option("--scale", scale,
+                   "generate volume data: N x 1000 products and N x 10000 work report lines")
+      ->excludes(demo);
+
+  korvane::cli::SqlOptions sql;
+  auto* sql_cmd = app.add_subcommand("sql", "Run a T-SQL statement or batch and print its rows");
+  sql_cmd->add_option("--db", sql.database, "database file")->required();
+  sql_cmd->add_option("statement", sql.statement, "T-SQL text")->required();
+
+  CLI11_PARSE(app, argc, argv);
+
+  if (init_cmd->parsed()) {
+    if (init_cmd->count("--scale") > 0) init.scale = scale;
+    return korvane::cli::RunInit(init, std::cout, std::cerr);
   }
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::cout << kUsage;
-    return 0;
-  }
-  if (argc == 1) {
-    std::cout << kUsage;
-    return 0;
-  }
-  std::cerr << "korvane: unknown argument '" << argv[1] << "'\n" << kUsage;
-  return 2;
+  if (sql_cmd->parsed()) return korvane::cli::RunSql(sql, std::cout, std::cerr);
+  std::cout << app.help();
+  return 0;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/coding_scheme.h"
 #include "host/data_service.h"
 #include "host/dialogs.h"
 #include "host/parameter_set.h"
@@ -113,6 +114,10 @@ class HostContext {
   // Whether the user's rights allow the privileged actions of a program (for example updating
   // piece rates from a report).
   virtual bool UserMayUse(std::int32_t progid) = 0;
+  // The coding of product categories (level lengths, parent of a code).
+  virtual CodingScheme CategoryCoding() = 0;
+  // The application's title, used as the title of error reports and of some message boxes.
+  virtual std::string ApplicationTitle() = 0;
 
   // Host-library objects a module creates for itself; each is bound to Data().
   virtual std::unique_ptr<RecordNavigator> CreateRecordNavigator() = 0;

@@ -33,6 +33,7 @@
 
 #include "host/data_service.h"
 #include "host/dialogs.h"
+#include "host/error_rule.h"
 #include "host/host_context.h"
 #include "host/ini_profile_store.h"
 #include "host/parameter_set.h"
@@ -429,6 +430,8 @@ class FakeHostContext : public HostContext {
     const auto it = user_items.find(item);
     return it == user_items.end() ? std::string() : it->second;
   }
+  CodingScheme CategoryCoding() override { return category_coding; }
+  std::string ApplicationTitle() override { return std::string(kApplicationTitle); }
   bool UserMayUse(std::int32_t progid) override {
     const auto it = user_rights.find(progid);
     return it == user_rights.end() ? user_may_use_by_default : it->second;
@@ -470,6 +473,7 @@ class FakeHostContext : public HostContext {
   std::vector<int> setting_numbers_read;
 
   UserInfo user;
+  CodingScheme category_coding{{2, 2, 3}};
   std::map<std::string, ModulePeriod> periods;
   std::map<int, std::string> user_items;
   std::map<std::int32_t, bool> user_rights;

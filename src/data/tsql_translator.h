@@ -1,0 +1,57 @@
+// The T-SQL translator: turns the statement texts the modules send (written for a T-SQL
+// server) into statements the embedded SQLite database runs with the same meaning.
+//
+// It works on tokens, never on raw text: literals, bracketed and quoted names and comments are
+// never rewritten. A construct it cannot translate faithfully yields an error naming the
+// construct; it never returns a statement that would mean something different.
+#ifndef KORVANE_DATA_TSQL_TRANSLATOR_H_
+#define KORVANE_DATA_TSQL_TRANSLATOR_H_
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "data/schema_catalog.h"
+
+namespace korvane::data {
+
+struct Translation {
+  // One SQLite statement per statement of the batch, in order, without trailing ';'.
+  std::vector<std::string> statements;
+  // Not empty when the batch cannot be translated; `statements` is then empty.
+  std::string error;
+  bool ok() const { return error.empty(); }
+};
+
+// Translates a batch of one or more T-SQL statements (separated by ';' or by nothing at all,
+// as the server allows). `catalog` decides whether "+" joins texts or adds numbers where the
+// operands alone do not tell.
+Translation TranslateTsql(std::string_view batch, const SchemaCatalog& catalog);
+
+// Translations remembered by statement text. Entries made against an older catalog generation
+// are translated again.
+class TranslationCache {
+ public:
+  explicit TranslationCache(std::size_t capacity = 4096) : capacity_(capacity) {}
+  // Returns the cached translation of `batch`, translating it on first use.
+  std::shared_ptr<const Translation> Get(std::string_view batch, const SchemaCatalog& catalog);
+  void Clear();
+  std::size_t size() const;
+
+ private:
+  struct Entry {
+    std::uint64_t generation;
+    std::shared_ptr<const Translation> translation;
+  };
+  std::size_t capacity_;
+  mutable std::mutex mutex_;
+  std::unordered_map<std::string, Entry> entries_;
+};
+
+}  // namespace korvane::data
+
+#endif  // KORVANE_DATA_TSQL_TRANSLATOR_H_

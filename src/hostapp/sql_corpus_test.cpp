@@ -1,0 +1,503 @@
+// Runs every statement of sql_corpus.txt (the texts the modules send, with demo values spliced
+// in) through the embedded database's data service, on a copy of the demo factory, and checks
+// the rows where the corpus states them. Header SELECTs go through the reference host's record
+// navigator together with the conditions the documents hand it. Each entry is its own test, so a
+// failing statement is reported by its name together with its SQLite translation.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/sqlite_data_service.h"
+#include "data/tsql_translator.h"
+#include "host/data_service.h"
+#include "host/host_context.h"
+#include "host/recordset.h"
+#include "host/variant.h"
+#include "hostapp/db_procedures.h"
+#include "hostapp/reference_host.h"
+#include "hostapp/test_database.h"
+
+namespace korvane {
+namespace {
+
+// --- The corpus file -----------------------------------------------------------------------
+
+struct CorpusEntry {
+  std::string name;
+  int line = 0;  // of the "==" line, for messages
+  std::string text;
+  std::optional<long> rows;
+  std::vector<std::vector<std::string>> row_prefixes;
+  std::vector<std::pair<std::string, std::string>> values;
+  std::vector<std::string> fields;
+  std::string then;
+  // Header SELECTs handed to the record navigator.
+  std::string navigate_key;
+  std::string navigate_mode;  // "last" or "find"
+  std::string where;
+  std::string and_condition;
+
+  bool HasExpectations() const {
+    return rows.has_value() || !row_prefixes.empty() || !values.empty() || !fields.empty();
+  }
+};
+
+struct Corpus {
+  std::vector<CorpusEntry> entries;
+  std::vector<std::string> problems;  // malformed lines; the corpus must have none
+};
+
+std::string CorpusPath() {
+  return (std::filesystem::path(__FILE__).parent_path() / "sql_corpus.txt").string();
+}
+
+std::vector<std::string> SplitCells(std::string_view text) {
+  std::vector<std::string> cells;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t bar = text.find('|', start);
+    cells.push_back(Trim(text.substr(start, bar == std::string_view::npos ? bar : bar - start)));
+    if (bar == std::string_view::npos) break;
+    start = bar + 1;
+  }
+  return cells;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+Corpus ParseCorpus(std::string_view content) {
+  Corpus corpus;
+  std::set<std::string> names;
+  CorpusEntry* entry = nullptr;
+  int line_number = 0;
+  std::size_t pos = 0;
+  auto problem = [&](const std::string& what) {
+    corpus.problems.push_back("line " + std::to_string(line_number) + ": " + what);
+  };
+  while (pos < content.size()) {
+    std::size_t end = content.find('\n', pos);
+    if (end == std::string_view::npos) end = content.size();
+    std::string_view line = content.substr(pos, end - pos);
+    pos = end + 1;
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (StartsWith(line, "#")) continue;
+    if (StartsWith(line, "== ")) {
+      CorpusEntry next;
+      next.name = Trim(line.substr(3));
+      next.line = line_number;
+      if (next.name.empty()) problem("an entry without a name");
+      if (!names.insert(next.name).second) problem("duplicate entry name " + next.name);
+      corpus.entries.push_back(std::move(next));
+      entry = &corpus.entries.back();
+      continue;
+    }
+    if (entry == nullptr) {
+      if (!Trim(line).empty()) problem("text outside an entry");
+      continue;
+    }
+    if (StartsWith(line, "@")) {
+      const std::size_t blank = line.find(' ');
+      const std::string_view directive = line.substr(0, blank);
+      const std::string_view arg =
+          blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+      if (directive == "@rows") {
+        char* stop = nullptr;
+        const std::string number(arg);
+        const long n = std::strtol(number.c_str(), &stop, 10);
+        if (number.empty() || *stop != '\0' || n < 0) problem("@rows needs a count");
+        entry->rows = n;
+      } else if (directive == "@row") {
+        entry->row_prefixes.push_back(SplitCells(arg));
+      } else if (directive == "@value") {
+        const std::size_t eq = arg.find('=');
+        if (eq == std::string_view::npos) {
+          problem("@value needs FIELD = value");
+        } else {
+          entry->values.emplace_back(Trim(arg.substr(0, eq)), Trim(arg.substr(eq + 1)));
+        }
+      } else if (directive == "@fields") {
+        entry->fields = SplitCells(arg);
+      } else if (directive == "@then") {
+        entry->then = std::string(arg);
+      } else if (directive == "@navigate") {
+        const std::size_t space = arg.find(' ');
+        entry->navigate_key = Trim(arg.substr(0, space));
+        entry->navigate_mode =
+            space == std::string_view::npos ? std::string() : Trim(arg.substr(space + 1));
+        if (entry->navigate_mode != "last" && entry->navigate_mode != "find") {
+          problem("@navigate needs a key column and last or find");
+        }
+      } else if (directive == "@where") {
+        entry->where = std::string(arg);
+      } else if (directive == "@and") {
+        entry->and_condition = std::string(arg);
+      } else {
+        problem("unknown directive " + std::string(directive));
+      }
+      continue;
+    }
+    if (Trim(line).empty() && entry->text.empty()) continue;
+    if (!entry->text.empty()) entry->text += '\n';
+    entry->text += line;
+  }
+  for (CorpusEntry& e : corpus.entries) {
+    while (!e.text.empty() && (e.text.back() == '\n')) e.text.pop_back();
+    line_number = e.line;
+    if (Trim(e.text).empty()) problem(e.name + " has no statement");
+    if (e.navigate_key.empty() && (!e.where.empty() || !e.and_condition.empty())) {
+      problem(e.name + ": @where and @and belong to @navigate entries");
+    }
+    if (!e.navigate_key.empty() && !e.then.empty()) {
+      problem(e.name + ": a navigator entry cannot have @then");
+    }
+    if (e.navigate_mode == "last" && !e.and_condition.empty()) {
+      problem(e.name + ": @and belongs to find");
+    }
+  }
+  return corpus;
+}
+
+const Corpus& LoadedCorpus() {
+  static const Corpus corpus = [] {
+    std::ifstream in(CorpusPath(), std::ios::binary);
+    if (!in) {
+      Corpus missing;
+      missing.problems.push_back("cannot read " + CorpusPath());
+      return missing;
+    }
+    std::stringstream content;
+    content << in.rdbuf();
+    return ParseCorpus(content.str());
+  }();
+  return corpus;
+}
+
+// Test names allow letters, digits and underscores only.
+std::string TestName(std::string_view entry_name) {
+  std::string name;
+  for (const char c : entry_name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    name += plain ? c : '_';
+  }
+  return name;
+}
+
+std::vector<std::string> EntryNames() {
+  std::vector<std::string> names;
+  for (const CorpusEntry& e : LoadedCorpus().entries) names.push_back(e.name);
+  return names;
+}
+
+// --- Comparing values ----------------------------------------------------------------------
+
+std::string Shown(const Variant& v) {
+  switch (v.type()) {
+    case VarType::kNull:
+      return "NULL";
+    case VarType::kBoolean:
+      return v.boolean() ? "1" : "0";
+    default:
+      return v.ToText();
+  }
+}
+
+std::optional<double> AsNumber(std::string_view text) {
+  const std::string s(Trim(text));
+  if (s.empty()) return std::nullopt;
+  char* stop = nullptr;
+  const double d = std::strtod(s.c_str(), &stop);
+  if (*stop != '\0') return std::nullopt;
+  return d;
+}
+
+// A number (or flag) the database returned is compared by value; anything else as shown.
+bool Matches(const Variant& actual, const std::string& expected) {
+  if (expected == "NULL") return actual.IsNull();
+  if (actual.IsNumber() || actual.type() == VarType::kBoolean) {
+    const std::optional<double> want = AsNumber(expected);
+    if (!want) return false;
+    const double got = actual.ToDouble();
+    return std::fabs(got - *want) <= 1e-9 * std::max(1.0, std::fabs(*want));
+  }
+  return Shown(actual) == expected;
+}
+
+std::string RowText(const Recordset::Row& row) {
+  std::string text;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i > 0) text += " | ";
+    text += Shown(row[i]);
+  }
+  return text;
+}
+
+std::string Described(const Recordset& rs, std::size_t max_rows = 5) {
+  std::string text = "fields:";
+  for (const FieldInfo& f : rs.Fields()) text += " " + f.name;
+  text += "\nrows: " + std::to_string(rs.RecordCount());
+  for (std::size_t i = 0; i < rs.Rows().size() && i < max_rows; ++i) {
+    text += "\n  " + RowText(rs.Rows()[i]);
+  }
+  return text;
+}
+
+void CheckResult(const CorpusEntry& e, const Recordset& rs) {
+  SCOPED_TRACE(Described(rs));
+  if (e.rows) {
+    EXPECT_EQ(rs.RecordCount(), *e.rows) << "row count";
+  }
+  for (const std::string& field : e.fields) {
+    EXPECT_TRUE(rs.FieldIndex(field).has_value()) << "no field " << field;
+  }
+  for (std::size_t r = 0; r < e.row_prefixes.size(); ++r) {
+    const std::vector<std::string>& want = e.row_prefixes[r];
+    ASSERT_LT(r, rs.Rows().size()) << "row " << r + 1 << " missing";
+    const Recordset::Row& got = rs.Rows()[r];
+    ASSERT_LE(want.size(), got.size()) << "row " << r + 1 << " has fewer values than expected";
+    for (std::size_t c = 0; c < want.size(); ++c) {
+      EXPECT_TRUE(Matches(got[c], want[c]))
+          << "row " << r + 1 << " value " << c + 1 << " (" << rs.Field(static_cast<int>(c)).name
+          << "): expected " << want[c] << ", got " << Shown(got[c]);
+    }
+  }
+  if (!e.values.empty()) {
+    ASSERT_GT(rs.RecordCount(), 0) << "no row to read values from";
+    for (const auto& [field, want] : e.values) {
+      const std::optional<int> index = rs.FieldIndex(field);
+      ASSERT_TRUE(index.has_value()) << "no field " << field;
+      const Variant& got = rs.Rows().front()[static_cast<std::size_t>(*index)];
+      EXPECT_TRUE(Matches(got, want)) << field << ": expected " << want << ", got " << Shown(got);
+    }
+  }
+}
+
+// --- The database --------------------------------------------------------------------------
+
+// One demo database for the whole run: statements run on `db`, header SELECTs go through a
+// reference host opened on the same file. Every entry rolls its writes back.
+class CorpusDatabase {
+  // Declared first so that the file outlives the connections to it.
+  test::DemoDatabase demo_;
+
+ public:
+  static CorpusDatabase& Get() {
+    static CorpusDatabase instance;
+    return instance;
+  }
+
+  std::shared_ptr<data::SqliteDataService> db;
+  std::shared_ptr<hostapp::ReferenceHost> host;
+  std::string error;
+
+ private:
+  CorpusDatabase() {
+    db = demo_.Open();
+    if (db == nullptr) {
+      error = "cannot open the demo database";
+      return;
+    }
+    if (!hostapp::RegisterDatabaseObjects(*db, error)) {
+      db = nullptr;
+      return;
+    }
+    hostapp::ReferenceHostOptions options;
+    options.database_path = demo_.path();
+    options.local_folder = (std::filesystem::path(demo_.path()).parent_path() / "user").string();
+    std::string host_error;
+    host = hostapp::ReferenceHost::Open(options, nullptr, host_error);
+    if (host == nullptr) error = "reference host: " + host_error;
+  }
+};
+
+bool IsQuery(std::string_view text) {
+  const std::string head = ToUpperAscii(Trim(text.substr(0, 16)));
+  return StartsWith(head, "SELECT");
+}
+
+std::string TranslationOf(const std::string& text, data::SqliteDataService& db) {
+  const data::Translation t = data::TranslateTsql(text, db.catalog());
+  if (!t.ok()) return "(not translated: " + t.error + ")";
+  std::string joined;
+  for (const std::string& s : t.statements) joined += s + ";\n";
+  return joined;
+}
+
+class SqlCorpusTest : public testing::TestWithParam<std::string> {
+ protected:
+  static const CorpusEntry* Find(const std::string& name) {
+    for (const CorpusEntry& e : LoadedCorpus().entries) {
+      if (e.name == name) return &e;
+    }
+    return nullptr;
+  }
+};
+
+void RunThroughNavigator(const CorpusEntry& e, CorpusDatabase& base) {
+  ASSERT_NE(base.host, nullptr) << base.error;
+  std::unique_ptr<RecordNavigator> navigator = base.host->CreateRecordNavigator();
+  ASSERT_NE(navigator, nullptr);
+  NavigatorAnswer answer =
+      e.navigate_mode == "find"
+          ? navigator->FindFirst(e.text, e.where, e.and_condition, e.navigate_key)
+          : navigator->Navigate(e.text, e.where, NavigationMode::kLast, 0, e.navigate_key);
+  ASSERT_TRUE(answer.error.empty()) << answer.error;
+  if (!e.HasExpectations()) return;
+  const Recordset none;
+  CheckResult(e, answer.rows != nullptr ? *answer.rows : none);
+}
+
+void RunThroughDataService(const CorpusEntry& e, data::SqliteDataService& db) {
+  ASSERT_TRUE(db.BeginTrans()) << db.LastError();
+  struct Rollback {
+    data::SqliteDataService& db;
+    ~Rollback() {
+      if (db.InTransaction()) db.RollbackTrans();
+    }
+  } rollback{db};
+  Command command{e.text, CommandType::kText, {}};
+  std::unique_ptr<Recordset> rs;
+  if (IsQuery(e.text)) {
+    rs = db.Open(command);
+    ASSERT_TRUE(rs != nullptr && db.LastError().empty()) << db.LastError();
+  } else {
+    ASSERT_TRUE(db.Execute(command) && db.LastError().empty()) << db.LastError();
+  }
+  if (!e.then.empty()) {
+    SCOPED_TRACE("after: " + e.then);
+    Command check{e.then, CommandType::kText, {}};
+    rs = db.Open(check);
+    ASSERT_TRUE(rs != nullptr && db.LastError().empty()) << db.LastError();
+  }
+  if (e.HasExpectations()) {
+    ASSERT_NE(rs, nullptr) << "a write has nothing to compare without @then";
+    CheckResult(e, *rs);
+  }
+}
+
+TEST_P(SqlCorpusTest, Runs) {
+  const CorpusEntry* entry = Find(GetParam());
+  ASSERT_NE(entry, nullptr);
+  CorpusDatabase& base = CorpusDatabase::Get();
+  ASSERT_NE(base.db, nullptr) << base.error;
+  SCOPED_TRACE(CorpusPath() + ":" + std::to_string(entry->line) + "\n" + entry->text +
+               "\ntranslated:\n" + TranslationOf(entry->text, *base.db));
+  if (!entry->navigate_key.empty()) {
+    RunThroughNavigator(*entry, base);
+  } else {
+    RunThroughDataService(*entry, *base.db);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, SqlCorpusTest, testing::ValuesIn(EntryNames()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           return TestName(info.param);
+                         });
+
+// The corpus itself: readable, every line understood, names usable as test names, and enough
+// entries state their rows for the run to check meaning, not only that statements execute.
+TEST(SqlCorpusFileTest, IsWellFormed) {
+  const Corpus& corpus = LoadedCorpus();
+  for (const std::string& p : corpus.problems) ADD_FAILURE() << p;
+  EXPECT_GE(corpus.entries.size(), 100u);
+  std::set<std::string> test_names;
+  int with_results = 0;
+  for (const CorpusEntry& e : corpus.entries) {
+    EXPECT_TRUE(test_names.insert(TestName(e.name)).second)
+        << e.name << " clashes with another entry once made a test name";
+    if (e.HasExpectations()) ++with_results;
+  }
+  EXPECT_GE(with_results, 15);
+}
+
+// The parser rejects what would silently check nothing.
+TEST(SqlCorpusFileTest, ParserReportsMalformedEntries) {
+  const Corpus corpus = ParseCorpus(
+      "stray text\n"
+      "== a.one\n"
+      "select 1\n"
+      "@rows x\n"
+      "@colour red\n"
+      "== a.one\n"
+      "select 2\n"
+      "@where progid=1\n"
+      "== a.empty\n"
+      "@rows 1\n");
+  ASSERT_EQ(corpus.entries.size(), 3u);
+  const std::string all = [&] {
+    std::string text;
+    for (const std::string& p : corpus.problems) text += p + "\n";
+    return text;
+  }();
+  EXPECT_NE(all.find("line 1: text outside an entry"), std::string::npos) << all;
+  EXPECT_NE(all.find("@rows needs a count"), std::string::npos) << all;
+  EXPECT_NE(all.find("unknown directive @colour"), std::string::npos) << all;
+  EXPECT_NE(all.find("duplicate entry name a.one"), std::string::npos) << all;
+  EXPECT_NE(all.find("@where and @and belong to @navigate entries"), std::string::npos) << all;
+  EXPECT_NE(all.find("a.empty has no statement"), std::string::npos) << all;
+}
+
+TEST(SqlCorpusFileTest, ParserKeepsStatementTextAndExpectations) {
+  const Corpus corpus = ParseCorpus(
+      "# a comment\n"
+      "== m.read\n"
+      " select a,\n"
+      "# inside\n"
+      " b from t where x='O''Neil'\n"
+      "@rows 2\n"
+      "@row 1 | NULL | 2026-03-12\n"
+      "@value b = x\n"
+      "@fields a | b\n"
+      "== m.header\n"
+      "SELECT * FROM t \n"
+      "@navigate 报工单ID find\n"
+      "@where  progid=1\n"
+      "@and  报工单ID > 3\n");
+  ASSERT_TRUE(corpus.problems.empty()) << corpus.problems.front();
+  ASSERT_EQ(corpus.entries.size(), 2u);
+  const CorpusEntry& read = corpus.entries[0];
+  EXPECT_EQ(read.text, " select a,\n b from t where x='O''Neil'");
+  EXPECT_EQ(read.rows, 2);
+  ASSERT_EQ(read.row_prefixes.size(), 1u);
+  EXPECT_EQ(read.row_prefixes[0], (std::vector<std::string>{"1", "NULL", "2026-03-12"}));
+  ASSERT_EQ(read.values.size(), 1u);
+  EXPECT_EQ(read.values[0].first, "b");
+  EXPECT_EQ(read.fields, (std::vector<std::string>{"a", "b"}));
+  const CorpusEntry& header = corpus.entries[1];
+  EXPECT_EQ(header.text, "SELECT * FROM t ");
+  EXPECT_EQ(header.navigate_key, "报工单ID");
+  EXPECT_EQ(header.navigate_mode, "find");
+  EXPECT_EQ(header.where, " progid=1");
+  EXPECT_EQ(header.and_condition, " 报工单ID > 3");
+}
+
+TEST(SqlCorpusFileTest, ValuesCompareByKind) {
+  EXPECT_TRUE(Matches(Variant(10.0), "10"));
+  EXPECT_TRUE(Matches(Variant(0.1 + 0.2), "0.3"));
+  EXPECT_FALSE(Matches(Variant(10.5), "10"));
+  EXPECT_FALSE(Matches(Variant(10.0), "ten"));
+  EXPECT_TRUE(Matches(Variant::MakeNull(), "NULL"));
+  EXPECT_FALSE(Matches(Variant(""), "NULL"));
+  // A code is text: "0010" is not the number 10.
+  EXPECT_FALSE(Matches(Variant("0010"), "10"));
+  EXPECT_TRUE(Matches(Variant(true), "1"));
+  EXPECT_TRUE(Matches(
+      Variant(std::chrono::year_month_day(std::chrono::year{2026} / std::chrono::March / 12)),
+      "2026-03-12"));
+}
+
+}  // namespace
+}  // namespace korvane
