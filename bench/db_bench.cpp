@@ -35,12 +35,12 @@ namespace hostapp = korvane::hostapp;
 // join, an aggregate.
 const std::vector<std::string>& Statements() {
   static const std::vector<std::string> statements = {
-      "select top 1 * from SFCDJ where progid=2001 and smark='01' order by 报工单ID desc",
-      "select 产品ID,物品编码,物品名称,isnull(规格,'') as 规格 from PDMCPML where 物品编码='FG001'",
+      "select top 1 * from SFCDJ where progid=2101 and smark='01' order by 报工单ID desc",
+      "select 产品ID,物品编码,物品名称,isnull(规格,'') as 规格 from PDMCPML where 物品编码='jj-fl-01 '",
       "SELECT SFCDJ.报工单编号 as 单据编号, SFCDJMX.生产日期, PDMCPML.物品编码, "
       "PDMCPML.物品名称+' '+isnull(PDMCPML.规格,'') as 成品信息, SFCDJMX.合格数量, "
       "SFCDJMX.工资金额 FROM SFCDJ left JOIN SFCDJMX ON SFCDJ.报工单ID = SFCDJMX.报工单ID "
-      "left JOIN PDMCPML ON SFCDJMX.产品ID = PDMCPML.产品ID where SFCDJ.progid=2001",
+      "left JOIN PDMCPML ON SFCDJMX.产品ID = PDMCPML.产品ID where SFCDJ.progid=2101",
       "select count(*), sum(isnull(工资金额,0)) from SFCDJMX",
   };
   return statements;

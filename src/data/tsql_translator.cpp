@@ -328,6 +328,7 @@ class Translator {
  private:
   // --- statements
   std::vector<std::pair<std::size_t, std::size_t>> SplitStatements();
+  void NumberParameters(std::size_t begin, std::size_t end);
   std::string Statement(const Seq& seq);
   std::string Insert(const Seq& seq);
   std::string Update(const Seq& seq);
@@ -386,7 +387,10 @@ class Translator {
   const SchemaCatalog& catalog_;
   std::vector<Token> toks_;
   std::vector<std::size_t> match_;  // index of the matching parenthesis
-  mutable std::string error_;       // the first failure; analysis may record one from const code
+  // Positional '?' parameters get explicit numbers ("?2") when the statement moves one: the
+  // count of a TOP goes to the end as LIMIT, and the values are bound in the order written.
+  std::map<std::size_t, std::size_t> parameter_numbers_;
+  mutable std::string error_;  // the first failure; analysis may record one from const code
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -454,6 +458,22 @@ std::vector<std::pair<std::size_t, std::size_t>> Translator::SplitStatements() {
   }
   close_at(toks_.size());
   return out;
+}
+
+void Translator::NumberParameters(std::size_t begin, std::size_t end) {
+  parameter_numbers_.clear();
+  bool moved = false;
+  for (std::size_t i = begin; i + 2 < end && !moved; ++i) {
+    if (!IsWord(toks_[i], "top")) continue;
+    std::size_t last = i + 1;
+    if (IsOp(toks_[i + 1], "(") && match_[i + 1] < end) last = match_[i + 1];
+    for (std::size_t k = i + 1; k <= last; ++k) moved = moved || IsOp(toks_[k], "?");
+  }
+  if (!moved) return;
+  std::size_t number = 0;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (IsOp(toks_[i], "?")) parameter_numbers_[i] = ++number;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -831,6 +851,9 @@ bool Translator::EmitsConcat(const Expr& e, const Scope* s) const {
 std::string Translator::RawText(std::size_t tok) {
   const Token& t = toks_[tok];
   if (t.kind == TokKind::kOp) {
+    if (const auto it = parameter_numbers_.find(tok); it != parameter_numbers_.end()) {
+      return "?" + std::to_string(it->second);
+    }
     if (t.text == "!<") return ">=";
     if (t.text == "!>") return "<=";
     if (t.text.size() == 2 && t.text[1] == '=' && t.text != "<=" && t.text != ">=" &&
@@ -1228,8 +1251,8 @@ Member Translator::Analyze(const Seq& seq, std::size_t begin, std::size_t end) c
   if (k < end && (RawIs(seq[k], "distinct") || RawIs(seq[k], "all"))) m.distinct = k++;
   if (k < end && RawIs(seq[k], "top")) {
     m.top = k++;
-    if (k < end &&
-        (seq[k].kind == EK::kNumber || seq[k].kind == EK::kParen || seq[k].kind == EK::kVariable)) {
+    if (k < end && (seq[k].kind == EK::kNumber || seq[k].kind == EK::kParen ||
+                    seq[k].kind == EK::kVariable || RawOp(seq[k], "?"))) {
       m.top_count = k++;
     } else {
       Unsupported("TOP without a count");
@@ -1569,6 +1592,7 @@ Translation Translator::Run() {
     return result;
   }
   for (const auto& [begin, end] : SplitStatements()) {
+    NumberParameters(begin, end);
     const Seq seq = Parse(begin, end);
     if (!error_.empty()) break;
     if (seq.empty()) continue;

@@ -78,6 +78,9 @@ TEST(TsqlTranslatorTest, TopBecomesLimitAtTheEndOfItsOwnSelect) {
             "SELECT * FROM (select a from t LIMIT 2) union all select a from u order by a");
   EXPECT_EQ(One("select a from t union select top 1 a from u order by a"),
             "select a from t union SELECT * FROM (select a from u LIMIT 1) order by a");
+  // Positional parameters keep the order they were written in when the count moves.
+  EXPECT_EQ(One("select top (?) a from t where b = ?"), "select a from t where b = ?2 LIMIT (?1)");
+  EXPECT_EQ(One("select top 1 a from t where b = ?"), "select a from t where b = ? LIMIT 1");
   const std::string spaced =
       One("SELECT TOP 10 单据编号 as 计划编号 from mrpplan ORDER by 单据编号 desc");
   EXPECT_EQ(spaced, "SELECT 单据编号 as 计划编号 from mrpplan ORDER by 单据编号 desc LIMIT 10");
