@@ -6,7 +6,7 @@
 -- attributes and named settings.
 --
 -- Column types are those of the original server: texts VARCHAR/NVARCHAR with the TSQL
--- collation (ASCII case and trailing blanks ignored), ids INTEGER, flags BIT, dates DATETIME,
+-- collation (ASCII case and trailing blanks ignored), ids INTEGER, flags SMALLINT, dates DATETIME,
 -- and every quantity, rate, ratio or amount FLOAT so that it is stored as a real number and a
 -- division of two of them never truncates.
 --
@@ -72,7 +72,7 @@ CREATE TABLE PDMBM (
   上级部门ID INTEGER,
   级次       INTEGER,
   组织类型   INTEGER,
-  是否明细   BIT,
+  是否明细   SMALLINT,
   负责人     NVARCHAR(30) COLLATE TSQL,
   电话       VARCHAR(30) COLLATE TSQL,
   说明       NVARCHAR(200) COLLATE TSQL
@@ -87,7 +87,7 @@ CREATE TABLE PDMGY (
   雇员ID         INTEGER PRIMARY KEY,
   雇员编号       VARCHAR(20) COLLATE TSQL NOT NULL DEFAULT '',
   姓名           NVARCHAR(30) COLLATE TSQL NOT NULL DEFAULT '',
-  性别           BIT,
+  性别           SMALLINT,
   身份证号码     VARCHAR(30) COLLATE TSQL,
   工作电话       VARCHAR(30) COLLATE TSQL,
   部门ID         INTEGER,
@@ -105,9 +105,9 @@ CREATE TABLE PDMGY (
   家庭电话       VARCHAR(30) COLLATE TSQL,
   家庭地址       NVARCHAR(100) COLLATE TSQL,
   邮编           VARCHAR(10) COLLATE TSQL,
-  是否系统       BIT,
+  是否系统       SMALLINT,
   工资级别系数   FLOAT,
-  active         BIT
+  active         SMALLINT
 );
 CREATE INDEX ix_pdmgy_number ON PDMGY (雇员编号);
 CREATE INDEX ix_pdmgy_name ON PDMGY (姓名);
@@ -129,7 +129,7 @@ CREATE TABLE pdmkjkm (
   科目编码     VARCHAR(20) COLLATE TSQL NOT NULL DEFAULT '',
   科目名称     NVARCHAR(50) COLLATE TSQL NOT NULL DEFAULT '',
   级次         INTEGER,
-  是否存货科目 BIT
+  是否存货科目 SMALLINT
 );
 CREATE INDEX ix_pdmkjkm_code ON pdmkjkm (科目编码);
 
@@ -139,7 +139,7 @@ CREATE TABLE PDMCPLB (
   类别编码     VARCHAR(20) COLLATE TSQL NOT NULL DEFAULT '',
   类别名称     NVARCHAR(50) COLLATE TSQL NOT NULL DEFAULT '',
   级次         INTEGER,
-  是否明细     BIT,
+  是否明细     SMALLINT,
   对应科目编号 VARCHAR(20) COLLATE TSQL,
   说明         NVARCHAR(200) COLLATE TSQL
 );
@@ -176,16 +176,16 @@ CREATE TABLE PDMCPML (
   空余3            NVARCHAR(50) COLLATE TSQL,
   空余4            NVARCHAR(50) COLLATE TSQL,
   空余5            NVARCHAR(50) COLLATE TSQL,
-  是否多计量单位   BIT,
+  是否多计量单位   SMALLINT,
   来源ID           INTEGER,
   缺省部门ID       INTEGER,
-  是否使用         BIT,
-  是否需质检       BIT,
-  是否可销售       BIT,
-  是否需单件管理   BIT,
-  是否需批次管理   BIT,
-  是否需跟踪订单   BIT,
-  是否需保质期管理 BIT,
+  是否使用         SMALLINT,
+  是否需质检       SMALLINT,
+  是否可销售       SMALLINT,
+  是否需单件管理   SMALLINT,
+  是否需批次管理   SMALLINT,
+  是否需跟踪订单   SMALLINT,
+  是否需保质期管理 SMALLINT,
   主往来ID         INTEGER,
   计划ID           INTEGER,
   低层码           VARCHAR(10) COLLATE TSQL,
@@ -238,7 +238,7 @@ CREATE TABLE pdmsrlb (
   类别编码 VARCHAR(20) COLLATE TSQL NOT NULL DEFAULT '',
   类别名称 NVARCHAR(50) COLLATE TSQL NOT NULL DEFAULT '',
   级次     INTEGER,
-  是否明细 BIT
+  是否明细 SMALLINT
 );
 CREATE INDEX ix_pdmsrlb_code ON pdmsrlb (类别编码);
 
@@ -275,10 +275,10 @@ CREATE TABLE PDMSRLX (
   日期         DATETIME,
   工作编号     VARCHAR(30) COLLATE TSQL,
   说明         NVARCHAR(200) COLLATE TSQL,
-  是否标准     BIT,
-  是否失效     BIT,
-  是否关键路线 BIT,
-  是否系统     BIT
+  是否标准     SMALLINT,
+  是否失效     SMALLINT,
+  是否关键路线 SMALLINT,
+  是否系统     SMALLINT
 );
 CREATE INDEX ix_pdmsrlx_product ON PDMSRLX (产品ID, 是否标准);
 
@@ -327,8 +327,8 @@ CREATE TABLE PDMBOM (
   日期     DATETIME,
   工作编号 VARCHAR(30) COLLATE TSQL,
   说明     NVARCHAR(200) COLLATE TSQL,
-  是否标准 BIT,
-  是否失效 BIT,
+  是否标准 SMALLINT,
+  是否失效 SMALLINT,
   smark    VARCHAR(2) COLLATE TSQL,
   制单     NVARCHAR(30) COLLATE TSQL,
   uniqueID VARCHAR(50) COLLATE TSQL
@@ -584,7 +584,7 @@ CREATE TABLE PATempDataMx (
   lOutAutoID    INTEGER,
   lGoodsID      INTEGER,
   lOutCzID      INTEGER,
-  bIsIntoGz     BIT,
+  bIsIntoGz     SMALLINT,
   sOutNumber    VARCHAR(30) COLLATE TSQL
 );
 CREATE INDEX ix_patempdatamx_source ON PATempDataMx (lOutAutoID, lOutCzID);

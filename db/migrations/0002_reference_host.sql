@@ -17,7 +17,7 @@ CREATE TABLE xt_user (
   business_date DATETIME,
   -- root of the per-user files; empty means the command line's default
   local_folder  NVARCHAR(260) COLLATE TSQL NOT NULL DEFAULT '',
-  active        BIT NOT NULL DEFAULT 1
+  active        SMALLINT NOT NULL DEFAULT 1
 );
 
 -- Numbered per-user items; item 2017 holds the comma-separated process ids the user may work on

@@ -230,7 +230,9 @@ bool Matches(const Variant& actual, const std::string& expected) {
   if (actual.IsNumber() || actual.type() == VarType::kBoolean) {
     const std::optional<double> want = AsNumber(expected);
     if (!want) return false;
-    const double got = actual.ToDouble();
+    // A flag reads 1 or 0 as stored, not the host's -1 for true.
+    const double got =
+        actual.type() == VarType::kBoolean ? (actual.boolean() ? 1.0 : 0.0) : actual.ToDouble();
     return std::fabs(got - *want) <= 1e-9 * std::max(1.0, std::fabs(*want));
   }
   return Shown(actual) == expected;
@@ -494,6 +496,8 @@ TEST(SqlCorpusFileTest, ValuesCompareByKind) {
   // A code is text: "0010" is not the number 10.
   EXPECT_FALSE(Matches(Variant("0010"), "10"));
   EXPECT_TRUE(Matches(Variant(true), "1"));
+  EXPECT_TRUE(Matches(Variant(false), "0"));
+  EXPECT_FALSE(Matches(Variant(true), "0"));
   EXPECT_TRUE(Matches(
       Variant(std::chrono::year_month_day(std::chrono::year{2026} / std::chrono::March / 12)),
       "2026-03-12"));
