@@ -36,7 +36,8 @@ namespace hostapp = korvane::hostapp;
 const std::vector<std::string>& Statements() {
   static const std::vector<std::string> statements = {
       "select top 1 * from SFCDJ where progid=2101 and smark='01' order by 报工单ID desc",
-      "select 产品ID,物品编码,物品名称,isnull(规格,'') as 规格 from PDMCPML where 物品编码='jj-fl-01 '",
+      "select 产品ID,物品编码,物品名称,isnull(规格,'') as 规格 from PDMCPML where "
+      "物品编码='jj-fl-01 '",
       "SELECT SFCDJ.报工单编号 as 单据编号, SFCDJMX.生产日期, PDMCPML.物品编码, "
       "PDMCPML.物品名称+' '+isnull(PDMCPML.规格,'') as 成品信息, SFCDJMX.合格数量, "
       "SFCDJMX.工资金额 FROM SFCDJ left JOIN SFCDJMX ON SFCDJ.报工单ID = SFCDJMX.报工单ID "
@@ -49,8 +50,8 @@ const std::vector<std::string>& Statements() {
 // One demo database per run, in a temporary folder removed at exit.
 const std::string& DatabasePath() {
   static const std::string path = [] {
-    auto folder = std::filesystem::temp_directory_path() /
-                  ("korvane-bench-" + std::to_string(::getpid()));
+    auto folder =
+        std::filesystem::temp_directory_path() / ("korvane-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     std::string file = (folder / "bench.db").string();
     std::string error;
@@ -60,7 +61,8 @@ const std::string& DatabasePath() {
       std::fprintf(stderr, "cannot build the benchmark database: %s\n", error.c_str());
       std::exit(1);
     }
-    std::atexit([] { std::filesystem::remove_all(std::filesystem::path(DatabasePath()).parent_path()); });
+    std::atexit(
+        [] { std::filesystem::remove_all(std::filesystem::path(DatabasePath()).parent_path()); });
     return file;
   }();
   return path;

@@ -61,8 +61,8 @@ int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
     out << (existed ? "created the schema in " : "created ") << options.database
         << " at schema version " << after << "\n";
   } else if (before < after) {
-    out << "upgraded " << options.database << " from schema version " << before << " to "
-        << after << "\n";
+    out << "upgraded " << options.database << " from schema version " << before << " to " << after
+        << "\n";
   } else {
     out << options.database << " is up to date (schema version " << after << ")\n";
   }

@@ -12,8 +12,8 @@ namespace korvane::cli {
 
 struct InitOptions {
   std::string database;
-  bool demo = false;             // load the demo factory (a new database only)
-  std::optional<int> scale;      // add generated volume data (scale x 1000 products, x 10000 lines)
+  bool demo = false;         // load the demo factory (a new database only)
+  std::optional<int> scale;  // add generated volume data (scale x 1000 products, x 10000 lines)
 };
 
 // Creates the database file with the current schema, or upgrades an older one keeping its

@@ -56,7 +56,8 @@ TEST(CommandLine, SqlPrintsRowsOrChangesOrTheErrorText) {
   ASSERT_EQ(Init({db, true, std::nullopt}).code, 0);
 
   // T-SQL, not SQLite: TOP and ISNULL must be translated.
-  const Outcome rows = Sql(db, "select top 2 isnull(menuname,'') as 名称 from xt_menu order by progID");
+  const Outcome rows =
+      Sql(db, "select top 2 isnull(menuname,'') as 名称 from xt_menu order by progID");
   ASSERT_EQ(rows.code, 0) << rows.err;
   EXPECT_EQ(rows.out.rfind("名称", 0), 0u) << rows.out;
   EXPECT_NE(rows.out.find("(2 rows)"), std::string::npos) << rows.out;

@@ -2,16 +2,10 @@
 
 #include <atomic>
 
+#include "host/variant.h"
+
 namespace korvane::data {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
@@ -24,7 +18,7 @@ std::atomic<std::uint64_t> g_generation{0};
 }  // namespace
 
 ColumnKind KindOfDeclaredType(std::string_view declared_type) {
-  const std::string type = Lower(declared_type);
+  const std::string type = ToLowerAscii(declared_type);
   // Dates first: "datetime" must not be taken for anything else.
   if (Contains(type, "date") || Contains(type, "time")) return ColumnKind::kDate;
   if (Contains(type, "char") || Contains(type, "text") || Contains(type, "clob") ||
@@ -41,21 +35,21 @@ ColumnKind KindOfDeclaredType(std::string_view declared_type) {
 }
 
 void SchemaCatalog::AddColumn(std::string_view table, std::string_view column, ColumnKind kind) {
-  tables_[Lower(table)][Lower(column)] = kind;
+  tables_[ToLowerAscii(table)][ToLowerAscii(column)] = kind;
   generation_ = ++g_generation;
 }
 
 std::optional<ColumnKind> SchemaCatalog::Kind(std::string_view table,
                                               std::string_view column) const {
-  const auto t = tables_.find(Lower(table));
+  const auto t = tables_.find(ToLowerAscii(table));
   if (t == tables_.end()) return std::nullopt;
-  const auto c = t->second.find(Lower(column));
+  const auto c = t->second.find(ToLowerAscii(column));
   if (c == t->second.end()) return std::nullopt;
   return c->second;
 }
 
 std::optional<ColumnKind> SchemaCatalog::KindInAnyTable(std::string_view column) const {
-  const std::string name = Lower(column);
+  const std::string name = ToLowerAscii(column);
   std::optional<ColumnKind> kind;
   for (const auto& [table, columns] : tables_) {
     const auto c = columns.find(name);
@@ -67,7 +61,7 @@ std::optional<ColumnKind> SchemaCatalog::KindInAnyTable(std::string_view column)
 }
 
 bool SchemaCatalog::HasTable(std::string_view table) const {
-  return tables_.count(Lower(table)) != 0;
+  return tables_.count(ToLowerAscii(table)) != 0;
 }
 
 }  // namespace korvane::data

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/tsql_dates_internal.h"
+#include "host/variant.h"
 
 namespace korvane::data {
 namespace {
@@ -18,29 +19,10 @@ constexpr std::string_view kUnsupported =
     "T-SQL construct not supported by the embedded database: ";
 constexpr std::string_view kUnreadable = "T-SQL text cannot be read: ";
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 template <std::size_t N>
 bool OneOf(std::string_view word, const std::string_view (&list)[N]) {
   for (std::string_view w : list) {
-    if (EqualsNoCase(word, w)) return true;
+    if (EqualsIgnoreCase(word, w)) return true;
   }
   return false;
 }
@@ -227,7 +209,7 @@ constexpr std::string_view kStatementWords[] = {
 bool IsKeywordToken(const Token& t) { return t.kind == TokKind::kWord && OneOf(t.text, kKeywords); }
 
 bool IsWord(const Token& t, std::string_view word) {
-  return t.kind == TokKind::kWord && EqualsNoCase(t.text, word);
+  return t.kind == TokKind::kWord && EqualsIgnoreCase(t.text, word);
 }
 
 bool IsOp(const Token& t, std::string_view op) { return t.kind == TokKind::kOp && t.text == op; }
@@ -420,7 +402,7 @@ std::vector<std::pair<std::size_t, std::size_t>> Translator::SplitStatements() {
       continue;
     }
     if (t.kind != TokKind::kWord) continue;
-    const std::string word = Lower(t.text);
+    const std::string word = ToLowerAscii(t.text);
     if (i == begin) {
       kind = word;
       continue;
@@ -639,7 +621,7 @@ Seq Translator::Parse(std::size_t begin, std::size_t end) {
 
 std::vector<std::string> Translator::NameParts(const Expr& e) const {
   std::vector<std::string> parts;
-  for (std::size_t p : e.parts) parts.push_back(Lower(NameValue(toks_[p])));
+  for (std::size_t p : e.parts) parts.push_back(ToLowerAscii(NameValue(toks_[p])));
   // "dbo" (and a database name before it) only says where the object lives.
   for (std::size_t k = 0; k + 1 < parts.size(); ++k) {
     if (parts[k] == "dbo") {
@@ -763,7 +745,7 @@ Ty Translator::FuncType(const Expr& e, const Scope* s) const {
   if (name == "convert" && !args.empty() && args[0].second - args[0].first == 1) {
     const Expr& type = e.body[args[0].first];
     if (type.kind == EK::kName || type.kind == EK::kFunc) {
-      return TypeOfTypeName(Lower(NameValue(toks_[type.parts.back()])));
+      return TypeOfTypeName(ToLowerAscii(NameValue(toks_[type.parts.back()])));
     }
     return Ty::kUnknown;
   }
@@ -772,7 +754,7 @@ Ty Translator::FuncType(const Expr& e, const Scope* s) const {
       if (RawIs(e.body[k], "as")) {
         const Expr& type = e.body[k + 1];
         if (type.kind == EK::kName || type.kind == EK::kFunc) {
-          return TypeOfTypeName(Lower(NameValue(toks_[type.parts.back()])));
+          return TypeOfTypeName(ToLowerAscii(NameValue(toks_[type.parts.back()])));
         }
       }
     }
@@ -875,7 +857,7 @@ std::string Translator::NameText(const Expr& e) const {
   std::size_t from = 0;
   // "dbo" (and a database name before it) is dropped: the database has one schema.
   for (std::size_t k = 0; k + 1 < e.parts.size(); ++k) {
-    if (EqualsNoCase(NameValue(toks_[e.parts[k]]), "dbo")) {
+    if (EqualsIgnoreCase(NameValue(toks_[e.parts[k]]), "dbo")) {
       from = k + 1;
       break;
     }
@@ -1036,7 +1018,7 @@ std::string Translator::FuncText(const Expr& e, const Scope* s) {
   auto arg = [&](std::size_t k) { return Trimmed(e.body, args[k].first, args[k].second, s); };
   auto need_args = [&](std::size_t low, std::size_t high) {
     if (args.size() < low || args.size() > high) {
-      Unsupported(Lower(name) + " with " + std::to_string(args.size()) + " arguments");
+      Unsupported(ToLowerAscii(name) + " with " + std::to_string(args.size()) + " arguments");
       return false;
     }
     return true;
@@ -1045,10 +1027,10 @@ std::string Translator::FuncText(const Expr& e, const Scope* s) {
     std::string part;
     if (args[k].second - args[k].first == 1) {
       const Expr& p = e.body[args[k].first];
-      if (p.kind == EK::kName && p.parts.size() == 1) part = Lower(NameValue(toks_[p.tok]));
+      if (p.kind == EK::kName && p.parts.size() == 1) part = ToLowerAscii(NameValue(toks_[p.tok]));
       if (p.kind == EK::kString) {
         const std::string_view text = toks_[p.tok].text;
-        part = Lower(text.substr(text.find('\'') + 1, text.size() - text.find('\'') - 2));
+        part = ToLowerAscii(text.substr(text.find('\'') + 1, text.size() - text.find('\'') - 2));
       }
     }
     const std::string normal = NormalizeDatePart(part);
@@ -1163,11 +1145,11 @@ std::string Translator::ConvertText(const Expr& type, const Seq& value_seq, std:
     Unsupported(what + " to " + Text(type, s));
     return {};
   }
-  const std::string type_name = Lower(NameValue(toks_[type.parts.back()]));
+  const std::string type_name = ToLowerAscii(NameValue(toks_[type.parts.back()]));
   std::vector<std::string> params;
   if (type.kind == EK::kFunc) {
     for (const auto& [b, e] : SplitAtCommas(type.body, toks_, 0, type.body.size())) {
-      params.push_back(Lower(Trimmed(type.body, b, e, s)));
+      params.push_back(ToLowerAscii(Trimmed(type.body, b, e, s)));
     }
   }
   const std::string value = Trimmed(value_seq, vb, ve, s);
@@ -1272,7 +1254,7 @@ Member Translator::Analyze(const Seq& seq, std::size_t begin, std::size_t end) c
     if (RawIs(e, "into")) {
       Unsupported("SELECT ... INTO");
     } else if (RawIs(e, "for") || RawIs(e, "option")) {
-      Unsupported(Lower(toks_[e.tok].text) == "for" ? "SELECT ... FOR" : "OPTION (...)");
+      Unsupported(ToLowerAscii(toks_[e.tok].text) == "for" ? "SELECT ... FOR" : "OPTION (...)");
     } else if (RawIs(e, "with")) {
       Unsupported("WITH (table hint)");
     } else if (RawIs(e, "from") && m.from == kNone) {
@@ -1317,7 +1299,7 @@ void Translator::BuildFrom(const Seq& seq, std::size_t begin, std::size_t end, S
     ++i;
     if (i < end && RawIs(seq[i], "as")) ++i;
     if (i < end && seq[i].kind == EK::kName && seq[i].parts.size() == 1 && !seq[i].star) {
-      ref.alias = Lower(NameValue(toks_[seq[i].tok]));
+      ref.alias = ToLowerAscii(NameValue(toks_[seq[i].tok]));
       ++i;
     }
     if (!ref.table.empty() || ref.derived || !ref.alias.empty()) scope.tables.push_back(ref);
@@ -1362,7 +1344,7 @@ std::shared_ptr<const Derived> Translator::AnalyzeDerived(const Seq& body,
       if (value->kind == EK::kName) alias = NameValue(toks_[value->parts.back()]);
     }
     const Ty ty = value != nullptr ? TypeOf(*value, &derived->inner) : Ty::kUnknown;
-    derived->columns.emplace_back(Lower(alias), ty);
+    derived->columns.emplace_back(ToLowerAscii(alias), ty);
   }
   error_ = saved;
   return derived;

@@ -109,6 +109,7 @@ bool IsValidUtf8(std::string_view text);
 std::string Trim(std::string_view text);
 // ASCII upper and lower case; other characters are kept.
 std::string ToUpperAscii(std::string_view text);
+std::string ToLowerAscii(std::string_view text);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 // A two-dimensional array of values, addressed (row, column), as the host passes condition

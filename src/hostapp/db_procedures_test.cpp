@@ -220,6 +220,7 @@ TEST_F(DbProceduresTest, ProcessTreeVariantFiltersByProcessAndZeroRate) {
                                   " OR 产品ID IN (SELECT 产品ID FROM pagzde WHERE 工序ID=?))",
                               {process, process}));
   EXPECT_TRUE(std::binary_search(on_process.begin(), on_process.end(), zero));
+  EXPECT_LT(on_process.size(), Products(-1, 0, -1, "", "").size());
 
   const Ids paid = ProductsOnProcess(process, 1);
   EXPECT_FALSE(paid.empty());
@@ -236,6 +237,16 @@ TEST_F(DbProceduresTest, ProcessTreeVariantFiltersByProcessAndZeroRate) {
   const Ids any_rate = ProductsOnProcess(0, 1);
   EXPECT_FALSE(std::binary_search(any_rate.begin(), any_rate.end(), zero));
   EXPECT_LT(any_rate.size(), unrestricted.size());
+
+  // Paid on another process: shown when no process is chosen, still hidden on this one.
+  const std::int64_t other = One("SELECT min(工艺ID) FROM PDMSR WHERE 工艺ID<>?", {process});
+  Exec(
+      "INSERT INTO pagzde (ID, 工序ID, 产品ID, 工作中心ID, 品质, 单位工资) VALUES (?, ?, ?, 0, '', "
+      "3)",
+      {NextId("pagzde", "ID"), other, zero});
+  const Ids now_paid = ProductsOnProcess(0, 1);
+  EXPECT_TRUE(std::binary_search(now_paid.begin(), now_paid.end(), zero));
+  EXPECT_EQ(ProductsOnProcess(process, 1), paid);
 }
 
 // --- Categories, departments, employees ----------------------------------------------------
