@@ -606,7 +606,10 @@ Seq Translator::Parse(std::size_t begin, std::size_t end) {
   Seq out;
   std::size_t k = 0;
   while (k < flat.size()) {
-    const bool after_operand = !out.empty() && IsOperand(out.back());
+    // TOP's count stands before the first select item without an operator between them; it
+    // must not keep that item from being parsed as an expression.
+    const bool after_top_count = out.size() >= 2 && RawIs(out[out.size() - 2], "top");
+    const bool after_operand = !out.empty() && IsOperand(out.back()) && !after_top_count;
     if (!after_operand && StartsOperand(flat, k)) {
       out.push_back(ParseAdditive(flat, k));
     } else {

@@ -142,6 +142,11 @@ TEST(TsqlTranslatorTest, PlusJoinsTextsAndAddsNumbersByWhatTheOperandsAre) {
             "select -A.合格数量, +1, 2 - -A.合格数量 from sfcdjmx A");
   EXPECT_EQ(One("select 'a' + (A.合格数量 + 1) * 2 from sfcdjmx A"),
             "select korvane_plus('a', (A.合格数量 + 1) * 2) from sfcdjmx A");
+  // TOP's count stands right before the first item: the item is still an expression.
+  EXPECT_EQ(One("select top 2 A.物品编码 + '-' + A.物品名称 from PDMCPML A"),
+            "select A.物品编码 || '-' || A.物品名称 from PDMCPML A LIMIT 2");
+  EXPECT_EQ(One("select distinct top (3) 'w' + A.物品编码 from PDMCPML A"),
+            "select distinct 'w' || A.物品编码 from PDMCPML A LIMIT (3)");
 }
 
 TEST(TsqlTranslatorTest, PlusResolvesAliasesOfDerivedTablesAndEnclosingQueries) {
