@@ -7,6 +7,7 @@
 #include "host/interfaces.h"
 #include "pickers/cls_cpml.h"
 #include "pickers/cls_gy.h"
+#include "workreport/sccjd_s.h"
 
 namespace korvane {
 namespace {
@@ -43,6 +44,7 @@ constexpr Registration Class(std::string_view name, ClassKind kind, EventSet eve
 constexpr Registration kClasses[] = {
     Class<clsCpml>("clsCpml", ClassKind::kRecord, EventSet::kNone),
     Class<clsGY>("clsGY", ClassKind::kRecord, EventSet::kNone),
+    Class<SCCJD_S>("SCCJD_S", ClassKind::kDocument, EventSet::kDocument),
 };
 
 class RegisteredFactory : public ClassFactory {

@@ -1,0 +1,261 @@
+// SCCJD_S: the work report document (报工单), created by a host as "Korvane.SCCJD_S". It shows
+// one work report at a time: the header fields, the 28-column line grid with each line's
+// employees and shares, and the document totals; it walks the reports of its program id
+// (unapproved ones, or the approved ones of the current accounting window), finds and filters
+// them, writes the print data file and keeps the user's column widths.
+//
+// Contract:
+//  - The host calls Init(context, progid, document id) first. A document id of 1 or more keeps
+//    every load on that one report. Without a context Init returns false and every other call
+//    that needs the database returns false.
+//  - Every member guards itself: an unexpected error or a database error is raised as
+//    ErrMessage("SCCJD_S-->" + routine + "::" + text, level 8, application title) and the member
+//    returns false without changing the mode. Nothing throws to the host.
+//  - The module is browsing (form locked) after Init and every load; FileEdit unlocks the form
+//    for the shown report and FileCancel returns to the report shown before.
+//  - Line editing, FileNew, FileSave, FileDelete, Check and UnCheck are not available yet: those
+//    five members raise ErrMessage("SCCJD_S-->" + member + "::not available yet", level 8) and
+//    return false.
+//  - The object owns its form and controls; the host context is shared and dropped by Clear.
+#ifndef KORVANE_WORKREPORT_SCCJD_S_H_
+#define KORVANE_WORKREPORT_SCCJD_S_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "controls/basic_controls.h"
+#include "controls/form.h"
+#include "controls/grid.h"
+#include "controls/lookup_field.h"
+#include "host/error_rule.h"
+#include "host/host_context.h"
+#include "host/interfaces.h"
+#include "host/object.h"
+
+namespace korvane {
+
+namespace workreport {
+
+// Columns of the line grid.
+enum Col : int {
+  kColRowNumber = 0,
+  kColDate = 1,
+  kColPlanNumber = 2,
+  kColBatch = 3,
+  kColFinishedProduct = 4,
+  kColFinishedQuantity = 5,
+  kColKitCount = 6,
+  kColEmployees = 7,    // key: the employee ids, ";"-separated
+  kColShares = 8,       // key: the allocation row ids, ";"-separated
+  kColProductCode = 9,  // key: 产品ID
+  kColProductName = 10,
+  kColSpecification = 11,
+  kColBomQuantity = 12,
+  kColUnit = 13,
+  kColProcess = 14,  // key: 工艺ID
+  kColProduced = 15,
+  kColQualified = 16,
+  kColRate = 17,
+  kColWage = 18,
+  kColDeduction = 19,
+  kColActualWage = 20,
+  kColStandardRate = 21,  // shows the "note" picture when the rate used is not this one
+  kColSourceType = 22,    // key: 前置单据
+  kColSourceNumber = 23,  // key: 前置单据ID
+  kColFinishedBatch = 24,
+  kColBomId = 25,
+  kColRemarks = 26,
+  kColLineId = 27,
+  kColCount = 28,
+};
+
+// Header fields (the qxTxt array) by index.
+enum Field : int {
+  kFieldNumber = 0,
+  kFieldWorkshop = 1,
+  kFieldDate = 2,
+  kFieldPreparer = 3,
+  kFieldPreparedOn = 4,
+  kFieldApprover = 5,
+  kFieldApprovedOn = 6,
+  kFieldRemarks = 7,
+  kFieldCount = 8,
+};
+
+inline constexpr std::string_view kModuleName = "SCCJD_S";
+inline constexpr std::string_view kKeyColumn = "报工单ID";
+// The header texts of the grid; the blanks size the columns.
+extern const std::string_view kGridHeader;
+// Data rows the grid always offers, even for a shorter report.
+inline constexpr int kMinimumDataRows = 100;
+// The picture marking a rate that is not the standard rate.
+inline constexpr std::string_view kNotePicture = "note";
+
+// The condition text of a host condition array (one column per condition: row 0 non-empty when
+// it counts, row 1 field and operator, row 2 the value): " and " + row 1 + "'%" + value + "%'"
+// when row 1 ends in "like" (blanks after it allowed), else " and " + row 1 + "'" + value + "'",
+// for every counted condition, with the first four characters of the result cut off (so it begins
+// with a blank). The values are user text and are escaped. nullopt for an empty array.
+std::optional<std::string> ConditionText(const ConditionArray& conditions);
+
+// The production-date window of the approved view: from the day after the closing day one
+// month before period `period` less `months_before` months, to the closing day of `period`
+// ("yyyy-mm-dd" each). A closing day the month does not have moves back to the month's last
+// day. REQUIRES: period is yyyymm with a month 1 to 12.
+struct DateWindow {
+  std::string start;
+  std::string end;
+};
+DateWindow ApprovedDateWindow(int period, int closing_day, int months_before);
+
+}  // namespace workreport
+
+class SCCJD_S : public Object,
+                public IFormUI,
+                public IDesignUI,
+                public EventSource<DocumentEvents> {
+ public:
+  enum class Mode { kBrowsing, kNew, kEditing };
+
+  SCCJD_S();
+  ~SCCJD_S() override;
+
+  // --- IFormUI -------------------------------------------------------------------------
+  bool Init(std::shared_ptr<HostContext> context, std::int32_t progid,
+            std::int32_t document_id) override;
+  bool Clear() override;
+  bool FileNew() override;
+  bool FileNewNext() override;
+  bool FileEdit() override;
+  bool FileDelete() override;
+  bool FileSave() override;
+  bool FileCancel() override;
+  bool Find(const ConditionArray& conditions) override;
+  bool FindNext() override;
+  bool Filter(const ConditionArray& conditions) override;
+  bool Refresh() override;
+  bool RecordTop() override;
+  bool RecordPrevious() override;
+  bool RecordNext() override;
+  bool RecordBottom() override;
+  bool Check() override;
+  bool UnCheck() override;
+  bool PrintPreview() override;
+  bool DoPrint() override;
+  bool PrintSetup() override;
+  bool Help() override;
+  bool DoSetStatus(std::string_view status, bool approved) override;
+  std::int32_t GetID() override;
+  bool CheckStatus(std::string_view status) override;
+  std::string ReturnPrintName() override;
+  bool IsDirty() override;
+  bool DoGetFormStatus() override;
+  bool DoSaveFormStatus() override;
+  void Attributes() override;
+
+  // --- IDesignUI -----------------------------------------------------------------------
+  const std::vector<std::unique_ptr<controls::Control>>& Controls() override;
+  std::shared_ptr<ParameterSet> GetParameters() override;
+  void SetParameters(std::shared_ptr<ParameterSet> parameters) override;
+
+  // --- What a host renders and drives ----------------------------------------------------
+  controls::Form& form() { return form_; }
+  const controls::Form& form() const { return form_; }
+  controls::Grid& grid() { return *grid_; }
+  controls::LookupField& field(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
+  controls::Label& stamp() { return *lab_succeed_; }
+  controls::Label& filter_label() { return *lab_filter_; }
+  controls::Label& record_label() { return *lbl_record_; }
+  controls::CheckBox& keep_header() { return *chkk_; }
+  // The totals: quantity (数量合计), amount in figures (金额小写), amount in words (金额大写).
+  controls::Label& quantity_total() { return *lbl_quantity_; }
+  controls::Label& amount_total() { return *lbl_amount_; }
+  controls::Label& amount_in_words() { return *lbl_amount_words_; }
+  // The host's wheel over the module's grid.
+  controls::MouseWheel& wheel() { return wheel_; }
+
+  Mode mode() const { return mode_; }
+  double scroll_rate() const { return scroll_rate_; }
+  // The document type's attributes read at Init.
+  std::int32_t source_progid() const { return source_progid_; }
+  bool process_multi_select() const { return process_multi_select_; }
+  bool quantity_control() const { return quantity_control_; }
+  // The name of the per-user settings file of this document type.
+  std::string SettingsFileName() const;
+
+ private:
+  // The load by navigation mode shared by Refresh, the four moves, Filter and DoSetStatus.
+  bool LoadData(NavigationMode mode);
+  // Shows the first report satisfying the base and the extra condition. `found` tells whether
+  // one was; with nothing found the form is emptied unless `keep_form`.
+  bool FindData(std::string_view extra_condition, bool keep_form, bool& found);
+  // The condition of the documents the module walks, by approved view and requested id.
+  std::string BaseCondition();
+  void ShowDocument(const Recordset& header);
+  void ShowLines(std::int32_t document_id);
+  void ClearForm();
+  void ResetGrid(int data_rows);
+  void LockForm(bool locked);
+  void SumTotals();
+  void SetUpForm();
+  void SetUpGrid();
+  bool WritePrintData(std::string_view routine);
+  bool NotAvailable(std::string_view member);
+
+  bool approved_view() const { return lab_succeed_->visible(); }
+  void RaiseMessage(const std::string& text);
+  void RaiseError(const ErrorReport& report);
+  // Runs `body`, reporting an escaping exception as an error of `routine`.
+  template <typename Body>
+  bool Guard(std::string_view routine, Body&& body) {
+    return Guarded(
+        workreport::kModuleName, routine, [this](const ErrorReport& r) { RaiseError(r); },
+        std::forward<Body>(body), false);
+  }
+
+  controls::Form form_;
+  controls::Grid* grid_ = nullptr;
+  std::vector<controls::LookupField*> fields_;
+  controls::Label* lab_succeed_ = nullptr;
+  controls::Label* lab_filter_ = nullptr;
+  controls::Label* lbl_record_ = nullptr;
+  controls::Label* lbl_quantity_ = nullptr;
+  controls::Label* lbl_amount_ = nullptr;
+  controls::Label* lbl_amount_words_ = nullptr;
+  controls::CheckBox* chkk_ = nullptr;
+  controls::MouseWheel wheel_;
+  bool wheel_attached_ = false;
+
+  std::shared_ptr<HostContext> host_;
+  std::shared_ptr<DataService> data_;
+  std::unique_ptr<RecordNavigator> navigator_;
+
+  std::int32_t progid_ = 0;
+  std::int32_t requested_id_ = 0;
+  std::int32_t current_id_ = 0;
+  std::int32_t last_shown_id_ = 0;
+  std::string base_condition_;
+  std::string find_condition_;
+  std::string filter_condition_;
+  std::string first_status_;
+  bool dirty_ = false;
+  // Set while the module itself fills the controls, so their change events are not edits.
+  bool filling_ = false;
+  std::string print_file_name_;
+  std::string last_error_;
+  double scroll_rate_ = 5;
+  Mode mode_ = Mode::kBrowsing;
+
+  std::int32_t source_progid_ = 0;
+  bool process_multi_select_ = false;
+  bool quantity_control_ = false;
+};
+
+}  // namespace korvane
+
+#endif  // KORVANE_WORKREPORT_SCCJD_S_H_
