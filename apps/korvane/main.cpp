@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands.h"
+#include "script_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -32,6 +33,15 @@ int main(int argc, char** argv) {
   sql_cmd->add_option("--db", sql.database, "database file")->required();
   sql_cmd->add_option("statement", sql.statement, "T-SQL text")->required();
 
+  korvane::cli::ScriptOptions script;
+  auto* script_cmd = app.add_subcommand(
+      "script", "Drive modules from JSON steps (one a line) and print one JSON answer a step");
+  script_cmd->add_option("--db", script.database, "database file")->capture_default_str();
+  script_cmd->add_option("--user", script.user, "user name");
+  script_cmd->add_option("--date", script.date, "business date yyyy-mm-dd");
+  script_cmd->add_option("--folder", script.folder, "root folder of the per-user files");
+  script_cmd->add_option("file", script.file, "script file; - or none reads standard input");
+
   CLI11_PARSE(app, argc, argv);
 
   if (init_cmd->parsed()) {
@@ -39,6 +49,7 @@ int main(int argc, char** argv) {
     return korvane::cli::RunInit(init, std::cout, std::cerr);
   }
   if (sql_cmd->parsed()) return korvane::cli::RunSql(sql, std::cout, std::cerr);
+  if (script_cmd->parsed()) return korvane::cli::RunScript(script, std::cin, std::cout, std::cerr);
   std::cout << app.help();
   return 0;
 }

@@ -10,6 +10,11 @@
 
 namespace korvane {
 
+namespace controls {
+class Form;
+class MouseWheel;
+}  // namespace controls
+
 enum class MsgButtons : int {
   kOk = 0,
   kOkCancel = 1,
@@ -46,6 +51,23 @@ class Dialogs {
   // Asks for a text; nullopt when the user cancelled.
   virtual std::optional<std::string> InputBox(std::string_view prompt, std::string_view title,
                                               std::string_view default_text) = 0;
+
+  // A module's dialog forms are modeless: the module shows the form and returns, and later
+  // actions on the form (a button click) finish the work. The module tells the host when it
+  // shows one, so that the host can present it and let a person act on its controls, and when
+  // it closes it (before the form is destroyed: the host drops every reference then). A host
+  // with no use for them keeps these defaults.
+  virtual void FormShown(controls::Form& /*form*/) {}
+  virtual void FormClosed(controls::Form& /*form*/) {}
+};
+
+// A module that scrolls its grid with the mouse wheel owns the wheel source and hands it out
+// here, so that a host feeds it the notches turned over the module's window. Optional: a host
+// asks the module object for it with QueryInterface<WheelSource>.
+class WheelSource {
+ public:
+  virtual ~WheelSource() = default;
+  virtual controls::MouseWheel& Wheel() = 0;
 };
 
 // Names of the buttons and icons as a host shows them ("OK", "Yes/No", "Question"), for hosts

@@ -32,6 +32,7 @@
 #include "controls/form.h"
 #include "controls/grid.h"
 #include "controls/lookup_field.h"
+#include "host/dialogs.h"
 #include "host/error_rule.h"
 #include "host/host_context.h"
 #include "host/interfaces.h"
@@ -118,6 +119,7 @@ DateWindow ApprovedDateWindow(int period, int closing_day, int months_before);
 class SCCJD_S : public Object,
                 public IFormUI,
                 public IDesignUI,
+                public WheelSource,
                 public EventSource<DocumentEvents> {
  public:
   enum class Mode { kBrowsing, kNew, kEditing };
@@ -178,6 +180,7 @@ class SCCJD_S : public Object,
   controls::Label& amount_in_words() { return *lbl_amount_words_; }
   // The host's wheel over the module's grid.
   controls::MouseWheel& wheel() { return wheel_; }
+  controls::MouseWheel& Wheel() override { return wheel_; }
 
   Mode mode() const { return mode_; }
   double scroll_rate() const { return scroll_rate_; }

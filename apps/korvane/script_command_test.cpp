@@ -1,0 +1,85 @@
+// korvane script on a demo database: the registered modules, options and exit status.
+#include "korvane/script_command.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "host/test_support.h"
+#include "hostapp/test_database.h"
+
+namespace korvane::cli {
+namespace {
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class ScriptCommandTest : public ::testing::Test {
+ protected:
+  Outcome Run(const std::string& script, ScriptOptions options = {}) {
+    if (options.database == "korvane.db") options.database = db_.path();
+    if (options.folder.empty()) options.folder = folder_.path();
+    std::istringstream in(script);
+    std::ostringstream out, err;
+    const int code = RunScript(options, in, out, err);
+    return {code, out.str(), err.str()};
+  }
+
+  test::DemoDatabase db_;
+  test::TempFolder folder_;
+};
+
+TEST_F(ScriptCommandTest, DrivesTheRegisteredWorkReportOnTheDatabase) {
+  ScriptOptions options;
+  options.date = "2026-03-20";
+  const Outcome run = Run(
+      "{\"open\": \"Korvane.SCCJD_S\", \"as\": \"wr\"}\n"
+      "{\"call\": \"Init\", \"args\": [2101], \"expect\": {\"caption\": \"生产报工单\"}}\n"
+      "{\"call\": \"Refresh\", \"expect\": {\"control\": \"qxTxt\", \"index\": 0, \"text\": "
+      "\"BG2026030002\"}}\n"
+      "{\"close\": \"wr\"}\n",
+      options);
+  EXPECT_EQ(run.code, 0) << run.out << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4);
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(ScriptCommandTest, ExitStatusTellsFailedStepsFromUnusableOptions) {
+  const Outcome failed = Run(
+      "{\"sql\": \"SELECT COUNT(*) FROM SFCDJ\", \"expect_rows\": [[6]]}\n"
+      "{\"sql\": \"SELECT COUNT(*) FROM SFCDJ\", \"expect_rows\": [[5]]}\n");
+  EXPECT_EQ(failed.code, 1);
+  EXPECT_NE(failed.out.find("\"step\":1,\"command\":\"sql\",\"ok\":false"), std::string::npos)
+      << failed.out;
+  EXPECT_NE(failed.out.find("\"step\":2,\"command\":\"sql\",\"ok\":true"), std::string::npos);
+  EXPECT_NE(failed.err.find("1 step(s) failed"), std::string::npos);
+
+  ScriptOptions bad_date;
+  bad_date.date = "2026-02-30";
+  EXPECT_EQ(Run("", bad_date).code, 2);
+  ScriptOptions missing_file;
+  missing_file.file = folder_ / "nothing.jsonl";
+  EXPECT_EQ(Run("", missing_file).code, 2);
+  ScriptOptions missing_db;
+  missing_db.database = folder_ / "absent.db";
+  const Outcome absent = Run("", missing_db);
+  EXPECT_EQ(absent.code, 1);
+  EXPECT_NE(absent.err.find("does not exist"), std::string::npos);
+
+  // A script file is read as standard input is.
+  const std::string file = folder_ / "steps.jsonl";
+  std::ofstream(file) << "# nothing but a check\n{\"expect\": {\"queued\": 0}}\n";
+  ScriptOptions from_file;
+  from_file.file = file;
+  const Outcome read = Run("{\"launch\": 1}\n", from_file);
+  EXPECT_EQ(read.code, 0) << read.out;
+  EXPECT_NE(read.out.find("\"step\":2,\"command\":\"expect\",\"ok\":true"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvane::cli

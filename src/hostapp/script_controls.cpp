@@ -1,0 +1,535 @@
+// A script's hands and eyes on a module's controls: finding a control by name and index,
+// acting on it through the control's own action methods, showing its state and checking it.
+#include <map>
+
+#include "controls/grid.h"
+#include "controls/lookup_field.h"
+#include "controls/tree_view.h"
+#include "hostapp/script_host_internal.h"
+
+namespace korvane::hostapp::script {
+namespace {
+
+using controls::CheckBox;
+using controls::ComboBox;
+using controls::Control;
+using controls::ControlKind;
+using controls::Grid;
+using controls::LookupField;
+using controls::OptionButton;
+using controls::TextBox;
+using controls::Timer;
+using controls::TreeNode;
+using controls::TreeView;
+
+// The text a person reads in the control: the typed text of fields, else the caption.
+std::string ShownText(const Control& c) {
+  if (const auto* t = dynamic_cast<const TextBox*>(&c)) return t->text();
+  if (const auto* l = dynamic_cast<const LookupField*>(&c)) return l->text();
+  if (const auto* b = dynamic_cast<const ComboBox*>(&c)) return b->text();
+  return c.caption();
+}
+
+// A text for typing or editing: a script may write 12.5 for "12.5".
+std::string TextOf(const Json& value, std::string_view what) {
+  if (value.is_number_integer()) return std::to_string(value.get<std::int64_t>());
+  if (value.is_number()) return FormatNumber(value.get<double>());
+  return ToText(value, what);
+}
+
+const Json& Need(const Json& step, const char* key, std::string_view action,
+                 const Control& control) {
+  if (!step.contains(key)) {
+    throw ScriptError("act \"" + std::string(action) + "\" on " + ControlLabel(control) +
+                      " needs \"" + key + "\"");
+  }
+  return step[key];
+}
+
+template <typename T>
+T& As(Control& control, std::string_view action, std::string_view wanted) {
+  auto* typed = dynamic_cast<T*>(&control);
+  if (typed == nullptr) {
+    throw ScriptError("act \"" + std::string(action) + "\" needs " + std::string(wanted) + "; " +
+                      ControlLabel(control) + " is a " + std::string(KindName(control.kind())));
+  }
+  return *typed;
+}
+
+// The grid cell a step names; throws when it lies outside the grid.
+std::pair<int, int> CellOf(const Grid& grid, const Json& step, std::string_view action) {
+  const int row = ToInt32(Need(step, "row", action, grid), "\"row\"");
+  const int col = ToInt32(Need(step, "col", action, grid), "\"col\"");
+  if (row < 0 || row >= grid.rows() || col < 0 || col >= grid.cols()) {
+    throw ScriptError("cell (" + std::to_string(row) + ", " + std::to_string(col) +
+                      ") is outside " + ControlLabel(grid) + " (" + std::to_string(grid.rows()) +
+                      " rows, " + std::to_string(grid.cols()) + " columns)");
+  }
+  return {row, col};
+}
+
+TreeNode& NodeOf(const TreeView& tree, const Json& step, std::string_view action) {
+  const std::string key = ToText(Need(step, "node", action, tree), "\"node\"");
+  TreeNode* node = tree.Find(key);
+  if (node == nullptr) {
+    throw ScriptError(ControlLabel(tree) + " has no node with key \"" + key + "\"");
+  }
+  return *node;
+}
+
+Json NodeState(const TreeView& tree, const TreeNode& node) {
+  Json out = Json::object();
+  out["key"] = node.key();
+  out["text"] = node.text();
+  out["parent"] = node.parent() ? Json(node.parent()->key()) : Json(nullptr);
+  out["expanded"] = node.expanded();
+  out["selected"] = tree.selected() == &node;
+  return out;
+}
+
+}  // namespace
+
+std::string_view KindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kLabel:
+      return "label";
+    case ControlKind::kTextBox:
+      return "text_box";
+    case ControlKind::kLookupField:
+      return "lookup_field";
+    case ControlKind::kCheckBox:
+      return "check_box";
+    case ControlKind::kOptionButton:
+      return "option_button";
+    case ControlKind::kComboBox:
+      return "combo_box";
+    case ControlKind::kButton:
+      return "button";
+    case ControlKind::kGrid:
+      return "grid";
+    case ControlKind::kTreeView:
+      return "tree_view";
+    case ControlKind::kImageList:
+      return "image_list";
+    case ControlKind::kTimer:
+      return "timer";
+    case ControlKind::kLine:
+      return "line";
+    case ControlKind::kShape:
+      return "shape";
+    case ControlKind::kFrame:
+      return "frame";
+    case ControlKind::kPicture:
+      return "picture";
+    case ControlKind::kDatePicker:
+      return "date_picker";
+    case ControlKind::kScrollBar:
+      return "scroll_bar";
+  }
+  return "control";
+}
+
+std::string ControlLabel(const Control& control) {
+  return control.index() >= 0 ? control.name() + "(" + std::to_string(control.index()) + ")"
+                              : control.name();
+}
+
+Control& FindControl(const ControlList& list, const Json& step, std::string_view where) {
+  const std::string name =
+      ToText(step.contains("control") ? step["control"] : Json(nullptr), "\"control\"");
+  std::vector<Control*> named;
+  for (const auto& control : list) {
+    if (control && EqualsIgnoreCase(control->name(), name)) named.push_back(control.get());
+  }
+  if (step.contains("index")) {
+    const int index = ToInt32(step["index"], "\"index\"");
+    for (Control* c : named) {
+      if (c->index() == index) return *c;
+    }
+    throw ScriptError("no control " + name + "(" + std::to_string(index) + ") on " +
+                      std::string(where));
+  }
+  for (Control* c : named) {
+    if (c->index() < 0) return *c;
+  }
+  if (named.size() == 1) return *named.front();
+  if (named.empty()) throw ScriptError("no control " + name + " on " + std::string(where));
+  throw ScriptError(name + " on " + std::string(where) + " is a control array of " +
+                    std::to_string(named.size()) + "; give an \"index\"");
+}
+
+int KeyCode(const Json& key) {
+  if (key.is_number()) return ToInt32(key, "\"key\"");
+  const std::string name = ToText(key, "\"key\"");
+  static const std::map<std::string, int> kNames = {
+      {"back", controls::keys::kBack},     {"backspace", controls::keys::kBack},
+      {"tab", controls::keys::kTab},       {"return", controls::keys::kReturn},
+      {"enter", controls::keys::kReturn},  {"escape", controls::keys::kEscape},
+      {"esc", controls::keys::kEscape},    {"space", controls::keys::kSpace},
+      {"pageup", controls::keys::kPageUp}, {"pagedown", controls::keys::kPageDown},
+      {"end", controls::keys::kEnd},       {"home", controls::keys::kHome},
+      {"left", controls::keys::kLeft},     {"up", controls::keys::kUp},
+      {"right", controls::keys::kRight},   {"down", controls::keys::kDown},
+      {"insert", controls::keys::kInsert}, {"delete", controls::keys::kDelete},
+      {"del", controls::keys::kDelete},
+  };
+  const std::string lower = ToLowerAscii(name);
+  if (const auto it = kNames.find(lower); it != kNames.end()) return it->second;
+  if (lower.size() >= 2 && lower.size() <= 3 && lower[0] == 'f') {
+    const int n = std::atoi(lower.c_str() + 1);
+    if (n >= 1 && n <= 12 && std::to_string(n) == lower.substr(1)) return 111 + n;
+  }
+  if (name.size() == 1) {
+    const unsigned char c = static_cast<unsigned char>(name[0]);
+    if (std::isalnum(c)) return std::toupper(c);
+  }
+  throw ScriptError("unknown key " + Show(key) +
+                    " (a key code, a letter or digit, F1 to F12, or a name such as Return, "
+                    "Escape, Delete, Tab, Down)");
+}
+
+int ShiftState(const Json& shift) {
+  if (shift.is_null()) return 0;
+  if (shift.is_number()) return ToInt32(shift, "\"shift\"");
+  std::vector<std::string> names;
+  if (shift.is_string()) {
+    std::string text = shift.get<std::string>();
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      const auto plus = text.find('+', start);
+      names.push_back(Trim(text.substr(start, plus == std::string::npos ? plus : plus - start)));
+      if (plus == std::string::npos) break;
+      start = plus + 1;
+    }
+  } else if (shift.is_array()) {
+    for (const auto& item : shift) names.push_back(ToText(item, "a name in \"shift\""));
+  } else {
+    throw ScriptError("\"shift\" must be a number, a text such as \"shift+ctrl\" or a list, not " +
+                      Show(shift));
+  }
+  int state = 0;
+  for (const auto& name : names) {
+    if (EqualsIgnoreCase(name, "shift")) {
+      state |= controls::keys::kShiftMask;
+    } else if (EqualsIgnoreCase(name, "ctrl") || EqualsIgnoreCase(name, "control")) {
+      state |= controls::keys::kCtrlMask;
+    } else if (EqualsIgnoreCase(name, "alt")) {
+      state |= controls::keys::kAltMask;
+    } else {
+      throw ScriptError("unknown shift key \"" + name + "\" (shift, ctrl or alt)");
+    }
+  }
+  return state;
+}
+
+Json Act(Control& control, const Json& step) {
+  const std::string action = ToText(step["act"], "\"act\"");
+  auto* grid = dynamic_cast<Grid*>(&control);
+  auto* tree = dynamic_cast<TreeView*>(&control);
+
+  if (action == "focus") {
+    control.SetFocus();
+    return true;
+  }
+  if (auto* timer = dynamic_cast<Timer*>(&control)) {
+    // A timer is never shown; the interval passing is all that can happen to it.
+    if (action != "tick") {
+      throw ScriptError("a timer only knows act \"tick\"; " + ControlLabel(control) + " got \"" +
+                        action + "\"");
+    }
+    return timer->Tick();
+  }
+  if (!control.CanAct()) {
+    throw ScriptError("cannot " + action + " " + ControlLabel(control) + ": it is " +
+                      (control.visible() ? "disabled" : "hidden"));
+  }
+
+  if (action == "click") {
+    if (grid != nullptr && step.contains("row")) {
+      const auto [row, col] = CellOf(*grid, step, action);
+      return grid->ClickCell(row, col);
+    }
+    if (tree != nullptr && step.contains("node")) {
+      return tree->SelectNode(&NodeOf(*tree, step, action));
+    }
+    return control.Click();
+  }
+  if (action == "double_click") {
+    if (grid != nullptr && step.contains("row")) {
+      const auto [row, col] = CellOf(*grid, step, action);
+      return grid->DoubleClickCell(row, col);
+    }
+    if (tree != nullptr && step.contains("node")) {
+      return tree->DoubleClickNode(&NodeOf(*tree, step, action));
+    }
+    return control.DoubleClick();
+  }
+  if (action == "type") {
+    const std::string text = TextOf(Need(step, "text", action, control), "\"text\"");
+    const bool leave = step.contains("leave") ? ToBool(step["leave"], "\"leave\"") : true;
+    if (auto* box = dynamic_cast<TextBox*>(&control)) {
+      const bool typed = box->Type(text);
+      return leave ? typed && box->Leave() : typed;
+    }
+    if (auto* field = dynamic_cast<LookupField*>(&control)) {
+      const bool typed = field->Type(text);
+      return leave ? typed && field->Leave() : typed;
+    }
+    if (auto* combo = dynamic_cast<ComboBox*>(&control)) return combo->Type(text);
+    As<TextBox>(control, action, "a text box, lookup field or combo box");
+  }
+  if (action == "leave") {
+    if (auto* box = dynamic_cast<TextBox*>(&control)) return box->Leave();
+    return As<LookupField>(control, action, "a text box or lookup field").Leave();
+  }
+  if (action == "pick") {
+    return As<LookupField>(control, action, "a lookup field").OpenPicker();
+  }
+  if (action == "edit") {
+    auto& g = As<Grid>(control, action, "a grid");
+    const auto [row, col] = CellOf(g, step, action);
+    return g.EditCell(row, col, TextOf(Need(step, "text", action, control), "\"text\""));
+  }
+  if (action == "delete_row") {
+    auto& g = As<Grid>(control, action, "a grid");
+    const int row = ToInt32(Need(step, "row", action, control), "\"row\"");
+    if (row < 0 || row >= g.rows()) {
+      throw ScriptError("row " + std::to_string(row) + " is outside " + ControlLabel(g) + " (" +
+                        std::to_string(g.rows()) + " rows)");
+    }
+    return g.DeleteRow(row);
+  }
+  if (action == "key") {
+    const int key = KeyCode(Need(step, "key", action, control));
+    const int shift = step.contains("shift") ? ShiftState(step["shift"]) : 0;
+    if (grid != nullptr && step.contains("row")) {
+      const auto [row, col] = CellOf(*grid, step, action);
+      grid->Select(row, col);
+    }
+    return control.PressKey(key, shift);
+  }
+  if (action == "tick") {
+    if (auto* option = dynamic_cast<OptionButton*>(&control)) return option->Click();
+    auto& box = As<CheckBox>(control, action, "a check box or option button");
+    const int want = step.contains("value") ? ToInt32(step["value"], "\"value\"") : 1;
+    if (want != 0 && want != 1) {
+      throw ScriptError("a person ticks a check box to 0 or 1, not " + std::to_string(want));
+    }
+    if (box.value() != want) box.Click();
+    return box.value() == want;
+  }
+  if (action == "choose") {
+    auto& combo = As<ComboBox>(control, action, "a combo box");
+    if (step.contains("item")) {
+      const int item = ToInt32(step["item"], "\"item\"");
+      if (item < 0 || item >= combo.ListCount()) {
+        throw ScriptError(ControlLabel(combo) + " has no item " + std::to_string(item) + " (" +
+                          std::to_string(combo.ListCount()) + " items)");
+      }
+      return combo.Choose(item);
+    }
+    const std::string text = ToText(Need(step, "text", action, control), "\"text\"");
+    if (!combo.ChooseText(text)) {
+      throw ScriptError(ControlLabel(combo) + " has no item \"" + text + "\"");
+    }
+    return true;
+  }
+  if (action == "select" || action == "expand" || action == "collapse") {
+    auto& t = As<TreeView>(control, action, "a tree view");
+    TreeNode& node = NodeOf(t, step, action);
+    if (action == "select") return t.SelectNode(&node);
+    return action == "expand" ? t.ExpandNode(&node) : t.CollapseNode(&node);
+  }
+  if (action == "resize") {
+    // A person drags a column's right border: the width is in twips.
+    auto& g = As<Grid>(control, action, "a grid");
+    const int col = ToInt32(Need(step, "col", action, control), "\"col\"");
+    if (col < 0 || col >= g.cols()) {
+      throw ScriptError("column " + std::to_string(col) + " is outside " + ControlLabel(g) + " (" +
+                        std::to_string(g.cols()) + " columns)");
+    }
+    const double width = ToDouble(Need(step, "width", action, control), "\"width\"");
+    if (!(width >= 0)) throw ScriptError("a column is at least 0 twips wide");
+    g.SetColWidth(col, width);
+    return true;
+  }
+  throw ScriptError("unknown act \"" + action +
+                    "\" (click, double_click, type, leave, pick, edit, delete_row, key, tick, "
+                    "choose, select, expand, collapse, focus, wheel, resize)");
+}
+
+Json ControlState(const Control& c) {
+  Json out = Json::object();
+  out["kind"] = KindName(c.kind());
+  out["type"] = c.type_name();
+  out["name"] = c.name();
+  out["index"] = c.index();
+  out["caption"] = c.caption();
+  out["enabled"] = c.enabled();
+  out["visible"] = c.visible();
+  if (const auto* t = dynamic_cast<const TextBox*>(&c)) {
+    out["text"] = t->text();
+    out["locked"] = t->locked();
+  } else if (const auto* l = dynamic_cast<const LookupField*>(&c)) {
+    out["text"] = l->text();
+    out["value"] = ToJson(l->value());
+  } else if (const auto* b = dynamic_cast<const CheckBox*>(&c)) {
+    out["value"] = b->value();
+  } else if (const auto* o = dynamic_cast<const OptionButton*>(&c)) {
+    out["value"] = o->value();
+  } else if (const auto* combo = dynamic_cast<const ComboBox*>(&c)) {
+    out["text"] = combo->text();
+    out["list_index"] = combo->list_index();
+    Json items = Json::array();
+    for (const auto& item : combo->items()) items.push_back(item.text);
+    out["items"] = std::move(items);
+  } else if (const auto* timer = dynamic_cast<const Timer*>(&c)) {
+    out["running"] = timer->running();
+    out["interval"] = timer->interval();
+  } else if (const auto* g = dynamic_cast<const Grid*>(&c)) {
+    out["rows"] = g->rows();
+    out["cols"] = g->cols();
+    out["fixed_rows"] = g->fixed_rows();
+    out["fixed_cols"] = g->fixed_cols();
+    out["row"] = g->row();
+    out["col"] = g->col();
+    out["editable"] = g->editable();
+    Json cells = Json::array();
+    Json keys = Json::array();
+    Json pictures = Json::array();
+    Json hidden_rows = Json::array();
+    for (int r = 0; r < g->rows(); ++r) {
+      Json line = Json::array();
+      for (int col = 0; col < g->cols(); ++col) {
+        line.push_back(g->TextMatrix(r, col));
+        const Variant key = g->CellKey(r, col);
+        if (!key.IsEmpty()) keys.push_back(Json::array({r, col, ToJson(key)}));
+        const std::string picture = g->CellPicture(r, col);
+        if (!picture.empty()) pictures.push_back(Json::array({r, col, picture}));
+      }
+      cells.push_back(std::move(line));
+      if (g->RowHidden(r)) hidden_rows.push_back(r);
+    }
+    Json hidden_cols = Json::array();
+    Json widths = Json::array();
+    for (int col = 0; col < g->cols(); ++col) {
+      if (g->ColHidden(col)) hidden_cols.push_back(col);
+      widths.push_back(g->ColWidth(col));
+    }
+    out["cells"] = std::move(cells);
+    out["keys"] = std::move(keys);
+    out["pictures"] = std::move(pictures);
+    out["hidden_rows"] = std::move(hidden_rows);
+    out["hidden_cols"] = std::move(hidden_cols);
+    out["widths"] = std::move(widths);
+  } else if (const auto* tree = dynamic_cast<const TreeView*>(&c)) {
+    Json nodes = Json::array();
+    for (const TreeNode* node : tree->Walk()) nodes.push_back(NodeState(*tree, *node));
+    out["nodes"] = std::move(nodes);
+    out["selected"] = tree->selected() ? Json(tree->selected()->key()) : Json(nullptr);
+  }
+  return out;
+}
+
+Json Snapshot(const ControlList& list, const controls::Form* form) {
+  Json out = Json::object();
+  out["form"] = form ? Json(form->name()) : Json(nullptr);
+  out["caption"] = form ? Json(form->caption()) : Json(nullptr);
+  out["focused"] = form && form->focused() ? Json(ControlLabel(*form->focused())) : Json(nullptr);
+  Json items = Json::array();
+  for (const auto& control : list) {
+    if (control) items.push_back(ControlState(*control));
+  }
+  out["controls"] = std::move(items);
+  return out;
+}
+
+void CheckControl(const Control& control, const Json& expect, std::vector<std::string>& failures) {
+  // What the expectation may look at, given what it addresses: a cell, a row, a column, a
+  // node, or the control itself.
+  Json actual = Json::object();
+  std::string where = ControlLabel(control);
+  const auto* grid = dynamic_cast<const Grid*>(&control);
+  const auto* tree = dynamic_cast<const TreeView*>(&control);
+  const bool has_row = expect.contains("row");
+  const bool has_col = expect.contains("col");
+  try {
+    if (grid != nullptr && (has_row || has_col)) {
+      const int row = has_row ? ToInt32(expect["row"], "\"row\"") : -1;
+      const int col = has_col ? ToInt32(expect["col"], "\"col\"") : -1;
+      if ((has_row && (row < 0 || row >= grid->rows())) ||
+          (has_col && (col < 0 || col >= grid->cols()))) {
+        failures.push_back(where + ": " +
+                           (has_row && has_col ? "cell"
+                            : has_row          ? "row"
+                                               : "column") +
+                           " (" + (has_row ? std::to_string(row) : "") +
+                           (has_row && has_col ? ", " : "") + (has_col ? std::to_string(col) : "") +
+                           ") is outside the grid (" + std::to_string(grid->rows()) + " rows, " +
+                           std::to_string(grid->cols()) + " columns)");
+        return;
+      }
+      if (has_row && has_col) {
+        where += " cell (" + std::to_string(row) + ", " + std::to_string(col) + ")";
+        actual["text"] = grid->TextMatrix(row, col);
+        actual["display"] = grid->DisplayText(row, col);
+        actual["key"] = ToJson(grid->CellKey(row, col));
+        actual["picture"] = grid->CellPicture(row, col);
+      } else if (has_row) {
+        where += " row " + std::to_string(row);
+        actual["hidden"] = grid->RowHidden(row);
+        actual["data"] = ToJson(grid->RowData(row));
+      } else {
+        where += " column " + std::to_string(col);
+        actual["hidden"] = grid->ColHidden(col);
+        actual["width"] = grid->ColWidth(col);
+        actual["header"] = grid->fixed_rows() > 0 ? grid->TextMatrix(0, col) : std::string();
+      }
+    } else if (tree != nullptr && expect.contains("node")) {
+      const std::string key = ToText(expect["node"], "\"node\"");
+      where += " node \"" + key + "\"";
+      const TreeNode* node = tree->Find(key);
+      actual["exists"] = node != nullptr;
+      if (node != nullptr) {
+        actual["text"] = node->text();
+        actual["expanded"] = node->expanded();
+        actual["selected"] = tree->selected() == node;
+        actual["children"] = node->children_count();
+      }
+    } else {
+      actual = ControlState(control);
+      actual["text"] = ShownText(control);
+      actual["focused"] = control.HasFocus();
+      if (grid != nullptr) {
+        actual["row_count"] = grid->rows();
+        actual["col_count"] = grid->cols();
+        actual["current_row"] = grid->row();
+        actual["current_col"] = grid->col();
+      }
+      if (tree != nullptr) actual["selected_node"] = actual["selected"];
+      if (const auto* combo = dynamic_cast<const ComboBox*>(&control)) {
+        actual["item_data"] = ToJson(combo->ItemData());
+      }
+    }
+  } catch (const ScriptError& e) {
+    failures.push_back(where + ": " + e.what());
+    return;
+  }
+  static const char* const kAddressing[] = {"control", "index", "form", "module",
+                                            "row",     "col",   "node"};
+  for (const auto& [key, wanted] : expect.items()) {
+    bool addressing = false;
+    for (const char* a : kAddressing) addressing = addressing || key == a;
+    if (addressing) continue;
+    if (!actual.contains(key)) {
+      failures.push_back(where + " has no property \"" + key + "\" to expect");
+      continue;
+    }
+    if (!SameValue(wanted, actual[key])) {
+      failures.push_back(where + "." + key + " is " + Show(actual[key]) + ", expected " +
+                         Show(wanted));
+    }
+  }
+}
+
+}  // namespace korvane::hostapp::script

@@ -1,0 +1,140 @@
+// Random and mutated steps for a bounded time: the scripted host must neither crash nor throw,
+// and must answer every step with exactly one well-formed JSON object carrying its number.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <random>
+
+#include "hostapp/reference_host.h"
+#include "hostapp/script_host.h"
+#include "hostapp/script_test_module.h"
+#include "hostapp/test_database.h"
+
+namespace korvane::hostapp {
+namespace {
+
+using nlohmann::json;
+
+// Lines a real script holds; the fuzzer starts from these.
+const char* const kSeeds[] = {
+    R"({"open": "Test.Fake", "as": "doc"})",
+    R"({"call": "Init", "args": [2101]})",
+    R"({"call": "Find", "args": [[[1, "物品编码 like ", "A"]]]})",
+    R"({"call": "DoSetStatus", "args": ["02", true]})",
+    R"({"call": "SetParameters", "args": [{"backcolor": 255}]})",
+    R"({"act": "type", "control": "qxTxt", "index": 1, "text": "ABC"})",
+    R"({"act": "edit", "control": "qxGrid", "row": 1, "col": 2, "text": "3"})",
+    R"({"act": "delete_row", "control": "qxGrid", "row": 1})",
+    R"({"act": "key", "control": "qxGrid", "row": 1, "col": 1, "key": "Delete", "shift": 1})",
+    R"({"act": "click", "control": "cmdAsk"})",
+    R"({"act": "click", "control": "cmdDialog"})",
+    R"({"act": "type", "form": "frmPick", "control": "txtCode", "text": "Z"})",
+    R"({"act": "click", "form": "frmPick", "control": "cmdOK"})",
+    R"({"act": "click", "control": "cmdInput"})",
+    R"({"act": "tick", "control": "tmr"})",
+    R"({"act": "wheel", "position": 3})",
+    R"({"act": "choose", "control": "cboType", "item": 1})",
+    R"({"act": "expand", "control": "tvw", "node": "r"})",
+    R"({"answer": ["Yes", "OK"]})",
+    R"({"input": ["5", null]})",
+    R"({"snapshot": true})",
+    R"({"expect": [{"control": "qxGrid", "row": 1, "col": 1, "text": "A-100"}, {"result": true}]})",
+    R"({"sql": "SELECT progID FROM xt_menu WHERE progID = 2101", "expect_rows": [[2101]]})",
+    R"({"close": "doc"})",
+};
+
+std::string Mutate(std::string line, std::mt19937& random) {
+  static const std::string kPieces[] = {
+      "{",         "}",        "[",  "]",     ",",         ":",       "\"",
+      "null",      "true",     "-1", "1e309", "\"qxTxt\"", "\\u0000", "99999999999",
+      "\"index\"", "\"form\"", "[]", "{}",    "报"};
+  const int edits = 1 + static_cast<int>(random() % 4);
+  for (int i = 0; i < edits; ++i) {
+    const std::size_t at = line.empty() ? 0 : random() % (line.size() + 1);
+    switch (random() % 4) {
+      case 0:  // delete a run
+        if (!line.empty() && at < line.size()) line.erase(at, 1 + random() % 4);
+        break;
+      case 1:  // insert a piece
+        line.insert(at, kPieces[random() % std::size(kPieces)]);
+        break;
+      case 2:  // overwrite a byte with anything at all
+        if (at < line.size()) line[at] = static_cast<char>(random() % 256);
+        break;
+      default:  // splice in part of another seed
+        line.insert(at, std::string(kSeeds[random() % std::size(kSeeds)]).substr(0, 20));
+        break;
+    }
+  }
+  return line;
+}
+
+std::string RandomLine(std::mt19937& random) {
+  std::string line;
+  const int length = static_cast<int>(random() % 60);
+  for (int i = 0; i < length; ++i) line += static_cast<char>(1 + random() % 255);
+  return line;
+}
+
+bool IsStep(std::string line) {
+  line = Trim(line);
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  line = Trim(line);
+  return !(line.empty() || line.front() == '#' || line.rfind("//", 0) == 0);
+}
+
+TEST(ScriptFuzzTest, EveryLineGetsOneWellFormedAnswerWithinTheTimeBound) {
+  test::DemoDatabase db;
+  test::test_database_detail::TempFolder folder;
+  ScriptHost script([](std::string_view progid) -> std::shared_ptr<Object> {
+    if (progid != "Test.Fake") return nullptr;
+    return std::make_shared<test::ScriptTestModule>();
+  });
+  ReferenceHostOptions options;
+  options.database_path = db.path();
+  options.local_folder = folder.path().string();
+  options.business_date = std::chrono::year{2026} / 3 / 20;
+  std::string error;
+  auto host = ReferenceHost::Open(options, script.dialogs(), error);
+  ASSERT_TRUE(host) << error;
+  script.set_host(host);
+
+  std::mt19937 random(20260320);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  int step = 0;
+  int answered = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::string line;
+    switch (random() % 4) {
+      case 0:
+        line = kSeeds[random() % std::size(kSeeds)];
+        break;
+      case 1:
+        line = RandomLine(random);
+        break;
+      default:
+        line = Mutate(kSeeds[random() % std::size(kSeeds)], random);
+        break;
+    }
+    ++step;
+    std::optional<std::string> answer;
+    ASSERT_NO_THROW(answer = script.RunLine(line, step)) << line;
+    ASSERT_EQ(answer.has_value(), IsStep(line)) << line;
+    if (!answer) continue;
+    ++answered;
+    ASSERT_EQ(answer->find('\n'), std::string::npos) << line;
+    const json parsed = json::parse(*answer, nullptr, false);
+    ASSERT_TRUE(parsed.is_object()) << line << "\n -> " << *answer;
+    ASSERT_EQ(parsed.value("step", -1), step) << *answer;
+    ASSERT_TRUE(parsed.contains("ok") && parsed["ok"].is_boolean()) << *answer;
+    ASSERT_TRUE(parsed["events"].is_array() && parsed["boxes"].is_array()) << *answer;
+    if (!parsed["ok"]) {
+      ASSERT_TRUE(parsed["error"].is_string()) << *answer;
+    }
+  }
+  EXPECT_GT(answered, 100) << "the fuzzer ran too few steps to mean anything";
+}
+
+}  // namespace
+}  // namespace korvane::hostapp

@@ -1,0 +1,402 @@
+// The scripted host against a small fake document module on the demo database.
+#include "hostapp/script_host.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "host/test_support.h"
+#include "hostapp/reference_host.h"
+#include "hostapp/script_test_module.h"
+#include "hostapp/test_database.h"
+
+namespace korvane::hostapp {
+namespace {
+
+using nlohmann::json;
+using test::ScriptTestModule;
+
+class ScriptHostTest : public ::testing::Test {
+ protected:
+  ScriptHostTest()
+      : script_([this](std::string_view progid) -> std::shared_ptr<Object> {
+          if (progid != "Test.Fake") return nullptr;
+          auto module = std::make_shared<ScriptTestModule>();
+          created_.push_back(module);
+          return module;
+        }) {
+    ReferenceHostOptions options;
+    options.database_path = db_.path();
+    options.user_name = "admin";
+    options.business_date = std::chrono::year{2026} / 3 / 20;
+    options.local_folder = folder_.path();
+    std::string error;
+    host_ = ReferenceHost::Open(options, script_.dialogs(), error);
+    if (!host_) ADD_FAILURE() << error;
+    script_.set_host(host_);
+  }
+
+  // Runs one step (numbered by the call) and returns its answer.
+  json Step(const std::string& line) {
+    const auto answer = script_.RunLine(line, ++step_);
+    if (!answer) {
+      ADD_FAILURE() << "no answer to " << line;
+      return json::object();
+    }
+    EXPECT_EQ(answer->find('\n'), std::string::npos);
+    return json::parse(*answer);
+  }
+  json Ok(const std::string& line) {
+    json answer = Step(line);
+    EXPECT_TRUE(answer.value("ok", false)) << line << "\n -> " << answer.dump();
+    return answer;
+  }
+  std::string Fails(const std::string& line) {
+    json answer = Step(line);
+    EXPECT_FALSE(answer.value("ok", true)) << line << "\n -> " << answer.dump();
+    return answer.value("error", "");
+  }
+  void OpenFake(const std::string& handle = "doc") {
+    Ok(R"({"open": "Test.Fake", "as": ")" + handle + R"("})");
+    Ok(R"({"call": "Init", "module": ")" + handle + R"(", "args": [2101]})");
+  }
+  ScriptTestModule& Fake(std::size_t i = 0) { return *created_.at(i); }
+
+  test::DemoDatabase db_;
+  test::TempFolder folder_;
+  std::vector<std::shared_ptr<ScriptTestModule>> created_;
+  ScriptHost script_;
+  std::shared_ptr<ReferenceHost> host_;
+  int step_ = 0;
+};
+
+TEST_F(ScriptHostTest, OpensSeveralModulesByHandleAndClosesThemWithClear) {
+  const json opened = Ok(R"({"open": "Test.Fake", "as": "a"})");
+  EXPECT_EQ(opened["result"]["interfaces"], json({"IFormUI", "IDesignUI"}));
+  Ok(R"({"open": "Test.Fake", "as": "b"})");
+  EXPECT_NE(Fails(R"({"open": "Test.Fake", "as": "a"})").find("\"a\" is taken"), std::string::npos);
+  EXPECT_NE(Fails(R"({"open": "Test.Nothing"})").find("no module Test.Nothing"), std::string::npos);
+
+  // Init gets the host context: the caption comes from the database.
+  EXPECT_EQ(Ok(R"({"call": "Init", "module": "a", "args": [2101, 7]})")["result"], true);
+  EXPECT_EQ(Fake(0).init_progid, 2101);
+  EXPECT_EQ(Fake(0).init_document_id, 7);
+  EXPECT_EQ(Fake(0).form().caption(), "生产报工单");
+  EXPECT_EQ(Fake(1).init_progid, 0) << "the call went to module a only";
+  // Without a module key the last one opened answers.
+  Ok(R"({"call": "Init", "args": [2102]})");
+  EXPECT_EQ(Fake(1).init_progid, 2102);
+  EXPECT_EQ(Fake(1).init_document_id, 0);
+
+  const json closed = Ok(R"({"close": "a"})");
+  EXPECT_EQ(closed["result"], true);
+  EXPECT_TRUE(Fake(0).cleared);
+  EXPECT_FALSE(Fake(1).cleared);
+  const std::string error = Fails(R"({"call": "Refresh", "module": "a"})");
+  EXPECT_NE(error.find("unknown module handle \"a\" (open: b)"), std::string::npos) << error;
+  // The module's events no longer reach the script after it closed.
+  EXPECT_TRUE(Ok(R"({"call": "Refresh", "module": "b"})")["events"][0]["module"] == "b");
+}
+
+TEST_F(ScriptHostTest, ConvertsArgumentsAndResults) {
+  OpenFake();
+  Ok(R"({"call": "Find", "args": [[[1, "物品编码 like ", "A-1"], ["", "数量>", 2.5], [true, "日期=", {"date": "2026-03-20"}]]]})");
+  const ConditionArray& c = Fake().last_conditions;
+  ASSERT_EQ(c.rows(), 3);
+  ASSERT_EQ(c.cols(), 3);
+  EXPECT_EQ(c.at(0, 0), Variant(1));
+  EXPECT_EQ(c.at(1, 0), Variant("物品编码 like "));
+  EXPECT_EQ(c.at(2, 0), Variant("A-1"));
+  EXPECT_TRUE(c.at(0, 1).IsBlank());
+  EXPECT_EQ(c.at(2, 1), Variant(2.5));
+  EXPECT_EQ(c.at(0, 2), Variant(true));
+  ASSERT_EQ(c.at(2, 2).type(), VarType::kDate);
+  EXPECT_EQ(FormatDate(c.at(2, 2).date()), "2026-03-20");
+  EXPECT_EQ(Ok(R"({"call": "Filter", "args": [null]})")["result"], true);
+  EXPECT_TRUE(Fake().last_conditions.empty());
+
+  Ok(R"({"call": "DoSetStatus", "args": ["02", true]})");
+  EXPECT_EQ(Fake().last_status, "02");
+  EXPECT_EQ(Ok(R"({"call": "CheckStatus"})")["result"], true);
+  EXPECT_EQ(Ok(R"({"call": "GetID"})")["result"], 42);
+  EXPECT_EQ(Ok(R"({"call": "IFormUI.ReturnPrintName"})")["result"], "p.txt");
+  Ok(R"({"call": "SetParameters", "args": [{"backcolor": 255}]})");
+  EXPECT_EQ(Fake().form().back_color(), 255u);
+  EXPECT_EQ(Ok(R"({"call": "GetParameters"})")["result"], nullptr);
+
+  // Wrong kinds and counts name the member and the argument.
+  std::string error = Fails(R"({"call": "DoSetStatus", "args": ["02", "yes"]})");
+  EXPECT_NE(error.find("argument 2 of DoSetStatus must be true or false"), std::string::npos)
+      << error;
+  error = Fails(R"({"call": "Init", "args": ["2101"]})");
+  EXPECT_NE(error.find("argument 1 of Init must be a whole number"), std::string::npos) << error;
+  error = Fails(R"({"call": "Find", "args": [[["1", "a="]]]})");
+  EXPECT_NE(error.find("condition 1 must be a list of three"), std::string::npos) << error;
+  error = Fails(R"({"call": "GetID", "args": [1]})");
+  EXPECT_NE(error.find("IFormUI.GetID takes no arguments; got 1"), std::string::npos) << error;
+  error = Fails(R"({"call": "Init", "args": [1, 2, 3]})");
+  EXPECT_NE(error.find("takes 1 to 2 arguments"), std::string::npos) << error;
+  error = Fails(R"({"call": "Launch"})");
+  EXPECT_NE(error.find("unknown member Launch"), std::string::npos) << error;
+  error = Fails(R"({"call": "IReportUI.Refresh"})");
+  EXPECT_NE(error.find("does not implement IReportUI.Refresh"), std::string::npos) << error;
+  error = Fails(R"({"call": "GetText"})");
+  EXPECT_NE(error.find("does not implement IPickerUI.GetText"), std::string::npos) << error;
+}
+
+TEST_F(ScriptHostTest, ActsOnControlsAsAPersonDoes) {
+  OpenFake();
+  // Typing and leaving: the required field refuses to be left empty.
+  EXPECT_EQ(Ok(R"({"act": "type", "control": "qxTxt", "index": 1, "text": "ABC"})")["result"],
+            true);
+  EXPECT_EQ(Fake().form().Get<controls::TextBox>("qxTxt", 1).text(), "ABC");
+  EXPECT_EQ(Ok(R"({"act": "type", "control": "qxTxt", "index": 1, "text": ""})")["result"], false);
+  EXPECT_EQ(Ok(R"({"act": "type", "control": "QXTXT", "index": 0, "text": 12.5})")["result"], true);
+  EXPECT_EQ(Fake().form().Get<controls::TextBox>("qxTxt", 0).text(), "12.5");
+
+  // Grid: an edit the module accepts, one it refuses with a box, a click, Delete on a row.
+  EXPECT_EQ(
+      Ok(R"({"act": "edit", "control": "qxGrid", "row": 1, "col": 2, "text": "3"})")["result"],
+      true);
+  EXPECT_EQ(Fake().grid().TextMatrix(1, 2), "3");
+  Ok(R"({"answer": "OK"})");
+  const json refused =
+      Ok(R"({"act": "edit", "control": "qxGrid", "row": 1, "col": 2, "text": "x"})");
+  EXPECT_EQ(refused["result"], false);
+  EXPECT_EQ(refused["boxes"][0]["text"], "第1行数量必须是数字");
+  EXPECT_EQ(Fake().grid().TextMatrix(1, 2), "3");
+  Ok(R"({"act": "click", "control": "qxGrid", "row": 2, "col": 1})");
+  EXPECT_EQ(Fake().grid().row(), 2);
+  const json deleted = Ok(R"({"act": "delete_row", "control": "qxGrid", "row": 1})");
+  EXPECT_EQ(deleted["events"][0]["text"], "deleted row 1");
+  EXPECT_EQ(Fake().grid().TextMatrix(1, 1), "B-200");
+  Ok(R"({"act": "key", "control": "qxGrid", "row": 1, "col": 1, "key": "Down", "shift": "shift+ctrl"})");
+  EXPECT_EQ(Fake().last_shift, controls::keys::kShiftMask | controls::keys::kCtrlMask);
+
+  // Check box, combo box, tree, timer, wheel.
+  EXPECT_EQ(Ok(R"({"act": "tick", "control": "Chk"})")["events"][0]["text"], "check 1");
+  EXPECT_EQ(Ok(R"({"act": "tick", "control": "Chk", "value": 1})")["events"].size(), 0u)
+      << "ticking a ticked box changes nothing";
+  EXPECT_EQ(Ok(R"({"act": "choose", "control": "cboType", "text": "返工"})")["events"][0]["text"],
+            "chose 返工");
+  EXPECT_NE(Fails(R"({"act": "choose", "control": "cboType", "text": "外协"})").find("no item"),
+            std::string::npos);
+  EXPECT_EQ(Ok(R"({"act": "click", "control": "tvw", "node": "c1"})")["events"][0]["text"],
+            "node c1");
+  EXPECT_EQ(Ok(R"({"act": "tick", "control": "tmr"})")["result"], true);
+  EXPECT_EQ(Ok(R"({"act": "tick", "control": "tmr"})")["result"], false)
+      << "the module stopped its timer";
+  Fake().grid().set_rows(40);
+  Ok(R"({"act": "wheel", "position": 6})");
+  EXPECT_EQ(Fake().grid().top_row(), 10);
+
+  // What a person cannot do fails the step, naming the control.
+  std::string error = Fails(R"({"act": "click", "control": "cmdLocked"})");
+  EXPECT_NE(error.find("cmdLocked: it is disabled"), std::string::npos) << error;
+  error = Fails(R"({"act": "click", "control": "cmdMissing"})");
+  EXPECT_NE(error.find("no control cmdMissing on module doc"), std::string::npos) << error;
+  error = Fails(R"({"act": "type", "control": "qxTxt", "text": "a"})");
+  EXPECT_NE(error.find("control array of 2; give an \"index\""), std::string::npos) << error;
+  error = Fails(R"({"act": "type", "control": "qxTxt", "index": 5, "text": "a"})");
+  EXPECT_NE(error.find("no control qxTxt(5)"), std::string::npos) << error;
+  error = Fails(R"({"act": "edit", "control": "qxGrid", "row": 99, "col": 1, "text": "a"})");
+  EXPECT_NE(error.find("cell (99, 1) is outside qxGrid"), std::string::npos) << error;
+  error = Fails(R"({"act": "edit", "control": "Chk", "row": 1, "col": 1, "text": "a"})");
+  EXPECT_NE(error.find("needs a grid; Chk is a check_box"), std::string::npos) << error;
+  error = Fails(R"({"act": "key", "control": "qxGrid", "key": "Hyper"})");
+  EXPECT_NE(error.find("unknown key"), std::string::npos) << error;
+  error = Fails(R"({"act": "juggle", "control": "qxGrid"})");
+  EXPECT_NE(error.find("unknown act \"juggle\""), std::string::npos) << error;
+}
+
+TEST_F(ScriptHostTest, BoxesTakeQueuedAnswersAndFailWithoutOne) {
+  OpenFake();
+  Ok(R"({"answer": ["Yes", "no"]})");
+  json answer = Ok(R"({"act": "click", "control": "cmdAsk"})");
+  EXPECT_EQ(answer["events"][0]["text"], "answer Yes");
+  EXPECT_EQ(answer["boxes"][0]["answer"], "Yes");
+  EXPECT_EQ(answer["boxes"][0]["buttons"], "Yes/No");
+  EXPECT_EQ(Ok(R"({"act": "click", "control": "cmdAsk"})")["events"][0]["text"], "answer No");
+
+  // No answer queued: the module gets the safest answer, and the step fails saying what came.
+  answer = Step(R"({"act": "click", "control": "cmdAsk"})");
+  EXPECT_FALSE(answer["ok"]);
+  const std::string error = answer["error"];
+  EXPECT_NE(error.find("unexpected message box \"保存修改吗？\" titled \"提示：\" with buttons "
+                       "Yes/No"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(answer["events"][0]["text"], "answer No");
+  EXPECT_EQ(answer["boxes"][0]["answer"], nullptr);
+
+  // An answer the box has no button for is refused as well.
+  Ok(R"({"answer": "Retry"})");
+  EXPECT_NE(Fails(R"({"act": "click", "control": "cmdAsk"})").find("does not fit"),
+            std::string::npos);
+  EXPECT_NE(Fails(R"({"answer": "Maybe"})").find("unknown answer \"Maybe\""), std::string::npos);
+
+  // Input boxes: a text, a cancel, and none queued.
+  Ok(R"({"input": ["7", null]})");
+  Ok(R"({"act": "click", "control": "cmdInput"})");
+  EXPECT_EQ(Fake().form().Get<controls::TextBox>("qxTxt", 0).text(), "7");
+  Ok(R"({"act": "click", "control": "cmdInput"})");
+  EXPECT_EQ(Fake().form().Get<controls::TextBox>("qxTxt", 0).text(), "(cancelled)");
+  EXPECT_NE(
+      Fails(R"({"act": "click", "control": "cmdInput"})").find("unexpected input box \"数量\""),
+      std::string::npos);
+
+  // Answers wait for boxes to come.
+  Ok(R"({"answer": "Yes"})");
+  Ok(R"({"expect": {"queued": 1}})");
+  EXPECT_NE(Fails(R"({"expect": {"queued": 0}})").find("1 answers are still queued"),
+            std::string::npos);
+}
+
+TEST_F(ScriptHostTest, DrivesADialogFormTheModuleShows) {
+  OpenFake();
+  json shown = Ok(R"({"act": "click", "control": "cmdDialog"})");
+  EXPECT_EQ(shown["events"][0]["event"], "FormShown");
+  EXPECT_EQ(shown["events"][0]["form"], "frmPick");
+  Ok(R"({"expect": {"dialogs": ["frmPick"]}})");
+  Ok(R"({"act": "type", "form": "frmPick", "control": "txtCode", "text": "Z-9"})");
+  const json done = Ok(R"({"act": "click", "form": "frmPick", "control": "cmdOK"})");
+  EXPECT_EQ(done["events"][0]["module"], "doc");
+  EXPECT_EQ(done["events"][0]["text"], "picked");
+  EXPECT_EQ(done["events"][1]["event"], "FormClosed");
+  EXPECT_EQ(Fake().grid().TextMatrix(1, 1), "Z-9");
+  const std::string error = Fails(R"({"act": "click", "form": "frmPick", "control": "cmdOK"})");
+  EXPECT_NE(error.find("no dialog form frmPick is shown (shown: none)"), std::string::npos)
+      << error;
+  // Closing the module forgets its dialogs.
+  Ok(R"({"act": "click", "control": "cmdDialog"})");
+  Ok(R"({"close": true})");
+  Fails(R"({"snapshot": true, "form": "frmPick"})");
+}
+
+TEST_F(ScriptHostTest, SnapshotShowsEveryControlAndTheGridsHiddenParts) {
+  OpenFake();
+  const json snap = Ok(R"({"snapshot": "doc"})")["snapshot"];
+  EXPECT_EQ(snap["form"], "frmFake");
+  EXPECT_EQ(snap["caption"], "生产报工单");
+  std::map<std::string, json> by_label;
+  for (const auto& c : snap["controls"]) {
+    const int index = c["index"];
+    by_label[c["name"].get<std::string>() + (index >= 0 ? "(" + std::to_string(index) + ")" : "")] =
+        c;
+  }
+  EXPECT_EQ(by_label.size(), Fake().form().Controls().size());
+  EXPECT_EQ(by_label["qxTxt(1)"]["kind"], "text_box");
+  EXPECT_EQ(by_label["cmdLocked"]["enabled"], false);
+  EXPECT_EQ(by_label["cmdAsk"]["caption"], "保存");
+  EXPECT_EQ(by_label["cboType"]["items"], json({"生产", "返工"}));
+  EXPECT_EQ(by_label["tvw"]["nodes"][1]["parent"], "r");
+  const json& grid = by_label["qxGrid"];
+  EXPECT_EQ(grid["cells"][0], json({"#", "产品", "数量", "ID"}));
+  EXPECT_EQ(grid["cells"][2][1], "B-200");
+  EXPECT_EQ(grid["keys"], json({{1, 1, 100}, {2, 1, 200}}));
+  EXPECT_EQ(grid["pictures"], json({{2, 2, "note"}}));
+  EXPECT_EQ(grid["hidden_cols"], json({3}));
+  EXPECT_EQ(grid["hidden_rows"], json({3}));
+  EXPECT_EQ(grid["widths"][1], 1500);
+  // One control alone.
+  EXPECT_EQ(Ok(R"({"snapshot": true, "control": "Chk"})")["snapshot"]["value"], 0);
+}
+
+TEST_F(ScriptHostTest, ExpectationsCheckControlsResultsEventsAndTables) {
+  OpenFake();
+  Ok(R"({"call": "Refresh", "expect": [{"result": true}, {"events": ["Message", "FormRefreshed"]},
+        {"event": {"event": "Message", "text": "refreshed"}}, {"no_event": "ErrMessage"}]})");
+  // A standalone expectation looks at the step before it.
+  Ok(R"({"expect": {"event": {"event": "FormRefreshed", "module": "doc"}}})");
+  Ok(R"({"call": "FileDelete"})");
+  Ok(R"({"expect": {"event": {"event": "ErrMessage", "level": 8, "title": "Korvane", "text_contains": "-->FileDelete::"}}})");
+  EXPECT_NE(Fails(R"({"expect": {"no_event": "ErrMessage"}})").find("an unwanted ErrMessage"),
+            std::string::npos);
+
+  Ok(R"({"expect": [{"control": "qxGrid", "row": 1, "col": 1, "text": "A-100", "key": 100},
+                    {"control": "qxGrid", "col": 3, "hidden": true},
+                    {"control": "qxGrid", "row": 3, "hidden": true},
+                    {"control": "qxGrid", "row_count": 4},
+                    {"control": "cmdLocked", "enabled": false, "caption": ""},
+                    {"caption": "生产报工单"}]})");
+  std::string error =
+      Fails(R"({"expect": {"control": "qxGrid", "row": 2, "col": 1, "text": "A-100"}})");
+  EXPECT_NE(error.find("qxGrid cell (2, 1).text is \"B-200\", expected \"A-100\""),
+            std::string::npos)
+      << error;
+  error = Fails(R"({"expect": {"control": "Chk", "colour": 1}})");
+  EXPECT_NE(error.find("Chk has no property \"colour\""), std::string::npos) << error;
+  error = Fails(R"({"call": "GetID", "expect": {"result": 41}})");
+  EXPECT_NE(error.find("the result is 42, expected 41"), std::string::npos) << error;
+  error = Fails(R"({"expect": {"weather": "fine"}})");
+  EXPECT_NE(error.find("unknown expectation \"weather\""), std::string::npos) << error;
+
+  // The database, through the data service's T-SQL.
+  Ok(R"({"sql": "SELECT TOP 1 progID, menuname FROM xt_menu WHERE progID = 2101", "expect_rows": [[2101, "生产报工单"]]})");
+  error = Fails(
+      R"({"sql": "SELECT progID FROM xt_menu WHERE progID IN (2101, 2102) ORDER BY progID", "expect_rows": [[2101], [2103]]})");
+  EXPECT_NE(error.find("row 2, column progID is 2102, expected 2103"), std::string::npos) << error;
+  error = Fails(R"({"sql": "SELECT 1 FROM xt_menu WHERE progID = -5", "expect_count": 1})");
+  EXPECT_NE(error.find("returned 0 rows, expected 1"), std::string::npos) << error;
+  EXPECT_NE(Fails(R"({"sql": "SELECT nothing FROM nowhere"})").find("the database refused"),
+            std::string::npos);
+}
+
+TEST_F(ScriptHostTest, ReportsEveryBrokenStepAndGoesOn) {
+  OpenFake();
+  struct Case {
+    const char* line;
+    const char* message;
+  };
+  const Case cases[] = {
+      {R"({"call": "Refresh")", "malformed JSON"},
+      {R"([1, 2])", "a step must be a JSON object"},
+      {R"({"launch": "x"})", "unknown command"},
+      {R"({"call": "Refresh", "act": "click"})",
+       "a step holds one command; this one has call and act"},
+      {R"({"call": "Refresh", "modul": "doc"})", "unknown key \"modul\" for command call"},
+      {R"({"call": 5})", "\"call\" must be a text"},
+      {R"({"act": "click", "control": "cmdThrow"})", "the module threw: boom"},
+      {R"({"close": "nobody"})", "unknown module handle \"nobody\""},
+  };
+  for (const auto& c : cases) {
+    const json answer = Step(c.line);
+    EXPECT_EQ(answer["step"], step_);
+    EXPECT_FALSE(answer["ok"]) << c.line;
+    const std::string error = answer.value("error", "");
+    EXPECT_EQ(error.rfind("step " + std::to_string(step_), 0), 0u) << error;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.line << " -> " << error;
+  }
+  EXPECT_EQ(script_.failures(), static_cast<int>(std::size(cases)));
+  // The module is still there and answers.
+  EXPECT_EQ(Ok(R"({"call": "GetID"})")["result"], 42);
+}
+
+TEST_F(ScriptHostTest, RunNumbersStepsByLineSkipsCommentsAndSetsTheExitStatus) {
+  std::istringstream good(
+      "# a clerk's session\n"
+      "\n"
+      "{\"open\": \"Test.Fake\", \"as\": \"doc\"}\n"
+      "// initialise\r\n"
+      "{\"call\": \"Init\", \"args\": [2101], \"expect\": {\"result\": true}}\r\n");
+  std::ostringstream out;
+  EXPECT_EQ(script_.Run(good, out), 0);
+  std::istringstream lines(out.str());
+  std::vector<json> answers;
+  for (std::string line; std::getline(lines, line);) answers.push_back(json::parse(line));
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_EQ(answers[0]["step"], 3);
+  EXPECT_EQ(answers[1]["step"], 5);
+  EXPECT_TRUE(answers[1]["ok"]);
+
+  std::istringstream bad(
+      "{\"call\": \"GetID\", \"expect\": {\"result\": 1}}\n{\"call\": \"GetID\"}\n");
+  std::ostringstream out2;
+  EXPECT_EQ(script_.Run(bad, out2), 1);
+  EXPECT_NE(out2.str().find("\"step\":2,\"command\":\"call\",\"ok\":true"), std::string::npos)
+      << "the run goes on after a failed step: " << out2.str();
+}
+
+}  // namespace
+}  // namespace korvane::hostapp
