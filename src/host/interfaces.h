@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "controls/control.h"
+#include "controls/form.h"
 #include "host/host_context.h"
 #include "host/log.h"
 #include "host/object.h"
@@ -185,6 +186,15 @@ class IToolUI {
   virtual std::string Description() = 0;
   virtual bool Action(const Variant& argument) = 0;
   virtual std::string Error() = 0;
+};
+
+// The form a visual module fills, for a host that renders or drives it (a window, a script).
+// Every visual module has one, pickers included; IDesignUI::Controls lists the same controls for
+// the designer. The form belongs to the module and lives as long as the module object.
+class FormView {
+ public:
+  virtual ~FormView() = default;
+  virtual controls::Form& View() = 0;
 };
 
 class IDesignUI {

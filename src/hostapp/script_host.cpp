@@ -348,6 +348,7 @@ struct ScriptHost::Impl final : DialogOwner {
     ifs.picker = QueryInterface<IPickerUI>(object.get());
     ifs.tool = QueryInterface<IToolUI>(object.get());
     ifs.design = QueryInterface<IDesignUI>(object.get());
+    ifs.view = QueryInterface<FormView>(object.get());
     Json names = Json::array();
     if (ifs.form) names.push_back("IFormUI");
     if (ifs.report) names.push_back("IReportUI");
@@ -452,10 +453,14 @@ struct ScriptHost::Impl final : DialogOwner {
                         (open.empty() ? std::string("none") : Join(open, ", ")) + ")");
     }
     Module& m = ModuleOf(step);
-    if (m.interfaces.design == nullptr) {
-      throw ScriptError("module " + m.handle + " shows no controls (no IDesignUI)");
-    }
     where = "module " + m.handle;
+    if (m.interfaces.view != nullptr) {
+      *form = &m.interfaces.view->View();
+      return m.interfaces.view->View().Controls();
+    }
+    if (m.interfaces.design == nullptr) {
+      throw ScriptError("module " + m.handle + " shows no controls (no form, no IDesignUI)");
+    }
     const auto& list = m.interfaces.design->Controls();
     for (const auto& c : list) {
       if (c && c->form()) {

@@ -71,6 +71,7 @@ struct ModuleInterfaces {
   IPickerUI* picker = nullptr;
   IToolUI* tool = nullptr;
   IDesignUI* design = nullptr;
+  FormView* view = nullptr;  // the module's form, when it shows one
 };
 
 // Calls the member named `member` ("Refresh", or "IReportUI.Refresh" to choose the interface)

@@ -7,6 +7,8 @@
 #include "host/interfaces.h"
 #include "pickers/cls_cpml.h"
 #include "pickers/cls_gy.h"
+#include "pickers/pdm_cpml.h"
+#include "pickers/pdm_gy.h"
 #include "workreport/sccjd_s.h"
 
 namespace korvane {
@@ -44,6 +46,8 @@ constexpr Registration Class(std::string_view name, ClassKind kind, EventSet eve
 constexpr Registration kClasses[] = {
     Class<clsCpml>("clsCpml", ClassKind::kRecord, EventSet::kNone),
     Class<clsGY>("clsGY", ClassKind::kRecord, EventSet::kNone),
+    Class<pdmCpml>("pdmCpml", ClassKind::kPicker, EventSet::kPicker),
+    Class<pdmgy>("pdmgy", ClassKind::kPicker, EventSet::kPicker),
     Class<SCCJD_S>("SCCJD_S", ClassKind::kDocument, EventSet::kDocument),
 };
 

@@ -120,6 +120,7 @@ class SCCJD_S : public Object,
                 public IFormUI,
                 public IDesignUI,
                 public WheelSource,
+                public FormView,
                 public EventSource<DocumentEvents> {
  public:
   enum class Mode { kBrowsing, kNew, kEditing };
@@ -168,6 +169,7 @@ class SCCJD_S : public Object,
   // --- What a host renders and drives ----------------------------------------------------
   controls::Form& form() { return form_; }
   const controls::Form& form() const { return form_; }
+  controls::Form& View() override { return form_; }
   controls::Grid& grid() { return *grid_; }
   controls::LookupField& field(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
   controls::Label& stamp() { return *lab_succeed_; }

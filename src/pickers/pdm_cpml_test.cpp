@@ -1,0 +1,534 @@
+#include "pickers/pdm_cpml.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/test_support.h"
+#include "hostapp/reference_host.h"
+#include "hostapp/test_database.h"
+#include "registration/registry.h"
+
+namespace korvane {
+namespace {
+
+using namespace cpml;
+using namespace std::chrono;
+namespace keys = controls::keys;
+
+// The reference host's data service, with every procedure call recorded and chosen
+// statements failing, so a test sees how often and with what the picker asks.
+class SpyData : public DataService {
+ public:
+  explicit SpyData(std::shared_ptr<DataService> inner) : inner_(std::move(inner)) {}
+
+  std::unique_ptr<Recordset> Open(Command& command) override {
+    if (command.type == CommandType::kStoredProcedure) procedures.push_back(command);
+    texts.push_back(command.text);
+    if (!fail_fragment.empty() && command.text.find(fail_fragment) != std::string::npos) {
+      error_ = "injected failure";
+      return nullptr;
+    }
+    error_.clear();
+    return inner_->Open(command);
+  }
+  bool Execute(Command& command) override { return inner_->Execute(command); }
+  Variant Scalar(Command& command) override { return inner_->Scalar(command); }
+  bool BeginTrans() override { return inner_->BeginTrans(); }
+  bool CommitTrans() override { return inner_->CommitTrans(); }
+  bool RollbackTrans() override { return inner_->RollbackTrans(); }
+  std::string LastError() const override { return error_.empty() ? inner_->LastError() : error_; }
+
+  // The calls of the product list procedure.
+  std::vector<Command> ListCalls() const {
+    std::vector<Command> out;
+    for (const Command& c : procedures) {
+      if (c.text == "p_PDM_CPML_SELECT") out.push_back(c);
+    }
+    return out;
+  }
+
+  std::vector<Command> procedures;
+  std::vector<std::string> texts;
+  std::string fail_fragment;
+
+ private:
+  std::shared_ptr<DataService> inner_;
+  std::string error_;
+};
+
+// The reference host with the spy in front of its data service.
+class SpyHost : public HostContext {
+ public:
+  explicit SpyHost(std::shared_ptr<hostapp::ReferenceHost> inner)
+      : inner_(std::move(inner)), data(std::make_shared<SpyData>(inner_->Data())) {}
+  std::shared_ptr<DataService> Data() override { return data; }
+  Dialogs& dialogs() override { return inner_->dialogs(); }
+  std::string Setting(std::string_view key) override { return inner_->Setting(key); }
+  std::string Setting(int number) override { return inner_->Setting(number); }
+  std::string ProposeDocumentNumber(std::int32_t p, year_month_day d) override {
+    return inner_->ProposeDocumentNumber(p, d);
+  }
+  bool CommitDocumentNumber(std::int32_t p, year_month_day d, std::string_view n) override {
+    return inner_->CommitDocumentNumber(p, d, n);
+  }
+  bool ReleaseDocumentNumber(std::int32_t p, year_month_day d, std::string_view n) override {
+    return inner_->ReleaseDocumentNumber(p, d, n);
+  }
+  UserInfo User() override { return inner_->User(); }
+  std::optional<ModulePeriod> Period(std::string_view m) override { return inner_->Period(m); }
+  std::string AmountInWords(double a) override { return inner_->AmountInWords(a); }
+  std::string UserItem(int i) override { return inner_->UserItem(i); }
+  bool UserMayUse(std::int32_t p) override { return inner_->UserMayUse(p); }
+  CodingScheme CategoryCoding() override { return inner_->CategoryCoding(); }
+  std::string ApplicationTitle() override { return inner_->ApplicationTitle(); }
+  std::unique_ptr<RecordNavigator> CreateRecordNavigator() override {
+    return inner_->CreateRecordNavigator();
+  }
+  std::unique_ptr<StockQuery> CreateStockQuery() override { return inner_->CreateStockQuery(); }
+  std::unique_ptr<ProfileStore> CreateProfileStore() override {
+    return inner_->CreateProfileStore();
+  }
+  std::unique_ptr<PrintDataWriter> CreatePrintDataWriter() override {
+    return inner_->CreatePrintDataWriter();
+  }
+  std::unique_ptr<ParameterSet> CreateParameterSet() override {
+    return inner_->CreateParameterSet();
+  }
+
+ private:
+  std::shared_ptr<hostapp::ReferenceHost> inner_;
+
+ public:
+  std::shared_ptr<SpyData> data;
+};
+
+class CountingSink : public PickerEvents {
+ public:
+  void DoSelect() override { ++selects; }
+  void DoCancel() override { ++cancels; }
+  int selects = 0;
+  int cancels = 0;
+};
+
+class ProductPickerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hostapp::ReferenceHostOptions options;
+    options.database_path = db_.path();
+    options.user_name = "admin";
+    options.business_date = year{2026} / March / 20;
+    options.local_folder = folder_.path();
+    std::string error;
+    reference_ = hostapp::ReferenceHost::Open(options, dialogs_, error);
+    ASSERT_NE(reference_, nullptr) << error;
+    host_ = std::make_shared<SpyHost>(reference_);
+    std::shared_ptr<Object> object = ClassRegistry::Instance().Create("Korvane.pdmCpml");
+    picker_ = std::dynamic_pointer_cast<pdmCpml>(object);
+    ASSERT_NE(picker_, nullptr);
+    ASSERT_NE(QueryInterface<IPickerUI>(object), nullptr);
+    picker_->Advise(&sink_);
+  }
+  void TearDown() override {
+    if (picker_) picker_->Unadvise(&sink_);
+  }
+
+  bool Open() { return picker_->Init(host_, 6101, ""); }
+
+  void SetParameters(std::vector<std::pair<std::string, Variant>> values) {
+    auto set = std::make_shared<BasicParameterSet>();
+    for (auto& [name, value] : values) set->Set(name, value);
+    picker_->SetParameters(set);
+  }
+
+  // One value of the demo database.
+  Variant Sql(const std::string& sql) {
+    std::unique_ptr<Recordset> rows = reference_->Data()->OpenSql(sql);
+    EXPECT_NE(rows, nullptr) << sql << ": " << reference_->Data()->LastError();
+    if (!rows || rows->RecordCount() == 0) return {};
+    rows->MoveFirst();
+    return rows->Value(0);
+  }
+  void Exec(const std::string& sql) { ASSERT_TRUE(reference_->Data()->ExecuteSql(sql)) << sql; }
+
+  controls::Grid& Vs() { return picker_->grid(); }
+  int DataRows() { return Vs().rows() - Vs().fixed_rows(); }
+  int VisibleRows() {
+    int n = 0;
+    for (int r = Vs().fixed_rows(); r < Vs().rows(); ++r) n += Vs().RowHidden(r) ? 0 : 1;
+    return n;
+  }
+  int RowOfCode(const std::string& code) { return Vs().FindRow(code, 1, kColCode); }
+  // Types into the search box and lets the timer pass.
+  void Search(const std::string& text) {
+    ASSERT_TRUE(picker_->search_box().Type(text));
+    ASSERT_TRUE(picker_->timer().running());
+    ASSERT_TRUE(picker_->timer().Tick());
+    EXPECT_FALSE(picker_->timer().running());
+  }
+  std::string Validate(const std::string& typed, std::string* text = nullptr,
+                       const std::string& value_column = "") {
+    std::string value, out_text;
+    EXPECT_FALSE(picker_->Validate("", value_column, "", typed, value, out_text));
+    if (text != nullptr) *text = out_text;
+    return value;
+  }
+
+  test::DemoDatabase db_;
+  test::TempFolder folder_;
+  std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
+  std::shared_ptr<hostapp::ReferenceHost> reference_;
+  std::shared_ptr<SpyHost> host_;
+  std::shared_ptr<pdmCpml> picker_;
+  CountingSink sink_;
+};
+
+TEST(ProductPickerPieces, SearchColumnListsAndAccountConditions) {
+  EXPECT_EQ(ParseSearchColumns(" 2;4 "), (std::vector<int>{2, 4}));
+  EXPECT_EQ(ParseSearchColumns("4; ;12;"), (std::vector<int>{4, 12}));
+  EXPECT_TRUE(ParseSearchColumns("").empty());
+  // A list written for a literal and a plain comma list give the same condition; a quote
+  // inside a code stays inside its literal.
+  EXPECT_EQ(AccountCondition("1211','1221"), AccountCondition("1211, 1221"));
+  EXPECT_NE(AccountCondition("12'11").find("'12''11'"), std::string::npos);
+}
+
+TEST_F(ProductPickerTest, InitSetsUpTheGridTheListsAndTheSettings) {
+  Exec(
+      "update xt_accinformation set item_value='1' where system_code='st' and "
+      "item_code='iscolordisp'");
+  Exec(
+      "update xt_accinformation set item_value='0' where system_code='st' and "
+      "item_code='warehouse'");
+  ASSERT_TRUE(Open());
+  controls::Grid& vs = Vs();
+  ASSERT_EQ(vs.cols(), kColCount);
+  EXPECT_EQ(vs.fixed_cols(), 0);
+  EXPECT_EQ(vs.TextMatrix(0, kColCode), "物品编码");
+  EXPECT_EQ(vs.TextMatrix(0, kColSize), "尺寸");
+  // Hidden by design, by mode, by the cancelled box and by the four settings.
+  for (int c : {kColTick, kColId, kColCategoryId, kColCategory, kColInUse, kColBin,
+                kColCharacteristic, kColSize}) {
+    EXPECT_FALSE(vs.ColIsVisible(c)) << c;
+  }
+  EXPECT_TRUE(vs.ColIsVisible(kColColour));
+  EXPECT_TRUE(vs.ColIsVisible(kColCode));
+  // The sort list offers exactly the visible columns, left to right.
+  std::vector<std::string> visible;
+  for (int c = 0; c < vs.cols(); ++c) {
+    if (vs.ColIsVisible(c)) visible.push_back(vs.TextMatrix(0, c));
+  }
+  std::vector<std::string> offered;
+  for (const auto& item : picker_->sort_list().items()) offered.push_back(item.text);
+  EXPECT_EQ(offered, visible);
+
+  EXPECT_EQ(picker_->category_list().ItemAt(0).text, kAll);
+  EXPECT_EQ(picker_->category_list().ListCount(), 1 + Sql("select count(*) from pdmcplb").ToLong());
+  EXPECT_EQ(picker_->source_list().ListCount(),
+            1 + Sql("select count(*) from xt_billattribute where attribute='产品来源'").ToLong());
+  EXPECT_EQ(picker_->category_list().list_index(), 0);
+  EXPECT_EQ(picker_->scroll_rate(),
+            ScrollRateFromSetting(Sql("select item_value from xt_accinformation where "
+                                      "item_code='mouseeventscrollrate'")
+                                      .ToText()));
+  EXPECT_EQ(picker_->search_columns(), (std::vector<int>{kColCode, kColName}));
+  EXPECT_EQ(picker_->timer().interval(), 200);
+  EXPECT_FALSE(picker_->timer().running());
+  // Nothing is listed before Refresh.
+  EXPECT_TRUE(host_->data->ListCalls().empty());
+  EXPECT_EQ(DataRows(), 0);
+  EXPECT_NE(picker_->layout_folder().find("selfbb"), std::string::npos);
+}
+
+TEST_F(ProductPickerTest, TheListIsReloadedOnlyWhenItsParametersChange) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(picker_->Refresh());
+  ASSERT_EQ(host_->data->ListCalls().size(), 1u);
+  const auto last = [&] { return host_->data->ListCalls().back().parameters; };
+  // "全部" in both lists sends -1; nothing ticked, no structure, no account.
+  EXPECT_EQ(last().at(0).value.ToText(), "-1");
+  EXPECT_EQ(last().at(1).value.ToText(), "0");
+  EXPECT_EQ(last().at(2).value.ToText(), "-1");
+  EXPECT_EQ(last().at(3).value.ToText(), "");
+  EXPECT_EQ(DataRows(), Sql("select count(*) from PDMCPML where 是否使用<>0").ToLong());
+  EXPECT_EQ(picker_->count_label().caption(), "共:" + std::to_string(DataRows()) + "条");
+
+  // A new parameter set with nothing that changes the list does not query again.
+  ASSERT_TRUE(picker_->Refresh());
+  SetParameters({{"多选", 0}});
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(host_->data->ListCalls().size(), 1u);
+
+  // Ticking the cancelled box reloads with the cancelled products and their column.
+  ASSERT_TRUE(picker_->cancelled_box().Click());
+  ASSERT_EQ(host_->data->ListCalls().size(), 2u);
+  EXPECT_EQ(last().at(1).value.ToText(), "1");
+  EXPECT_EQ(DataRows(), Sql("select count(*) from PDMCPML").ToLong());
+  EXPECT_TRUE(Vs().ColIsVisible(kColInUse));
+
+  // Choosing a category sends its id; back on "全部" it is -1 again.
+  ASSERT_TRUE(picker_->category_list().Choose(2));
+  ASSERT_EQ(host_->data->ListCalls().size(), 3u);
+  EXPECT_EQ(last().at(0).value.ToLong(), picker_->category_list().ItemAt(2).data.ToLong());
+  ASSERT_TRUE(picker_->category_list().ChooseText(std::string(kAll)));
+  EXPECT_EQ(last().at(0).value.ToText(), "-1");
+  ASSERT_TRUE(picker_->source_list().Choose(1));
+  EXPECT_EQ(last().at(2).value.ToText(), picker_->source_list().ItemAt(1).data.ToText());
+  const std::size_t before = host_->data->ListCalls().size();
+
+  // The refresh button always reloads; a structure is a new list.
+  ASSERT_TRUE(picker_->button(2).Click());
+  EXPECT_EQ(host_->data->ListCalls().size(), before + 1);
+  SetParameters({{"bomID", "9"}});
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(host_->data->ListCalls().size(), before + 2);
+  EXPECT_EQ(last().at(3).value.ToText(), "9");
+}
+
+TEST_F(ProductPickerTest, AnAccountCodeNarrowsTheCategoriesAndKeepsTheSource) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(picker_->Refresh());
+  ASSERT_TRUE(picker_->source_list().Choose(2));
+  SetParameters({{"材料科目编号", " 1221 "}});
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(picker_->account_code(), "1221");
+  EXPECT_EQ(picker_->category_list().ListCount(),
+            1 + Sql("select count(*) from pdmcplb where 对应科目编号='1221'").ToLong());
+  EXPECT_EQ(picker_->source_list().list_index(), 2);
+  EXPECT_EQ(host_->data->ListCalls().back().parameters.at(4).value.ToText(), "1221");
+}
+
+TEST_F(ProductPickerTest, SingleChoiceCompletesOnEnterDoubleClickAndButton) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(picker_->Refresh());
+  const int row = RowOfCode("BJ-LS-M8");
+  ASSERT_GT(row, 0);
+  ASSERT_TRUE(Vs().ClickCell(row, kColName));
+  EXPECT_TRUE(Vs().TextMatrix(row, kColTick).empty()) << "single choice ticks nothing";
+  ASSERT_TRUE(Vs().PressKey(keys::kReturn));
+  EXPECT_EQ(sink_.selects, 1);
+  const Variant id = Sql("select 产品ID from PDMCPML where 物品编码='BJ-LS-M8'");
+  EXPECT_EQ(picker_->GetValue(), Variant(static_cast<int>(id.ToLong())));
+  EXPECT_EQ(picker_->GetText(), "BJ-LS-M8");
+  auto record = std::dynamic_pointer_cast<clsCpml>(picker_->Objects());
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->s物品名称(),
+            Sql("select 物品名称 from PDMCPML where 物品编码='BJ-LS-M8'").ToText());
+
+  const int other = RowOfCode("DQ-DJ-30");
+  ASSERT_TRUE(Vs().DoubleClickCell(other, kColCode));
+  EXPECT_EQ(sink_.selects, 2);
+  EXPECT_EQ(picker_->GetText(), "DQ-DJ-30");
+  ASSERT_TRUE(picker_->button(0).Click());
+  EXPECT_EQ(sink_.selects, 3);
+  // A double click on the header chooses nothing; a hidden current row neither.
+  ASSERT_TRUE(Vs().DoubleClickCell(0, kColCode));
+  Vs().SetRowHidden(other, true);
+  ASSERT_TRUE(picker_->button(0).Click());
+  EXPECT_EQ(sink_.selects, 3);
+
+  ASSERT_TRUE(picker_->button(1).Click());
+  EXPECT_EQ(sink_.cancels, 1);
+  // Clear releases the record but keeps the answer.
+  ASSERT_TRUE(picker_->Clear());
+  EXPECT_EQ(picker_->Objects(), nullptr);
+  EXPECT_EQ(picker_->GetText(), "DQ-DJ-30");
+}
+
+TEST_F(ProductPickerTest, MultipleChoiceReturnsTheTickedRowsHiddenOnesIncluded) {
+  ASSERT_TRUE(Open());
+  SetParameters({{"多选", "1"}});
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_TRUE(Vs().ColIsVisible(kColTick));
+  EXPECT_TRUE(picker_->button(3).visible());
+  EXPECT_TRUE(picker_->button(4).visible());
+
+  const int a = RowOfCode("YG-45-40");
+  const int b = RowOfCode("BZ-ZX-02");
+  const int c = RowOfCode("JJ-BZ-01");
+  ASSERT_TRUE(Vs().ClickCell(b, kColName));
+  ASSERT_TRUE(Vs().ClickCell(a, kColName));
+  ASSERT_TRUE(Vs().ClickCell(c, kColName));
+  ASSERT_TRUE(Vs().ClickCell(c, kColName));  // unticks again
+  EXPECT_EQ(Vs().TextMatrix(a, kColTick), kTick);
+  EXPECT_TRUE(Vs().TextMatrix(c, kColTick).empty());
+  // Enter and double click do not complete a multiple choice.
+  ASSERT_TRUE(Vs().PressKey(keys::kReturn));
+  ASSERT_TRUE(Vs().DoubleClickCell(a, kColName));
+  EXPECT_EQ(sink_.selects, 0);
+  ASSERT_TRUE(Vs().ClickCell(a, kColName));  // the double click's click unticked it
+  ASSERT_TRUE(picker_->button(0).Click());
+  EXPECT_EQ(sink_.selects, 1);
+  // Top to bottom, the ids with the codes in the same order.
+  const auto id = [&](const char* code) {
+    return Sql(std::string("select 产品ID from PDMCPML where 物品编码='") + code + "'").ToText();
+  };
+  const bool a_first = a < b;
+  EXPECT_EQ(picker_->GetValue().ToText(), a_first ? id("YG-45-40") + "," + id("BZ-ZX-02")
+                                                  : id("BZ-ZX-02") + "," + id("YG-45-40"));
+  EXPECT_EQ(picker_->GetText(), a_first ? "YG-45-40,BZ-ZX-02" : "BZ-ZX-02,YG-45-40");
+
+  // Tick-all under a filter ticks the hidden rows too, and they are returned.
+  ASSERT_TRUE(picker_->filter_box().Click());
+  Search("BZ-");
+  ASSERT_LT(VisibleRows(), DataRows());
+  ASSERT_TRUE(picker_->button(3).Click());
+  ASSERT_TRUE(picker_->button(0).Click());
+  const std::string codes = picker_->GetText();
+  EXPECT_EQ(static_cast<int>(std::count(codes.begin(), codes.end(), ',')) + 1, DataRows());
+  ASSERT_TRUE(picker_->button(4).Click());
+  ASSERT_TRUE(picker_->button(0).Click());
+  EXPECT_EQ(picker_->GetText(), "");
+  EXPECT_EQ(picker_->GetValue().ToText(), "");
+}
+
+TEST_F(ProductPickerTest, FindAndFilterFollowTheirMatchRules) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(picker_->Refresh());
+  // Find mode: the box unticked matches from the left, ticked the whole text; either way
+  // without regard to case.
+  EXPECT_EQ(picker_->match_box().caption(), kWholeMatchCaption);
+  Search("dq-dj");
+  EXPECT_EQ(Vs().TextMatrix(Vs().row(), kColCode), "DQ-DJ-15");
+  ASSERT_TRUE(picker_->match_box().Click());
+  Search("dq-dj-30");
+  EXPECT_EQ(Vs().TextMatrix(Vs().row(), kColCode), "DQ-DJ-30");
+  Search("dq-dj");  // no whole match: the row stays
+  EXPECT_EQ(Vs().TextMatrix(Vs().row(), kColCode), "DQ-DJ-30");
+  // The second search column, the name, is tried when the code matches nothing.
+  Search(Sql("select 物品名称 from PDMCPML where 物品编码='BJ-LM-M8'").ToText());
+  EXPECT_EQ(Vs().TextMatrix(Vs().row(), kColCode), "BJ-LM-M8");
+
+  // Filter mode: ticked matches from the left, unticked anywhere in the text.
+  ASSERT_TRUE(picker_->filter_box().Click());
+  EXPECT_EQ(picker_->match_box().caption(), kLeftMatchCaption);
+  Search("-45-");
+  EXPECT_EQ(VisibleRows(), 0);
+  ASSERT_TRUE(picker_->match_box().Click());
+  EXPECT_EQ(VisibleRows(),
+            Sql("select count(*) from PDMCPML where 是否使用<>0 and (upper(物品编码) like "
+                "'%-45-%' or upper(物品名称) like '%-45-%')")
+                .ToLong());
+  EXPECT_GT(VisibleRows(), 0);
+  EXPECT_FALSE(Vs().RowHidden(Vs().row()));
+  EXPECT_TRUE(picker_->search_box().HasFocus());
+  Search("");
+  EXPECT_EQ(VisibleRows(), DataRows());
+  Search("jj");
+  const int shown = VisibleRows();
+  EXPECT_EQ(shown, Sql("select count(*) from PDMCPML where 是否使用<>0 and (upper(物品编码) "
+                       "like '%JJ%' or upper(物品名称) like '%JJ%')")
+                       .ToLong());
+  // Down and Up skip the hidden rows.
+  const int first = Vs().row();
+  ASSERT_TRUE(Vs().PressKey(keys::kDown));
+  int next = first + 1;
+  while (Vs().RowHidden(next)) ++next;
+  EXPECT_EQ(Vs().row(), next);
+  ASSERT_TRUE(Vs().PressKey(keys::kUp));
+  EXPECT_EQ(Vs().row(), first);
+  // Leaving filter mode shows every row again.
+  ASSERT_TRUE(picker_->filter_box().Click());
+  EXPECT_EQ(picker_->match_box().caption(), kWholeMatchCaption);
+  EXPECT_EQ(VisibleRows(), DataRows());
+}
+
+TEST_F(ProductPickerTest, KeysMoveTheFocusAndChangeTheSearchColumns) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(picker_->Refresh());
+  ASSERT_TRUE(Vs().PressKey('T', keys::kCtrlMask));
+  EXPECT_TRUE(picker_->category_list().HasFocus());
+  ASSERT_TRUE(picker_->category_list().PressKey('L', keys::kCtrlMask));
+  EXPECT_TRUE(picker_->source_list().HasFocus());
+  ASSERT_TRUE(picker_->source_list().PressKey('B', keys::kCtrlMask));
+  EXPECT_TRUE(picker_->search_box().HasFocus());
+
+  dialogs_->QueueInput("3");
+  ASSERT_TRUE(Vs().PressKey('E', keys::kCtrlMask | keys::kShiftMask));
+  ASSERT_EQ(dialogs_->inputs_shown().size(), 1u);
+  EXPECT_EQ(dialogs_->inputs_shown()[0].title, "查找");
+  EXPECT_EQ(dialogs_->inputs_shown()[0].default_text, "2;4");
+  EXPECT_EQ(picker_->search_columns(), (std::vector<int>{kColMnemonic}));
+  Search("ls");  // a mnemonic
+  EXPECT_EQ(Vs().TextMatrix(Vs().row(), kColCode), "BJ-LS-M8");
+  dialogs_->QueueInput(std::nullopt);
+  ASSERT_TRUE(Vs().PressKey('E', keys::kCtrlMask | keys::kShiftMask));
+  EXPECT_EQ(picker_->search_columns(), (std::vector<int>{kColMnemonic}));
+
+  // The wheel scrolls by the configured rate, never past the last row.
+  picker_->Wheel().Turn(3);
+  EXPECT_EQ(Vs().top_row(),
+            std::min(static_cast<int>(2 * picker_->scroll_rate()), Vs().rows() - 1));
+  picker_->Wheel().Turn(10000);
+  EXPECT_EQ(Vs().top_row(), Vs().rows() - 1);
+}
+
+TEST_F(ProductPickerTest, ValidateFindsByCodeNameOrMnemonicWithinTheRestrictions) {
+  ASSERT_TRUE(Open());
+  const std::string id = Sql("select 产品ID from PDMCPML where 物品编码='YG-45-20'").ToText();
+  std::string text;
+  EXPECT_EQ(Validate("YG-45-20", &text), id);
+  EXPECT_EQ(text, "YG-45-20");
+  EXPECT_EQ(Validate("YG20", &text), id);
+  EXPECT_EQ(std::dynamic_pointer_cast<clsCpml>(picker_->Objects())->l产品ID(), std::stoi(id));
+  // Two products share this name: either one answers.
+  const std::string by_name = Validate("45#圆钢", &text);
+  EXPECT_EQ(Sql("select 物品名称 from PDMCPML where 产品ID=" + by_name).ToText(), "45#圆钢");
+  // Other value column.
+  EXPECT_EQ(Validate("YG20", nullptr, "物品名称"), "45#圆钢");
+  // No match and hostile texts give empty answers, and no error box.
+  EXPECT_EQ(Validate("no such product", &text), "");
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(picker_->GetValue(), Variant(std::string()));
+  EXPECT_EQ(Validate("x' or '1'='1", &text), "");
+  EXPECT_EQ(Validate("YG20' --", &text), "");
+  EXPECT_EQ(text, "");
+
+  // A structure restricts to its components.
+  const std::string component =
+      Sql("select A.物品编码 from PDMCPML A join pdmbommx M on M.配件ID=A.产品ID where "
+          "M.bomID=1")
+          .ToText();
+  ASSERT_FALSE(component.empty());
+  SetParameters({{"bomID", 1}});
+  EXPECT_NE(Validate(component), "");
+  EXPECT_EQ(Validate(component == "YG-45-20" ? "GB-Q235-3" : "YG-45-20"), "");
+  // Account codes restrict to their categories, as one code or a list.
+  SetParameters({{"材料科目编号", "1221"}});
+  EXPECT_EQ(Validate("YG-45-20"), "");
+  EXPECT_NE(Validate("BZ-ZX-01"), "");
+  SetParameters({{"材料科目编号", "1221,1211"}});
+  EXPECT_EQ(Validate("YG-45-20"), id);
+  SetParameters({{"材料科目编号", "  "}});
+  EXPECT_EQ(Validate("YG-45-20"), id);
+  EXPECT_TRUE(dialogs_->boxes().empty());
+}
+
+TEST_F(ProductPickerTest, FailuresAreShownAndTheNextRefreshTriesAgain) {
+  ASSERT_TRUE(Open());
+  host_->data->fail_fragment = "p_PDM_CPML_SELECT";
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  ASSERT_TRUE(picker_->Refresh());
+  ASSERT_EQ(dialogs_->boxes().size(), 1u);
+  EXPECT_NE(dialogs_->boxes()[0].text.find("injected failure"), std::string::npos);
+  host_->data->fail_fragment.clear();
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_GT(DataRows(), 0);
+
+  host_->data->fail_fragment = "SELECT * FROM vtPDMCPML WHERE";
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  ASSERT_TRUE(Vs().ClickCell(1, kColCode));
+  ASSERT_TRUE(picker_->button(0).Click());
+  ASSERT_EQ(dialogs_->boxes().size(), 2u);
+  EXPECT_EQ(dialogs_->boxes()[1].text, "FmMCpml->UpdateObject:injected failure");
+  EXPECT_EQ(dialogs_->boxes()[1].title, "错误：");
+  EXPECT_EQ(dialogs_->boxes()[1].icon, MsgIcon::kCritical);
+}
+
+}  // namespace
+}  // namespace korvane
