@@ -61,8 +61,9 @@ const std::string& DatabasePath() {
       std::fprintf(stderr, "cannot build the benchmark database: %s\n", error.c_str());
       std::exit(1);
     }
-    std::atexit(
-        [] { std::filesystem::remove_all(std::filesystem::path(DatabasePath()).parent_path()); });
+    // The folder's name outlives every static string: the exit handler runs after they are gone.
+    static const std::string* folder_name = new std::string(folder.string());
+    std::atexit([] { std::filesystem::remove_all(*folder_name); });
     return file;
   }();
   return path;

@@ -28,6 +28,13 @@ std::string SqlEscape(std::string_view text) {
   return out;
 }
 
-std::string SqlQuote(std::string_view text) { return "'" + SqlEscape(text) + "'"; }
+std::string SqlQuote(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '\'';
+  quoted += SqlEscape(text);
+  quoted += '\'';
+  return quoted;
+}
 
 }  // namespace korvane

@@ -8,6 +8,7 @@
 #include "pickers/cls_cpml.h"
 #include "pickers/cls_gy.h"
 #include "pickers/pdm_cpml.h"
+#include "pickers/pdm_cpml_sr.h"
 #include "pickers/pdm_gy.h"
 #include "workreport/sccjd_s.h"
 
@@ -47,6 +48,7 @@ constexpr Registration kClasses[] = {
     Class<clsCpml>("clsCpml", ClassKind::kRecord, EventSet::kNone),
     Class<clsGY>("clsGY", ClassKind::kRecord, EventSet::kNone),
     Class<pdmCpml>("pdmCpml", ClassKind::kPicker, EventSet::kPicker),
+    Class<pdmCpml_Sr>("pdmCpml_Sr", ClassKind::kPicker, EventSet::kPicker),
     Class<pdmgy>("pdmgy", ClassKind::kPicker, EventSet::kPicker),
     Class<SCCJD_S>("SCCJD_S", ClassKind::kDocument, EventSet::kDocument),
 };

@@ -1,0 +1,352 @@
+#include "pickers/pdm_cpml_sr.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/settings_files.h"
+#include "host/test_support.h"
+#include "hostapp/reference_host.h"
+#include "hostapp/test_database.h"
+#include "registration/registry.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono;
+using namespace cpml_sr;
+using controls::TreeNode;
+
+class ProcessPickerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hostapp::ReferenceHostOptions options;
+    options.database_path = db_.path();
+    options.user_name = "admin";
+    options.business_date = year{2026} / March / 20;
+    options.local_folder = folder_.path();
+    std::string error;
+    host_ = hostapp::ReferenceHost::Open(options, dialogs_, error);
+    ASSERT_NE(host_, nullptr) << error;
+    // Counts the statements that read the process categories (one per tree build) and fails
+    // those holding `fail_` while it is set.
+    host_->database().InjectFailures([this](std::string_view statement) {
+      const std::string text = ToLowerAscii(statement);
+      if (text.find("pdmsrlb") != std::string::npos && text.find("级次") != std::string::npos) {
+        ++category_reads_;
+      }
+      return !fail_.empty() && text.find(fail_) != std::string::npos;
+    });
+    picker_ = Create();
+  }
+  void TearDown() override { host_->database().InjectFailures({}); }
+
+  std::shared_ptr<pdmCpml_Sr> Create() {
+    std::shared_ptr<Object> object = ClassRegistry::Instance().Create("Korvane.pdmCpml_Sr");
+    EXPECT_NE(QueryInterface<IPickerUI>(object), nullptr);
+    return std::dynamic_pointer_cast<pdmCpml_Sr>(object);
+  }
+
+  void SetParameters(std::vector<std::pair<std::string, Variant>> values) {
+    auto set = std::make_shared<BasicParameterSet>();
+    for (auto& [name, value] : values) set->Set(name, value);
+    picker_->SetParameters(set);
+  }
+
+  std::unique_ptr<Recordset> Rows(const std::string& sql) {
+    std::unique_ptr<Recordset> rows = host_->Data()->OpenSql(sql);
+    EXPECT_NE(rows, nullptr) << sql << ": " << host_->Data()->LastError();
+    return rows;
+  }
+  // The first column of every row, as whole numbers.
+  std::set<long> Ids(const std::string& sql) {
+    std::set<long> ids;
+    std::unique_ptr<Recordset> rows = Rows(sql);
+    if (!rows) return ids;
+    for (const Recordset::Row& row : rows->Rows()) ids.insert(row.at(0).ToLong());
+    return ids;
+  }
+  void Exec(const std::string& sql) { ASSERT_TRUE(host_->Data()->ExecuteSql(sql)) << sql; }
+
+  // The process ids the tree shows.
+  std::set<long> TreeProcesses() {
+    std::set<long> ids;
+    for (const TreeNode* node : picker_->tree().Walk()) {
+      if (node->key().front() == 'w') ids.insert(static_cast<long>(NumericValue(node->tag())));
+    }
+    return ids;
+  }
+  // The product ids the grid lists.
+  std::set<long> ListedProducts() {
+    std::set<long> ids;
+    controls::Grid& vs = picker_->grid();
+    for (int r = vs.fixed_rows(); r < vs.rows(); ++r) {
+      ids.insert(static_cast<long>(NumericValue(vs.TextMatrix(r, cpml::kColId))));
+    }
+    return ids;
+  }
+  TreeNode& Node(const std::string& key) {
+    TreeNode* node = picker_->tree().Find(key);
+    EXPECT_NE(node, nullptr) << key;
+    if (node == nullptr) throw std::runtime_error("no node " + key);
+    return *node;
+  }
+  // The last two parts of the list key: process and zero-rate flag.
+  std::string ListKeyTail() {
+    const std::string& key = picker_->list_key();
+    std::size_t at = key.rfind('[');
+    at = key.rfind('[', at - 1);
+    return key.substr(at);
+  }
+
+  test::DemoDatabase db_;
+  test::TempFolder folder_;
+  std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
+  std::shared_ptr<hostapp::ReferenceHost> host_;
+  std::shared_ptr<pdmCpml_Sr> picker_;
+  int category_reads_ = 0;
+  std::string fail_;
+};
+
+TEST(ProcessPickerPieces, ProcessNamesAndCategoryCodes) {
+  EXPECT_EQ(ProcessNameOf("GX01  粗车"), "粗车");
+  EXPECT_EQ(ProcessNameOf("工序甲  铣  平面"), "铣  平面");  // only the first separator counts
+  EXPECT_EQ(ProcessNameOf("GX01 粗车"), "GX01 粗车");        // one blank is no separator
+  EXPECT_EQ(CodeLevels(" 2,2,3 "), (std::vector<int>{2, 2, 3}));
+  EXPECT_EQ(CodeLevels("2,x,2"), (std::vector<int>{2}));
+  EXPECT_TRUE(CodeLevels("").empty());
+  const std::vector<int> levels = {2, 2, 3};
+  EXPECT_EQ(ParentCode("0101", 2, levels), "01");
+  EXPECT_EQ(ParentCode("0101007", 3, levels), "0101");
+  EXPECT_EQ(ParentCode("01", 1, levels), "");
+  EXPECT_EQ(ParentCode("01", 2, levels), "");  // too short to have a parent part
+  EXPECT_EQ(ParentCode("0101007", 3, {2}), "");
+}
+
+TEST_F(ProcessPickerTest, TreeHangsCategoriesUnderTheLevelAboveAndProcessesUnderTheirCategory) {
+  // A third level the "2,2" scheme does not describe still finds its parent by its code.
+  Exec(
+      "insert into pdmsrlb (类别ID, 类别编码, 类别名称, 级次, 是否明细) values "
+      "(9,'010101','数控车',3,1)");
+  Exec("update PDMSR set 类别ID=9 where 工艺ID=2");
+  ASSERT_TRUE(picker_->Init(host_, 7, ""));
+  controls::TreeView& tree = picker_->tree();
+  ASSERT_EQ(tree.roots().size(), 1u);
+  const TreeNode* root = tree.roots().front();
+  EXPECT_EQ(root->key(), "k");
+  EXPECT_EQ(root->text(), "工艺");
+  EXPECT_TRUE(root->expanded());
+
+  std::unique_ptr<Recordset> categories = Rows("select 类别编码, 类别名称, 级次 from pdmsrlb");
+  ASSERT_NE(categories, nullptr);
+  const std::vector<Recordset::Row>& rows = categories->Rows();
+  for (const Recordset::Row& row : rows) {
+    const std::string code = row.at(0).ToText();
+    const TreeNode& node = Node("k" + code);
+    EXPECT_EQ(node.text(), code + "  " + row.at(1).ToText());
+    // The parent is the category one level up whose code begins this one, else the root.
+    std::string parent;
+    for (const Recordset::Row& above : rows) {
+      const std::string candidate = above.at(0).ToText();
+      if (above.at(2).ToLong() == row.at(2).ToLong() - 1 && code.rfind(candidate, 0) == 0) {
+        parent = candidate;
+      }
+    }
+    EXPECT_EQ(node.parent()->key(), "k" + parent) << code;
+  }
+  EXPECT_EQ(Node("k0101").children().front()->key(), "k010101");
+  // Siblings come in code order.
+  EXPECT_EQ(Node("k01").children().at(0)->key(), "k0101");
+  EXPECT_EQ(Node("k01").children().at(1)->key(), "k0102");
+
+  std::unique_ptr<Recordset> processes = Rows(
+      "select A.工艺ID, A.编号, A.工艺名称, B.类别编码 from PDMSR A join pdmsrlb B on "
+      "A.类别ID=B.类别ID");
+  ASSERT_NE(processes, nullptr);
+  for (const Recordset::Row& row : processes->Rows()) {
+    const TreeNode& node = Node("w" + row.at(1).ToText());
+    EXPECT_EQ(node.text(), row.at(1).ToText() + "  " + row.at(2).ToText());
+    EXPECT_EQ(NumericValue(node.tag()), row.at(0).ToDouble());
+    EXPECT_EQ(node.parent()->key(), "k" + row.at(3).ToText());
+    EXPECT_TRUE(node.children().empty());
+  }
+  EXPECT_EQ(tree.Count(), 1 + categories->RecordCount() + processes->RecordCount());
+  EXPECT_TRUE(dialogs_->boxes().empty());
+}
+
+TEST_F(ProcessPickerTest, StructureRestrictsTheProcessesAndRebuildsOncePerChange) {
+  ASSERT_TRUE(picker_->Init(host_, 7, ""));
+  EXPECT_EQ(category_reads_, 1);
+  const std::set<long> all = Ids("select 工艺ID from PDMSR");
+  EXPECT_EQ(TreeProcesses(), all);
+
+  ASSERT_TRUE(picker_->Refresh());  // no structure: the tree stays
+  EXPECT_EQ(category_reads_, 1);
+
+  const auto used_by = [&](int bom) {
+    return Ids(
+        "select distinct M.工艺ID from PDMSRLXMX M join PDMSRLX L on M.SRLXID=L.ID where "
+        "L.产品ID in (select 配件ID from PDMBOMMX where bomID=" +
+        std::to_string(bom) + ")");
+  };
+  SetParameters({{"bomID", Variant("9")}});
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(category_reads_, 2);
+  EXPECT_EQ(picker_->bom_id(), 9);
+  const std::set<long> of9 = used_by(9);
+  ASSERT_FALSE(of9.empty());
+  ASSERT_LT(of9.size(), all.size());  // the structure really narrows the tree
+  EXPECT_EQ(TreeProcesses(), of9);
+
+  // The same structure, also written with blanks, keeps the tree with its selection and
+  // expansion.
+  ASSERT_TRUE(picker_->tree().ExpandNode(&Node("k01")));
+  ASSERT_TRUE(picker_->tree().SelectNode(&Node("k01")));
+  SetParameters({{"bomID", Variant(" 9 ")}});
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(category_reads_, 2);
+  EXPECT_EQ(picker_->tree().selected(), &Node("k01"));
+
+  SetParameters({{"bomID", Variant(13)}});
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(category_reads_, 3);
+  EXPECT_EQ(TreeProcesses(), used_by(13));
+  // A rebuild keeps what was expanded.
+  EXPECT_TRUE(Node("k01").expanded());
+
+  SetParameters({});
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(category_reads_, 4);
+  EXPECT_EQ(picker_->bom_id(), 0);
+  EXPECT_EQ(TreeProcesses(), all);
+}
+
+TEST_F(ProcessPickerTest, ChoosingANodeOrTheZeroRateBoxReloadsTheList) {
+  ASSERT_TRUE(picker_->Init(host_, 7, ""));
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(ListKeyTail(), "[-1][0]");  // nothing selected yet
+  const std::set<long> everything = ListedProducts();
+
+  ASSERT_TRUE(picker_->tree().SelectNode(&Node("k01")));
+  EXPECT_EQ(ListKeyTail(), "[0][0]");  // a category restricts nothing
+  EXPECT_EQ(ListedProducts(), everything);
+
+  const long process = 3;  // GX03 铣平面
+  ASSERT_TRUE(picker_->tree().SelectNode(&Node("wGX03")));
+  EXPECT_EQ(ListKeyTail(), "[" + std::to_string(process) + "][0]");
+  const std::set<long> with_process = ListedProducts();
+  ASSERT_FALSE(with_process.empty());
+  EXPECT_LT(with_process.size(), everything.size());
+  const std::set<long> using_process =
+      Ids("select L.产品ID from PDMSRLX L join PDMSRLXMX M on M.SRLXID=L.ID where M.工艺ID=3 and "
+          "ifnull(L.是否失效,0)=0 union select 产品ID from pagzde where 工序ID=3");
+  for (long id : with_process) EXPECT_TRUE(using_process.count(id)) << id;
+
+  ASSERT_TRUE(picker_->zero_rate_box().Click());
+  EXPECT_EQ(ListKeyTail(), "[3][1]");
+  const std::set<long> rated =
+      Ids("select 产品ID from pagzde where 工序ID=3 and 工作中心ID=0 and 品质='' and "
+          "ifnull(单位工资,0)<>0");
+  for (long id : ListedProducts()) EXPECT_TRUE(rated.count(id)) << id;
+  EXPECT_LE(ListedProducts().size(), with_process.size());
+  EXPECT_TRUE(dialogs_->boxes().empty());
+}
+
+TEST_F(ProcessPickerTest, SelectionAndValidateCarryTheChosenProcess) {
+  ASSERT_TRUE(picker_->Init(host_, 7, ""));
+  ASSERT_TRUE(picker_->Refresh());
+  ASSERT_TRUE(picker_->tree().SelectNode(&Node("wGX03")));
+  controls::Grid& vs = picker_->grid();
+  ASSERT_GT(vs.rows(), vs.fixed_rows());
+  vs.set_row(vs.fixed_rows());
+  ASSERT_TRUE(picker_->button(0).Click());
+  auto record = std::dynamic_pointer_cast<clsCpml>(picker_->Objects());
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->l工艺ID(), 3);
+  EXPECT_EQ(record->s工艺名称(), "铣平面");
+  EXPECT_EQ(picker_->GetValue().ToLong(), NumericValue(vs.TextMatrix(vs.fixed_rows(), 1)));
+  EXPECT_EQ(picker_->GetText(), vs.TextMatrix(vs.fixed_rows(), cpml::kColCode));
+
+  // A node text without the two-blank separator is taken whole.
+  Node("wGX03").set_text("铣平面工序");
+  std::string value, text;
+  picker_->Validate("", "", "", "JJ-BZ-01", value, text);
+  EXPECT_EQ(text, "JJ-BZ-01");
+  record = std::dynamic_pointer_cast<clsCpml>(picker_->Objects());
+  EXPECT_EQ(record->l工艺ID(), 3);
+  EXPECT_EQ(record->s工艺名称(), "铣平面工序");
+
+  // A category node gives process 0 and no name.
+  picker_->tree().set_selected(&Node("k01"));
+  picker_->Validate("", "", "", "JJ-BZ-01", value, text);
+  record = std::dynamic_pointer_cast<clsCpml>(picker_->Objects());
+  EXPECT_EQ(record->l工艺ID(), 0);
+  EXPECT_EQ(record->s工艺名称(), "");
+}
+
+TEST_F(ProcessPickerTest, ExpansionIsSavedPerProgramAndRestored) {
+  ASSERT_TRUE(picker_->Init(host_, 7, ""));
+  EXPECT_FALSE(Node("k01").expanded());
+  ASSERT_TRUE(picker_->tree().ExpandNode(&Node("k01")));
+  ASSERT_TRUE(picker_->tree().ExpandNode(&Node("k0101")));
+  ASSERT_TRUE(picker_->DoSaveFormStatus());
+  const std::string saved = ReadSetting("7pdmCpml_Sr", "other", "tvexpand", "", *host_);
+  EXPECT_EQ(saved, "k,k01,k0101");
+
+  std::shared_ptr<pdmCpml_Sr> again = Create();
+  ASSERT_TRUE(again->Init(host_, 7, ""));
+  EXPECT_TRUE(again->tree().Find("k01")->expanded());
+  EXPECT_TRUE(again->tree().Find("k0101")->expanded());
+  EXPECT_FALSE(again->tree().Find("k0102")->expanded());
+
+  std::shared_ptr<pdmCpml_Sr> other_program = Create();
+  ASSERT_TRUE(other_program->Init(host_, 8, ""));
+  EXPECT_FALSE(other_program->tree().Find("k01")->expanded());
+}
+
+TEST_F(ProcessPickerTest, TreeAndGridFollowTheSplitter) {
+  ASSERT_TRUE(picker_->Init(host_, 7, ""));
+  const auto check_sides = [&] {
+    const controls::Geometry bar = picker_->splitter().geometry();
+    const controls::Geometry tree = picker_->tree().geometry();
+    const controls::Geometry grid = picker_->grid().geometry();
+    EXPECT_DOUBLE_EQ(tree.left + tree.width, bar.left);
+    EXPECT_DOUBLE_EQ(grid.left, bar.left + bar.width);
+    EXPECT_DOUBLE_EQ(grid.left + grid.width, picker_->form().inner_width() - 60);
+    EXPECT_DOUBLE_EQ(tree.height, grid.height);
+    EXPECT_GT(grid.height, 0);
+    // The list leaves the foot of the form to the count label and the buttons.
+    EXPECT_LE(grid.top + grid.height, picker_->count_label().geometry().top);
+  };
+  check_sides();
+  controls::Splitter& sp = picker_->splitter();
+  const double before = sp.geometry().left;
+  ASSERT_TRUE(sp.MouseDown(1, 0, 10, 10));
+  ASSERT_TRUE(sp.MouseMove(1, 0, 600, 10));
+  ASSERT_TRUE(sp.MouseUp(1, 0, 600, 10));
+  EXPECT_DOUBLE_EQ(sp.geometry().left, before + 600);
+  check_sides();
+  picker_->form().SetInnerSize(12000, 8000);
+  check_sides();
+}
+
+TEST_F(ProcessPickerTest, AFailingCategoryReadIsShownAndLeavesTheRoot) {
+  fail_ = "pdmsrlb";
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  ASSERT_TRUE(picker_->Init(host_, 7, ""));
+  ASSERT_EQ(dialogs_->boxes().size(), 1u);
+  EXPECT_EQ(dialogs_->boxes()[0].title, "错误：");
+  EXPECT_NE(dialogs_->boxes()[0].text.find("injected failure"), std::string::npos);
+  EXPECT_EQ(picker_->tree().Count(), 1);
+  // The next build works again.
+  fail_.clear();
+  picker_->LoadSr();
+  EXPECT_GT(picker_->tree().Count(), 1);
+}
+
+}  // namespace
+}  // namespace korvane
