@@ -35,7 +35,7 @@ constexpr int kMaxDepth = 10;
 struct Product {
   std::string code;
   std::string name;
-  std::string specification;
+  std::string size_text;
   std::string unit;
 };
 
@@ -233,12 +233,12 @@ class Analysis {
                        line.plan_date,
                        finished->code,
                        finished->name,
-                       finished->specification,
+                       finished->size_text,
                        line.demand,
                        level,
                        part->code,
                        part->name,
-                       part->specification,
+                       part->size_text,
                        part->unit,
                        usage,
                        required,

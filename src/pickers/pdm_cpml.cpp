@@ -238,10 +238,10 @@ void pdmCpml::InitVsControl() {
     vs.set_fixed_rows(1);
     vs.set_fixed_cols(0);
     for (int c = 0; c < kColCount; ++c) {
-      const ColumnSpec& spec = kColumns[c];
-      vs.SetTextMatrix(0, c, spec.header);
-      if (spec.width > 0) vs.SetColWidth(c, spec.width);
-      if (spec.alignment >= 0) vs.SetColAlignment(c, spec.alignment);
+      const ColumnSpec& column = kColumns[c];
+      vs.SetTextMatrix(0, c, column.header);
+      if (column.width > 0) vs.SetColWidth(c, column.width);
+      if (column.alignment >= 0) vs.SetColAlignment(c, column.alignment);
     }
     vs.SetColDataType(kColInUse, controls::grid_type::kBoolean);
     vs.SetRowHeight(0, kMinimumRowHeight);

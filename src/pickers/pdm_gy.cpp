@@ -257,11 +257,11 @@ void pdmgy::InitVsControl() {
   vs_->set_fixed_cols(0);
   vs_->set_tooltip("提示：双击或按回车键选择完毕！");
   for (int c = 0; c < kGyColCount; ++c) {
-    const ColumnSpec& spec = kColumns[c];
-    vs_->SetTextMatrix(0, c, std::string(spec.header));
-    if (spec.width > 0) vs_->SetColWidth(c, spec.width);
-    vs_->SetColAlignment(c, spec.alignment);
-    vs_->SetColHidden(c, spec.hidden);
+    const ColumnSpec& column = kColumns[c];
+    vs_->SetTextMatrix(0, c, std::string(column.header));
+    if (column.width > 0) vs_->SetColWidth(c, column.width);
+    vs_->SetColAlignment(c, column.alignment);
+    vs_->SetColHidden(c, column.hidden);
   }
   cbo_->Clear();
   for (int c = 0; c < kGyColCount; ++c) {

@@ -125,7 +125,7 @@ std::string DateText(const Variant& value) {
   return date ? FormatDate(*date) : std::string();
 }
 
-// Code, name and specification of the finished product, joined by blanks; the parts a line
+// Code, name and size (规格) of the finished product, joined by blanks; the parts a line
 // without a finished product lacks are left out.
 std::string JoinNonEmpty(std::initializer_list<std::string> parts) {
   std::string out;
