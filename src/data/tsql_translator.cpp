@@ -101,30 +101,23 @@ bool Tokenize(std::string_view s, std::vector<Token>& out, std::string& error) {
       }
       i = j;
       space = true;
-    } else if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < s.size() && s[i + 1] == '\'')) {
-      const std::size_t quote = c == '\'' ? i : i + 1;
-      const std::size_t end = closing(quote + 1, '\'');
+    } else if (c == '\'' || c == '[' || c == '"' ||
+               ((c == 'N' || c == 'n') && i + 1 < s.size() && s[i + 1] == '\'')) {
+      // A literal or a quoted name runs to its closing character, doubled ones included.
+      const std::size_t open = c == 'N' || c == 'n' ? i + 1 : i;
+      const char opener = s[open];
+      const char closer = opener == '[' ? ']' : opener;
+      const std::size_t end = closing(open + 1, closer);
       if (end == kNone) {
-        error = std::string(kUnreadable) + "unterminated string literal";
+        error = std::string(kUnreadable) + (opener == '\''  ? "unterminated string literal"
+                                            : opener == '[' ? "unterminated [name]"
+                                                            : "unterminated \"name\"");
         return false;
       }
-      push(TokKind::kString, i, end);
-      i = end;
-    } else if (c == '[') {
-      const std::size_t end = closing(i + 1, ']');
-      if (end == kNone) {
-        error = std::string(kUnreadable) + "unterminated [name]";
-        return false;
-      }
-      push(TokKind::kBracketName, i, end);
-      i = end;
-    } else if (c == '"') {
-      const std::size_t end = closing(i + 1, '"');
-      if (end == kNone) {
-        error = std::string(kUnreadable) + "unterminated \"name\"";
-        return false;
-      }
-      push(TokKind::kQuotedName, i, end);
+      push(opener == '\''  ? TokKind::kString
+           : opener == '[' ? TokKind::kBracketName
+                           : TokKind::kQuotedName,
+           i, end);
       i = end;
     } else if (IsDigit(c) || (c == '.' && i + 1 < s.size() && IsDigit(s[i + 1]))) {
       std::size_t j = i;
