@@ -68,7 +68,8 @@ INSERT INTO xt_objects (progID, progname, billitem, classname) VALUES
   (7301, '计划单工艺分析表', 0, 'SC_Plan'),
   (8101, '删除产品类别', 0, 'cDelCPLB');
 
--- '原单号' holds the program id of the source document type the report draws from.
+-- '原单号' holds the program id of the source document type the report draws from; '单据性质'
+-- lists the natures a document of the type may have (the host's list "pdmdjxz").
 INSERT INTO xt_billattribute (autoID, progID, attribute, caption, text, remark) VALUES
   (1, 2101, '原单号', '原单号', '3101', '来源单据类型'),
   (2, 2101, '工艺选择', '工艺是否多选', '1', '一行可选多道工艺'),
@@ -78,7 +79,10 @@ INSERT INTO xt_billattribute (autoID, progID, attribute, caption, text, remark) 
   (6, 2102, '选单', '数量控制', '1', '完工数量不得超过计划需求'),
   (7, 0, '产品来源', '自制', '1', ''),
   (8, 0, '产品来源', '外购', '2', ''),
-  (9, 0, '产品来源', '委外', '3', '');
+  (9, 0, '产品来源', '委外', '3', ''),
+  (10, 3101, '单据性质', '正常', '1', '按需求排产'),
+  (11, 3101, '单据性质', '插单', '2', '客户加急'),
+  (12, 3101, '单据性质', '试制', '3', '新产品试制');
 
 INSERT INTO xt_accinformation (system_code, item_code, item_value, description) VALUES
   ('system', 'mouseeventscrollrate', '3', '鼠标滚轮每格滚动行数'),

@@ -43,8 +43,11 @@ int RunScript(const ScriptOptions& options, std::istream& in, std::ostream& out,
         << " does not exist; create it with korvane init\n";
     return 1;
   }
-  hostapp::ScriptHost script(
-      [](std::string_view progid) { return ClassRegistry::Instance().Create(progid); });
+  const hostapp::ModuleFactory create = [](std::string_view progid) {
+    return ClassRegistry::Instance().Create(progid);
+  };
+  hostapp::ScriptHost script(create);
+  host_options.module_factory = create;
   std::string error;
   auto host = hostapp::ReferenceHost::Open(host_options, script.dialogs(), error);
   if (!host) {

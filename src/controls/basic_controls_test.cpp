@@ -213,12 +213,16 @@ class FakeResolver : public LookupResolver {
   std::optional<LookupMatch> Resolve(const LookupDefinition& definition,
                                      std::string_view typed) override {
     asked.push_back(definition.picker_type + ":" + std::string(typed));
-    if (typed == "一车间" || typed == "01") return LookupMatch{Variant(12), "一车间"};
+    if (typed == "一车间" || typed == "01") return LookupMatch{Variant(12), "一车间", nullptr};
     return std::nullopt;
   }
-  std::optional<LookupMatch> Pick(const LookupDefinition&) override { return pick; }
+  // Answers later, as a modeless picker does, when `pending` is taken and called.
+  bool Pick(const LookupDefinition&, PickDone done) override {
+    pending = std::move(done);
+    return true;
+  }
   std::vector<std::string> asked;
-  std::optional<LookupMatch> pick;
+  PickDone pending;
 };
 
 TEST(LookupField, ResolvesTypedTextWhenThePersonLeaves) {
@@ -257,15 +261,33 @@ TEST(LookupField, PickerChoiceAndModuleWritesNeedNoResolving) {
   field.set_lookup({"pdmcpml", "", "产品ID", "物品编码", "", {}});
   int picked = 0;
   field.picked.Connect([&] { ++picked; });
-  EXPECT_FALSE(field.OpenPicker());  // cancelled
-  resolver.pick = LookupMatch{Variant(5), "P-005"};
+  field.set_text("P-001");
   EXPECT_TRUE(field.OpenPicker());
+  resolver.pending(std::nullopt);  // cancelled
+  EXPECT_EQ(field.text(), "P-001");
+  EXPECT_EQ(picked, 0);
+  EXPECT_TRUE(field.OpenPicker());
+  auto record = std::make_shared<Object>();
+  resolver.pending(LookupMatch{Variant(5), "P-005", record});
   EXPECT_EQ(field.text(), "P-005");
+  EXPECT_EQ(field.picked_record(), record);
   EXPECT_EQ(picked, 1);
   field.set_text("P-009");
   field.set_value(9);
   EXPECT_TRUE(field.Validate());
   EXPECT_TRUE(resolver.asked.empty());
+}
+
+TEST(LookupField, AnAnswerAfterTheFieldIsGoneIsIgnored) {
+  FakeResolver resolver;
+  {
+    Form form("frm");
+    auto& field = form.Add<LookupField>("qxTxt", 0);
+    field.set_resolver(&resolver);
+    field.set_lookup({"pdmgy", "", "雇员ID", "姓名", "", {}});
+    ASSERT_TRUE(field.OpenPicker());
+  }
+  resolver.pending(LookupMatch{Variant(7), "张三", nullptr});  // must not touch freed memory
 }
 
 TEST(LookupField, DateAndNumberFieldsCheckTheirText) {

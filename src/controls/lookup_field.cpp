@@ -23,6 +23,7 @@ void LookupField::set_value(Variant value) {
 void LookupField::Reset() {
   set_text({});
   set_value({});
+  picked_record_.reset();
 }
 
 void LookupField::set_field_kind(FieldKind kind) {
@@ -92,6 +93,7 @@ bool LookupField::Type(std::string text) {
   if (text == text_) return true;
   text_ = std::move(text);
   pending_ = true;
+  picked_record_.reset();
   Changed("text");
   change();
   return true;
@@ -107,17 +109,23 @@ bool LookupField::Leave() {
 bool LookupField::OpenPicker() {
   if (!CanAct() || resolver_ == nullptr) return false;
   SetFocus();
-  std::optional<LookupMatch> match = resolver_->Pick(lookup_);
-  if (!match) return false;
+  std::weak_ptr<LookupField*> self = self_;
+  return resolver_->Pick(lookup_, [self](std::optional<LookupMatch> match) {
+    const std::shared_ptr<LookupField*> field = self.lock();
+    if (field && match) (*field)->TakeChoice(std::move(*match));
+  });
+}
+
+void LookupField::TakeChoice(LookupMatch match) {
   pending_ = false;
-  set_value(match->value);
-  if (match->text != text_) {
-    text_ = match->text;
+  picked_record_ = std::move(match.record);
+  set_value(std::move(match.value));
+  if (match.text != text_) {
+    text_ = std::move(match.text);
     Changed("text");
     change();
   }
   picked();
-  return true;
 }
 
 }  // namespace korvane::controls

@@ -6,6 +6,8 @@
 #ifndef KORVANE_CONTROLS_LOOKUP_FIELD_H_
 #define KORVANE_CONTROLS_LOOKUP_FIELD_H_
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "controls/control.h"
+#include "host/object.h"
 #include "host/variant.h"
 
 namespace korvane::controls {
@@ -31,20 +34,29 @@ struct LookupDefinition {
 };
 
 struct LookupMatch {
+  // A single choice's value and text; a multiple choice gives comma lists of both.
   Variant value;
   std::string text;
+  // The picker's record of the choice (a product or employee record), when it keeps one.
+  std::shared_ptr<Object> record;
 };
 
-// Resolves typed texts of lookup fields; the host implements it (against its pickers and its
-// database).
+// Called once when a picker closes: the choice, or nullopt when the person cancelled.
+using PickDone = std::function<void(std::optional<LookupMatch>)>;
+
+// Resolves typed texts of lookup fields and opens pickers; the host implements it (against its
+// pickers and its database). Modules reach it through HostContext::Lookups.
 class LookupResolver {
  public:
   virtual ~LookupResolver() = default;
-  // The match for the typed text, nullopt when nothing matches.
+  // The match for the typed text, nullopt when nothing matches. The typed text is data: it
+  // never changes the statement that looks it up.
   virtual std::optional<LookupMatch> Resolve(const LookupDefinition& definition,
                                              std::string_view typed) = 0;
-  // A person opened the picker and chose; nullopt when cancelled.
-  virtual std::optional<LookupMatch> Pick(const LookupDefinition& definition) = 0;
+  // Opens the picker the definition names. Pickers are modeless: the person chooses later,
+  // and `done` is called then (or at once, by a resolver that answers straight away). Returns
+  // false, without calling `done`, when there is no such picker or it could not be opened.
+  virtual bool Pick(const LookupDefinition& definition, PickDone done) = 0;
 };
 
 // Field kinds of the host's field: plain text, a date, a number, or a lookup.
@@ -82,8 +94,13 @@ class LookupField : public Control {
   bool Type(std::string text);
   // A person leaves the field: Validate, then lost_focus. Returns Validate's result.
   bool Leave();
-  // A person opens the picker (the field's button) and chooses; fires change and `picked`.
+  // A person opens the picker (the field's button). When the person chooses, the field takes
+  // the choice's value and text and fires change (when the text differs) and `picked`; a
+  // cancel leaves it as it was. Returns whether a picker opened. A field destroyed while its
+  // picker is open ignores the late answer.
   bool OpenPicker();
+  // The record the last choice from the picker came with; null after typing or a reset.
+  const std::shared_ptr<Object>& picked_record() const { return picked_record_; }
 
   Event<> change;
   Event<> picked;
@@ -95,8 +112,14 @@ class LookupField : public Control {
   FieldKind field_kind_ = FieldKind::kText;
   LookupDefinition lookup_;
   LookupResolver* resolver_ = nullptr;
+  std::shared_ptr<Object> picked_record_;
   // The typed text has not been resolved yet.
   bool pending_ = false;
+  // Answers of pickers still open hold a weak reference, so that they find out whether the
+  // field is still there.
+  std::shared_ptr<LookupField*> self_ = std::make_shared<LookupField*>(this);
+
+  void TakeChoice(LookupMatch match);
 };
 
 }  // namespace korvane::controls

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "controls/lookup_field.h"
 #include "host/coding_scheme.h"
 #include "host/data_service.h"
 #include "host/dialogs.h"
@@ -118,6 +119,10 @@ class HostContext {
   virtual CodingScheme CategoryCoding() = 0;
   // The application's title, used as the title of error reports and of some message boxes.
   virtual std::string ApplicationTitle() = 0;
+  // The host's lookups: typed texts of lookup fields and grid cells resolved by picker type or
+  // query, and the pickers opened on them. A module installs it on its lookup fields; null
+  // when the host has none (typed lookups then resolve to nothing).
+  virtual std::shared_ptr<controls::LookupResolver> Lookups() = 0;
 
   // Host-library objects a module creates for itself; each is bound to Data().
   virtual std::unique_ptr<RecordNavigator> CreateRecordNavigator() = 0;

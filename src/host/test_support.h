@@ -432,6 +432,7 @@ class FakeHostContext : public HostContext {
   }
   CodingScheme CategoryCoding() override { return category_coding; }
   std::string ApplicationTitle() override { return std::string(kApplicationTitle); }
+  std::shared_ptr<controls::LookupResolver> Lookups() override { return lookups; }
   bool UserMayUse(std::int32_t progid) override {
     const auto it = user_rights.find(progid);
     return it == user_rights.end() ? user_may_use_by_default : it->second;
@@ -468,6 +469,7 @@ class FakeHostContext : public HostContext {
   std::function<std::optional<double>(std::int32_t, std::int32_t, std::string_view)> stock;
 
   std::map<std::string, std::string, CaseInsensitiveLess> settings;
+  std::shared_ptr<controls::LookupResolver> lookups;
   std::map<int, std::string> numbered_settings;
   std::vector<std::string> setting_keys_read;
   std::vector<int> setting_numbers_read;

@@ -330,6 +330,18 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::vector<std::string> Split(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find(separator, start);
+    pieces.emplace_back(text.substr(start, end - start));
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return pieces;
+}
+
 Variant VariantArray::get(int row, int col) const {
   if (row < 0 || col < 0 || row >= rows_ || col >= cols_) return {};
   return at(row, col);

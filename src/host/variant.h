@@ -111,6 +111,8 @@ std::string Trim(std::string_view text);
 std::string ToUpperAscii(std::string_view text);
 std::string ToLowerAscii(std::string_view text);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+// The pieces between separators, empty ones included ("a,,b" -> "a", "", "b"; "" -> "").
+std::vector<std::string> Split(std::string_view text, char separator);
 
 // A two-dimensional array of values, addressed (row, column), as the host passes condition
 // arrays and parameter arrays: one column per condition or parameter.

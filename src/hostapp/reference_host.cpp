@@ -2,6 +2,8 @@
 // native reader, so the answers agree across processes sharing the file.
 #include "hostapp/reference_host.h"
 
+#include "hostapp/lookups.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <exception>
@@ -14,6 +16,7 @@
 #include "host/parameter_set.h"
 #include "host/print_file.h"
 #include "hostapp/db_procedures.h"
+#include "hostapp/lookups.h"
 #include "hostapp/numbering.h"
 #include "hostapp/record_navigator.h"
 #include "hostapp/settings_defaults.h"
@@ -113,6 +116,7 @@ struct ReferenceHost::Impl {
   std::string user_name;
   std::shared_ptr<data::SqliteDataService> db;
   std::shared_ptr<Dialogs> dialogs;
+  std::shared_ptr<HostLookups> lookups;
 
   // First column of the first row of a native query; nullopt when it has none or fails.
   std::optional<std::string> QueryText(std::string_view sql, const std::vector<Variant>& binds) {
@@ -172,8 +176,14 @@ std::shared_ptr<ReferenceHost> ReferenceHost::Open(const ReferenceHostOptions& o
   }
 }
 
-ReferenceHost::ReferenceHost(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-ReferenceHost::~ReferenceHost() = default;
+ReferenceHost::ReferenceHost(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {
+  impl_->lookups = std::make_shared<HostLookups>(*this, impl_->options.module_factory);
+}
+
+// Pickers still open hold this host without owning it: they go first, while it is whole.
+ReferenceHost::~ReferenceHost() { impl_->lookups->CloseAll(); }
+
+std::shared_ptr<controls::LookupResolver> ReferenceHost::Lookups() { return impl_->lookups; }
 
 std::shared_ptr<DataService> ReferenceHost::Data() { return impl_->db; }
 Dialogs& ReferenceHost::dialogs() { return *impl_->dialogs; }

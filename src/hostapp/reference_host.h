@@ -13,6 +13,7 @@
 #include "data/sqlite_data_service.h"
 #include "host/dialogs.h"
 #include "host/host_context.h"
+#include "hostapp/module_factory.h"
 
 namespace korvane::hostapp {
 
@@ -26,6 +27,9 @@ struct ReferenceHostOptions {
   // $HOME/.korvane/<user>, when empty.
   std::string local_folder;
   data::SqliteOptions sqlite;
+  // Creates the library's pickers that lookup fields open ("pdmcpml", "pdmgy", ...); without
+  // one only the host's own lists and lookup queries work.
+  ModuleFactory module_factory;
 };
 
 class ReferenceHost final : public HostContext {
@@ -35,8 +39,7 @@ class ReferenceHost final : public HostContext {
   // boxes of the modules created with this host.
   // Returns nullptr with `error` set when the database cannot be opened or has no schema.
   static std::shared_ptr<ReferenceHost> Open(const ReferenceHostOptions& options,
-                                             std::shared_ptr<Dialogs> dialogs,
-                                             std::string& error);
+                                             std::shared_ptr<Dialogs> dialogs, std::string& error);
   ~ReferenceHost() override;
 
   // HostContext.
@@ -44,8 +47,7 @@ class ReferenceHost final : public HostContext {
   Dialogs& dialogs() override;
   std::string Setting(std::string_view key) override;
   std::string Setting(int number) override;
-  std::string ProposeDocumentNumber(std::int32_t progid,
-                                    std::chrono::year_month_day date) override;
+  std::string ProposeDocumentNumber(std::int32_t progid, std::chrono::year_month_day date) override;
   bool CommitDocumentNumber(std::int32_t progid, std::chrono::year_month_day date,
                             std::string_view number) override;
   bool ReleaseDocumentNumber(std::int32_t progid, std::chrono::year_month_day date,
@@ -57,6 +59,8 @@ class ReferenceHost final : public HostContext {
   bool UserMayUse(std::int32_t progid) override;
   CodingScheme CategoryCoding() override;
   std::string ApplicationTitle() override;
+  // Lookups by the host's own lists, the library's pickers and lookup queries (HostLookups).
+  std::shared_ptr<controls::LookupResolver> Lookups() override;
   std::unique_ptr<RecordNavigator> CreateRecordNavigator() override;
   std::unique_ptr<StockQuery> CreateStockQuery() override;
   std::unique_ptr<ProfileStore> CreateProfileStore() override;

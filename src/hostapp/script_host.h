@@ -25,12 +25,9 @@
 #include "host/dialogs.h"
 #include "host/host_context.h"
 #include "host/object.h"
+#include "hostapp/module_factory.h"
 
 namespace korvane::hostapp {
-
-// Creates a module by programmatic identifier; nullptr when there is none. The command line
-// passes the class registry's Create; tests pass their own fakes.
-using ModuleFactory = std::function<std::shared_ptr<Object>(std::string_view progid)>;
 
 class ScriptHost {
  public:

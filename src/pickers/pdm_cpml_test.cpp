@@ -87,6 +87,7 @@ class SpyHost : public HostContext {
   bool UserMayUse(std::int32_t p) override { return inner_->UserMayUse(p); }
   CodingScheme CategoryCoding() override { return inner_->CategoryCoding(); }
   std::string ApplicationTitle() override { return inner_->ApplicationTitle(); }
+  std::shared_ptr<controls::LookupResolver> Lookups() override { return inner_->Lookups(); }
   std::unique_ptr<RecordNavigator> CreateRecordNavigator() override {
     return inner_->CreateRecordNavigator();
   }

@@ -27,18 +27,6 @@ bool IsWholeNumber(std::string_view text) {
   return true;
 }
 
-std::vector<std::string> Split(std::string_view text, char separator) {
-  std::vector<std::string> pieces;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t end = text.find(separator, start);
-    pieces.emplace_back(text.substr(start, end - start));
-    if (end == std::string_view::npos) break;
-    start = end + 1;
-  }
-  return pieces;
-}
-
 bool IsDataRowShown(const controls::Grid& grid, int row) { return !grid.RowHidden(row); }
 
 }  // namespace

@@ -178,6 +178,8 @@ bool SCCJD_S::Init(std::shared_ptr<HostContext> context, std::int32_t progid,
     data_ = host_->Data();
     navigator_ = host_->CreateRecordNavigator();
     if (!data_ || !navigator_) throw std::runtime_error("the host offers no data service");
+    lookups_ = host_->Lookups();
+    for (controls::LookupField* field : fields_) field->set_resolver(lookups_.get());
 
     const std::string id = std::to_string(progid);
     const auto scalar = [&](const std::string& sql) {
@@ -227,6 +229,8 @@ bool SCCJD_S::Clear() {
     filling_ = false;
     ResetGrid(workreport::kMinimumDataRows);
     navigator_.reset();
+    for (controls::LookupField* field : fields_) field->set_resolver(nullptr);
+    lookups_.reset();
     data_.reset();
     host_.reset();
     current_id_ = 0;

@@ -237,6 +237,7 @@ class SCCJD_S : public Object,
   bool wheel_attached_ = false;
 
   std::shared_ptr<HostContext> host_;
+  std::shared_ptr<controls::LookupResolver> lookups_;
   std::shared_ptr<DataService> data_;
   std::unique_ptr<RecordNavigator> navigator_;
 

@@ -67,6 +67,10 @@ void SCCJD_S::SetUpForm() {
     field.change.Connect([this] {
       if (!filling_) dirty_ = true;
     });
+    // The host's field tells the person what it could not resolve.
+    field.invalid.Connect([this](const std::string& text) {
+      if (host_) host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, "提示");
+    });
     fields_.push_back(&field);
   }
   controls::LookupDefinition workshop;
