@@ -1169,6 +1169,16 @@ bool Grid::DoubleClickCell(int row, int col) {
   return true;
 }
 
+bool Grid::ClickCellButton(int row, int col) {
+  if (!CanAct() || !editable_ || Peek(row, col) == nullptr) return false;
+  if (row < fixed_rows_ || col < fixed_cols_ || ColLocked(col)) return false;
+  if (!ColIsVisible(col) || RowHidden(row)) return false;
+  SetFocus();
+  Select(row, col);
+  cell_button_click(row, col);
+  return true;
+}
+
 bool Grid::EditCell(int row, int col, std::string text) {
   if (!CanAct() || !editable_ || Peek(row, col) == nullptr) return false;
   if (row < fixed_rows_ || col < fixed_cols_ || ColLocked(col)) return false;

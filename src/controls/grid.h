@@ -262,6 +262,10 @@ class Grid : public Control {
   bool ClickCell(int row, int col);
   // As a person's double click: the click of ClickCell, then double_click.
   bool DoubleClickCell(int row, int col);
+  // Clicks the button a lookup cell shows (the host grid's cell button), the way a person
+  // opens the cell's picker: moves to the cell and fires cell_button_click. False, doing
+  // nothing, where EditCell would refuse the cell.
+  bool ClickCellButton(int row, int col);
   // Edits a cell as a person does: moves to it, fires before_edit (may cancel), sets
   // edit_text, fires validate_edit (may cancel or change edit_text), stores edit_text into
   // the cell and fires after_edit. Returns false when the grid or column is not editable, the
@@ -283,6 +287,7 @@ class Grid : public Control {
   Event<int, int> cell_changed;                  // row, col: text set by code or edit
   Event<int&, int&, float&, float&> mouse_down;  // button, shift, x, y
   Event<int> after_sort;                         // col
+  Event<int, int> cell_button_click;             // row, col
 
  private:
   struct Cell {

@@ -254,6 +254,11 @@ Json Act(Control& control, const Json& step) {
     }
     return control.Click();
   }
+  if (action == "cell_button") {
+    auto& target = As<Grid>(control, action, "a grid");
+    const auto [row, col] = CellOf(target, step, action);
+    return target.ClickCellButton(row, col);
+  }
   if (action == "double_click") {
     if (grid != nullptr && step.contains("row")) {
       const auto [row, col] = CellOf(*grid, step, action);
@@ -353,9 +358,10 @@ Json Act(Control& control, const Json& step) {
     g.SetColWidth(col, width);
     return true;
   }
-  throw ScriptError("unknown act \"" + action +
-                    "\" (click, double_click, type, leave, pick, edit, delete_row, key, tick, "
-                    "choose, select, expand, collapse, focus, wheel, resize)");
+  throw ScriptError(
+      "unknown act \"" + action +
+      "\" (click, double_click, type, leave, pick, edit, cell_button, delete_row, key, tick, "
+      "choose, select, expand, collapse, focus, wheel, resize)");
 }
 
 Json ControlState(const Control& c) {

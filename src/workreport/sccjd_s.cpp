@@ -163,11 +163,6 @@ void SCCJD_S::RaiseError(const ErrorReport& report) {
   Raise([&](DocumentEvents& sink) { sink.ErrMessage(report.text, report.level, title); });
 }
 
-bool SCCJD_S::NotAvailable(std::string_view member) {
-  RaiseError(MakeErrorReport(workreport::kModuleName, member, "not available yet"));
-  return false;
-}
-
 bool SCCJD_S::Init(std::shared_ptr<HostContext> context, std::int32_t progid,
                    std::int32_t document_id) {
   return Guard("Init", [&] {
@@ -462,24 +457,6 @@ bool SCCJD_S::DoSetStatus(std::string_view /*status*/, bool approved) {
   return result;
 }
 
-// --- Modes ----------------------------------------------------------------------------------
-
-bool SCCJD_S::FileEdit() {
-  return Guard("FileEdit", [&] {
-    if (current_id_ < 1) {
-      if (host_) {
-        host_->dialogs().MessageBox("没有可以修改的单据，不能编辑! ", MsgButtons::kOk,
-                                    MsgIcon::kInformation, host_->ApplicationTitle());
-      }
-      return false;
-    }
-    mode_ = Mode::kEditing;
-    LockForm(false);
-    dirty_ = false;
-    return true;
-  });
-}
-
 bool SCCJD_S::FileCancel() {
   bool found = false;
   if (!FindData(" 报工单ID=" + std::to_string(last_shown_id_), false, found)) return false;
@@ -489,12 +466,6 @@ bool SCCJD_S::FileCancel() {
   RaiseMessage("");
   return true;
 }
-
-bool SCCJD_S::FileNew() { return NotAvailable("FileNew"); }
-bool SCCJD_S::FileSave() { return NotAvailable("FileSave"); }
-bool SCCJD_S::FileDelete() { return NotAvailable("FileDelete"); }
-bool SCCJD_S::Check() { return NotAvailable("Check"); }
-bool SCCJD_S::UnCheck() { return NotAvailable("UnCheck"); }
 
 bool SCCJD_S::FileNewNext() { return false; }
 bool SCCJD_S::Help() { return false; }

@@ -193,6 +193,18 @@ class SCCJD_S : public Object,
   // The name of the per-user settings file of this document type.
   std::string SettingsFileName() const;
 
+  // --- Line operations (sccjd_s_lines.cpp) ---------------------------------------------
+  // A line's wage is its qualified quantity times its rate, its actual wage the wage less the
+  // deduction; both are written at full precision, then the totals are recomputed.
+  void RecomputeLine(int row);
+  // The standard piece rate of the product on the process (work centre 0, no quality grade;
+  // 0 when there is none) into the rate and standard-rate columns, then RecomputeLine.
+  void LoadStandardRate(std::int32_t product_id, std::int32_t process_id, int row);
+  // Removes a line; a stored line's id is remembered for the next save.
+  bool DeleteLine(int row);
+  // Ids of the stored lines deleted since the last load or save, each followed by ",".
+  const std::string& deleted_lines() const { return deleted_lines_; }
+
  private:
   // The load by navigation mode shared by Refresh, the four moves, Filter and DoSetStatus.
   bool LoadData(NavigationMode mode);
@@ -210,7 +222,6 @@ class SCCJD_S : public Object,
   void SetUpForm();
   void SetUpGrid();
   bool WritePrintData(std::string_view routine);
-  bool NotAvailable(std::string_view member);
 
   bool approved_view() const { return lab_succeed_->visible(); }
   void RaiseMessage(const std::string& text);
@@ -260,6 +271,13 @@ class SCCJD_S : public Object,
   std::int32_t source_progid_ = 0;
   bool process_multi_select_ = false;
   bool quantity_control_ = false;
+
+  // --- Line editing (sccjd_s_lines.cpp) -------------------------------------------------
+  void SetUpLineEditing();
+  std::string deleted_lines_;
+
+  // --- Storage and approval (sccjd_s_store.cpp) -----------------------------------------
+  bool NotAvailable(std::string_view member);
 };
 
 }  // namespace korvane
