@@ -125,8 +125,10 @@ std::string DateText(const Variant& value) {
   return date ? FormatDate(*date) : std::string();
 }
 
-// Code, name and size (规格) of the finished product, joined by blanks; the parts a line
-// without a finished product lacks are left out.
+}  // namespace
+
+namespace workreport {
+
 std::string JoinNonEmpty(std::initializer_list<std::string> parts) {
   std::string out;
   for (const std::string& part : parts) {
@@ -137,14 +139,12 @@ std::string JoinNonEmpty(std::initializer_list<std::string> parts) {
   return out;
 }
 
-// The rate used differs from the standard one: by value when both are given, and whenever only
-// one of them is.
 bool RateDiffers(const std::string& used, const std::string& standard) {
   if (used.empty() || standard.empty()) return used.empty() != standard.empty();
   return NumericValue(used) != NumericValue(standard);
 }
 
-}  // namespace
+}  // namespace workreport
 
 SCCJD_S::SCCJD_S() : form_(std::string(workreport::kModuleName)) {
   SetUpForm();
@@ -196,6 +196,7 @@ bool SCCJD_S::Init(std::shared_ptr<HostContext> context, std::int32_t progid,
         NumericValue(scalar(attribute + " and attribute='选单' and caption='数量控制'").ToText()) ==
         1;
 
+    ReadLineSettings();
     try {
       SetUpGrid();
     } catch (const std::exception& e) {
@@ -349,6 +350,7 @@ void SCCJD_S::ShowLines(std::int32_t document_id) {
   const int fixed = grid.fixed_rows();
   grid.set_redraw(false);
   ResetGrid(std::max<int>(workreport::kMinimumDataRows, static_cast<int>(lines->RecordCount())));
+  deleted_lines_.clear();
 
   filling_ = true;
   int r = fixed;

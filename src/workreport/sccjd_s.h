@@ -21,6 +21,8 @@
 #define KORVANE_WORKREPORT_SCCJD_S_H_
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -114,6 +116,12 @@ struct DateWindow {
 };
 DateWindow ApprovedDateWindow(int period, int closing_day, int months_before);
 
+// Code, name and size (规格) of a finished product joined by blanks; empty parts are left out.
+std::string JoinNonEmpty(std::initializer_list<std::string> parts);
+// Whether the rate used differs from the standard one: by value when both are given, and
+// whenever only one of them is.
+bool RateDiffers(const std::string& used, const std::string& standard);
+
 }  // namespace workreport
 
 class SCCJD_S : public Object,
@@ -204,6 +212,8 @@ class SCCJD_S : public Object,
   bool DeleteLine(int row);
   // Ids of the stored lines deleted since the last load or save, each followed by ",".
   const std::string& deleted_lines() const { return deleted_lines_; }
+  // Empties that list once the save has deleted them.
+  void ForgetDeletedLines();
 
  private:
   // The load by navigation mode shared by Refresh, the four moves, Filter and DoSetStatus.
@@ -273,8 +283,41 @@ class SCCJD_S : public Object,
   bool quantity_control_ = false;
 
   // --- Line editing (sccjd_s_lines.cpp) -------------------------------------------------
+  struct ReadOnlyColours {
+    std::uint32_t fore = 0;
+    std::uint32_t back = 0;
+  };
   void SetUpLineEditing();
+  // Locks the columns filled by the module and paints the read-only colours.
+  void ApplyColumnRules();
+  void PaintReadOnly(int first_row, int end_row);
+  // The rate column's editability and the read-only colours, from the host's settings.
+  void ReadLineSettings();
+  void NumberRows(int from_row);
+  // Inserts a line at `at` copying the date, plan, finished product, source and structure of
+  // `source_row` (and its product, its process when asked). Returns the new row.
+  int InsertLineCopy(int source_row, int at, bool with_product, bool with_process);
+  controls::LookupDefinition ProductLookup(int row) const;
+  // Typed lookups, from the grid's validate_edit: false refuses the edit (the cell stays).
+  bool ProductTyped(int row, const std::string& typed);
+  bool ProcessTyped(int row, const std::string& typed);
+  bool EmployeesTyped(int row, const std::string& typed);
+  void TakeProduct(int row, std::int32_t product_id);
+  void TakeProcess(int row, std::int32_t process_id, const std::string& name);
+  void ComponentQuantity(int row);
+  void PlanLineChanged(int row);
+  bool PickProducts(int row);
+  bool PickProcesses(int row);
+  bool LookupFailed(std::string_view message);
+  // The answer of a picker opened on `row`: ignored when the module or the row is gone, or the
+  // form was locked meanwhile.
+  controls::PickDone AnswerOnRow(int row, std::function<void(int, controls::LookupMatch)> take);
+
   std::string deleted_lines_;
+  bool rate_editable_ = false;
+  std::optional<ReadOnlyColours> readonly_colours_;
+  // Pickers' late answers check through a weak reference that the module is still there.
+  std::shared_ptr<SCCJD_S*> self_ = std::make_shared<SCCJD_S*>(this);
 
   // --- Storage and approval (sccjd_s_store.cpp) -----------------------------------------
   bool NotAvailable(std::string_view member);

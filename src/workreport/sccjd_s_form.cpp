@@ -101,6 +101,7 @@ void SCCJD_S::SetUpForm() {
   grid_->after_edit.Connect([this](int, int) {
     if (!filling_) dirty_ = true;
   });
+  SetUpLineEditing();
 }
 
 void SCCJD_S::SetUpGrid() {
@@ -124,6 +125,7 @@ void SCCJD_S::SetUpGrid() {
   }
   grid.SetColDataType(workreport::kColDate, controls::grid_type::kDate);
   ResetGrid(workreport::kMinimumDataRows);
+  ApplyColumnRules();
   grid.set_redraw(true);
 }
 
@@ -132,9 +134,8 @@ void SCCJD_S::ResetGrid(int data_rows) {
   const int fixed = grid.fixed_rows();
   grid.set_rows(fixed);
   grid.set_rows(fixed + data_rows);
-  for (int r = fixed; r < grid.rows(); ++r) {
-    grid.SetTextMatrix(r, workreport::kColRowNumber, std::to_string(r));
-  }
+  NumberRows(fixed);
+  PaintReadOnly(fixed, grid.rows());
 }
 
 void SCCJD_S::ClearForm() {
@@ -146,6 +147,7 @@ void SCCJD_S::ClearForm() {
   }
   filling_ = false;
   ResetGrid(workreport::kMinimumDataRows);
+  deleted_lines_.clear();
   lbl_record_->set_caption("记录：0/0");
   SumTotals();
 }
