@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands.h"
+#include "demo_command.h"
 #include "script_command.h"
 
 int main(int argc, char** argv) {
@@ -42,6 +43,12 @@ int main(int argc, char** argv) {
   script_cmd->add_option("--folder", script.folder, "root folder of the per-user files");
   script_cmd->add_option("file", script.file, "script file; - or none reads standard input");
 
+  korvane::cli::DemoOptions demo_walk;
+  auto* demo_cmd = app.add_subcommand(
+      "demo", "Create a demo factory and walk a work report from entry to the wage hand-over");
+  demo_cmd->add_option("--db", demo_walk.database,
+                       "database file to create (a temporary folder when left out)");
+
   CLI11_PARSE(app, argc, argv);
 
   if (init_cmd->parsed()) {
@@ -49,6 +56,7 @@ int main(int argc, char** argv) {
     return korvane::cli::RunInit(init, std::cout, std::cerr);
   }
   if (sql_cmd->parsed()) return korvane::cli::RunSql(sql, std::cout, std::cerr);
+  if (demo_cmd->parsed()) return korvane::cli::RunDemo(demo_walk, std::cout, std::cerr);
   if (script_cmd->parsed()) return korvane::cli::RunScript(script, std::cin, std::cout, std::cerr);
   std::cout << app.help();
   return 0;

@@ -349,4 +349,54 @@ bool ReferenceHost::SetUserSetting(std::string_view name, std::string_view value
       {Variant(impl_->user_name), Variant(name), Variant(value)}, error);
 }
 
+bool ReferenceHost::MarkApproval(std::int32_t progid, std::int32_t document_id, bool approved,
+                                 std::string& error) {
+  try {
+    const auto kind = impl_->db->Native().Query("SELECT billitem FROM xt_objects WHERE progID = ?",
+                                                {Variant(progid)}, error);
+    if (kind == nullptr) return false;
+    if (kind->RecordCount() == 0) {
+      error = "program " + std::to_string(progid) + " has no document class";
+      return false;
+    }
+    // The document classes whose approval state this host records, with table and key.
+    std::string_view table;
+    std::string_view key;
+    switch (kind->Value(0).ToLong()) {
+      case 6601:
+        table = "SFCDJ";
+        key = "报工单ID";
+        break;
+      case 6501:
+        table = "MRPPlan";
+        key = "主计划组ID";
+        break;
+      default:
+        error = "the documents of program " + std::to_string(progid) + " keep no approval state";
+        return false;
+    }
+    const UserInfo user = User();
+    const std::string sql = "UPDATE " + std::string(table) +
+                            " SET smark = ?, 审核 = ?, 审核日期 = ? WHERE " + std::string(key) +
+                            " = ? AND progID = ? RETURNING 1";
+    const auto changed = impl_->db->Native().Query(
+        sql,
+        {Variant(approved ? "02" : "01"), Variant(approved ? user.user_name : std::string()),
+         Variant(approved ? FormatDate(user.business_date) : std::string()), Variant(document_id),
+         Variant(progid)},
+        error);
+    if (changed == nullptr) return false;
+    if (changed->RecordCount() == 0) {
+      error =
+          "program " + std::to_string(progid) + " has no document " + std::to_string(document_id);
+      return false;
+    }
+    error.clear();
+    return true;
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
+}
+
 }  // namespace korvane::hostapp

@@ -13,6 +13,7 @@
 #include "data/sqlite_data_service.h"
 #include "host/dialogs.h"
 #include "host/host_context.h"
+#include "hostapp/document_approval.h"
 #include "hostapp/module_factory.h"
 
 namespace korvane::hostapp {
@@ -32,7 +33,7 @@ struct ReferenceHostOptions {
   ModuleFactory module_factory;
 };
 
-class ReferenceHost final : public HostContext {
+class ReferenceHost final : public HostContext, public DocumentApproval {
  public:
   // Opens the database (which must already hold the schema: see data/schema.h) and registers
   // the database's own procedures and functions on it. `dialogs` answers the message and input
@@ -72,6 +73,11 @@ class ReferenceHost final : public HostContext {
   bool SetUserSetting(std::string_view name, std::string_view value);
 
   data::SqliteDataService& database();
+
+  // DocumentApproval: work reports (document class 6601, SFCDJ by 报工单ID) and master plans
+  // (6501, MRPPlan by 主计划组ID) of the given program.
+  bool MarkApproval(std::int32_t progid, std::int32_t document_id, bool approved,
+                    std::string& error) override;
 
  private:
   struct Impl;

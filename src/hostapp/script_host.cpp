@@ -9,6 +9,7 @@
 
 #include "controls/form.h"
 #include "data/sqlite_data_service.h"
+#include "hostapp/document_approval.h"
 #include "hostapp/script_host_internal.h"
 
 namespace korvane::hostapp {
@@ -146,8 +147,8 @@ bool Skipped(std::string_view line) {
 
 const std::vector<std::string_view>& CommandNames() {
   static const std::vector<std::string_view> names = {
-      "open", "close",           "call",  "act", "answer", "input", "snapshot",
-      "sql",  "fail_statements", "expect"};
+      "open", "close",           "call",    "act",      "answer", "input", "snapshot",
+      "sql",  "fail_statements", "approve", "withdraw", "expect"};
   return names;
 }
 
@@ -165,6 +166,8 @@ bool KeyAllowed(std::string_view command, std::string_view key) {
       {"snapshot", {"snapshot", "form", "control", "index"}},
       {"sql", {"sql", "expect_rows", "expect_count", "expect"}},
       {"fail_statements", {"fail_statements", "expect"}},
+      {"approve", {"approve", "expect"}},
+      {"withdraw", {"withdraw", "expect"}},
       {"expect", {"expect"}},
   };
   const auto it = kKeys.find(command);
@@ -205,6 +208,8 @@ struct ScriptHost::Impl final : DialogOwner {
     EventSource<PlanEvents>* plan_source = nullptr;
     EventSource<ReportEvents>* report_source = nullptr;
     EventSource<PickerEvents>* picker_source = nullptr;
+    // The program id the module's IFormUI.Init took, for recording approvals.
+    std::optional<std::int32_t> program_id;
   };
   struct ShownForm {
     controls::Form* form;
@@ -618,6 +623,41 @@ struct ScriptHost::Impl final : DialogOwner {
     return result;
   }
 
+  // --- Approval ------------------------------------------------------------------------------
+
+  // Approves (Check) or withdraws (UnCheck) the document the module shows, as a person does
+  // with the host's buttons: when the module agrees, the host records the document's new state.
+  Json Approve(const Json& step, const std::string& command) {
+    const Json& which = step[command];
+    Json address = Json::object();
+    if (which.is_string()) {
+      address["module"] = which;
+    } else if (!which.is_boolean() || !which.get<bool>()) {
+      throw ScriptError("\"" + command + "\" must be a module handle or true, not " +
+                        script::Show(which));
+    }
+    Module& m = ModuleOf(address);
+    if (m.interfaces.form == nullptr) {
+      throw ScriptError("module " + m.handle + " is no document (it has no IFormUI)");
+    }
+    if (!m.program_id) {
+      throw ScriptError("module " + m.handle + " was not initialised with a program id");
+    }
+    auto* approval = dynamic_cast<DocumentApproval*>(host.get());
+    if (approval == nullptr) throw ScriptError("this host records no approvals");
+    acting = m.handle;
+    const bool approve = command == "approve";
+    if (!(approve ? m.interfaces.form->Check() : m.interfaces.form->UnCheck())) return false;
+    const std::int32_t id = m.interfaces.form->GetID();
+    std::string error;
+    if (!approval->MarkApproval(*m.program_id, id, approve, error)) {
+      throw ScriptError("the host could not record the " +
+                        std::string(approve ? "approval" : "withdrawal") + " of document " +
+                        std::to_string(id) + ": " + error);
+    }
+    return true;
+  }
+
   // --- Expectations --------------------------------------------------------------------------
 
   static bool Matches(const Json& pattern, const Json& item) {
@@ -742,7 +782,7 @@ struct ScriptHost::Impl final : DialogOwner {
       for (const auto& [key, value] : step.items()) keys.push_back("\"" + key + "\"");
       throw ScriptError(
           "unknown command: the step names none of open, close, call, act, "
-          "answer, input, snapshot, sql, expect (it has " +
+          "answer, input, snapshot, sql, fail_statements, approve, withdraw, expect (it has " +
           (keys.empty() ? std::string("no keys") : Join(keys, ", ")) + ")");
     }
     if (found.size() > 1) {
@@ -770,8 +810,13 @@ struct ScriptHost::Impl final : DialogOwner {
       Module& m = ModuleOf(step);
       acting = m.handle;
       const std::string member = script::ToText(step["call"], "\"call\"");
-      result = script::CallMember(m.interfaces, member,
-                                  step.contains("args") ? step["args"] : Json(), host);
+      const Json args = step.contains("args") ? step["args"] : Json();
+      result = script::CallMember(m.interfaces, member, args, host);
+      // Init of a document names its program, which the host needs to record approvals.
+      if ((member == "Init" || member == "IFormUI.Init") && m.interfaces.form != nullptr &&
+          result == Json(true) && args.is_array() && !args.empty()) {
+        m.program_id = script::ToInt32(args[0], "argument 1 of Init");
+      }
     } else if (command == "act") {
       result = Act(step);
     } else if (command == "answer") {
@@ -785,6 +830,8 @@ struct ScriptHost::Impl final : DialogOwner {
       result = Sql(step, failures);
     } else if (command == "fail_statements") {
       result = FailStatements(step);
+    } else if (command == "approve" || command == "withdraw") {
+      result = Approve(step, command);
     }
     out["result"] = result;
     last_result = result;

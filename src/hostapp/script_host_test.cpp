@@ -10,6 +10,7 @@
 #include "hostapp/reference_host.h"
 #include "hostapp/script_test_module.h"
 #include "hostapp/test_database.h"
+#include "registration/registry.h"
 
 namespace korvane::hostapp {
 namespace {
@@ -21,6 +22,7 @@ class ScriptHostTest : public ::testing::Test {
  protected:
   ScriptHostTest()
       : script_([this](std::string_view progid) -> std::shared_ptr<Object> {
+          if (progid == "Korvane.SCCJD_S") return ClassRegistry::Instance().Create(progid);
           if (progid != "Test.Fake") return nullptr;
           auto module = std::make_shared<ScriptTestModule>();
           created_.push_back(module);
@@ -396,6 +398,66 @@ TEST_F(ScriptHostTest, RunNumbersStepsByLineSkipsCommentsAndSetsTheExitStatus) {
   EXPECT_EQ(script_.Run(bad, out2), 1);
   EXPECT_NE(out2.str().find("\"step\":2,\"command\":\"call\",\"ok\":true"), std::string::npos)
       << "the run goes on after a failed step: " << out2.str();
+}
+
+TEST_F(ScriptHostTest, ApproveAndWithdrawRecordTheStateOnlyWhenTheModuleAgrees) {
+  const std::string state = "SELECT smark, 审核, 审核日期 FROM SFCDJ WHERE 报工单ID = 4";
+  EXPECT_NE(Fails(R"({"approve": "wr"})").find("unknown module handle \"wr\""), std::string::npos);
+  Ok(R"({"open": "Korvane.SCCJD_S", "as": "wr"})");
+  EXPECT_NE(Fails(R"({"approve": "wr"})").find("was not initialised with a program id"),
+            std::string::npos);
+  EXPECT_NE(Fails(R"({"withdraw": 5})").find("must be a module handle or true"), std::string::npos);
+  EXPECT_NE(Fails(R"({"approve": "wr", "args": []})").find("unknown key \"args\""),
+            std::string::npos);
+  Ok(R"({"call": "Init", "args": [2101]})");
+  Ok(R"({"call": "Refresh", "expect": {"control": "qxTxt", "index": 0, "text": "BG2026030002"}})");
+
+  const json approved = Ok(R"({"approve": "wr", "expect": {"result": true}})");
+  EXPECT_EQ(approved["command"], "approve");
+  Ok(R"({"sql": ")" + state + R"(", "expect_rows": [["02", "admin", "2026-03-20"]]})");
+  Ok(R"({"sql": "SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 4", "expect_rows": [[4]]})");
+  // The module itself learns of it when the script refreshes it, as a person would.
+  Ok(R"({"call": "CheckStatus", "args": [""], "expect": {"result": false}})");
+
+  Ok(R"({"withdraw": true, "expect": {"result": true}})");
+  Ok(R"({"sql": ")" + state + R"(", "expect_rows": [["01", "", ""]]})");
+  Ok(R"({"sql": "SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 4", "expect_rows": [[0]]})");
+
+  // Report 2 was taken into payroll: the module refuses, and the state stays.
+  Ok(R"({"open": "Korvane.SCCJD_S", "as": "paid"})");
+  Ok(R"({"call": "Init", "args": [2101, 2]})");
+  Ok(R"({"call": "Refresh"})");
+  const json refused = Ok(
+      R"({"withdraw": "paid", "expect": [{"result": false}, {"event": {"event": "ErrMessage", "text_contains": "已有部分数据记入工资系统"}}]})");
+  EXPECT_EQ(refused["result"], false);
+  Ok(R"({"sql": "SELECT smark FROM SFCDJ WHERE 报工单ID = 2", "expect_rows": [["02"]]})");
+
+  // A module that refuses approval gets nothing recorded; one without IFormUI cannot be asked.
+  OpenFake();
+  EXPECT_EQ(Ok(R"({"approve": "doc"})")["result"], false);
+}
+
+TEST_F(ScriptHostTest, ReferenceHostRecordsApprovalsOfWorkReportsAndMasterPlans) {
+  std::string error;
+  ASSERT_TRUE(host_->MarkApproval(3101, 4, true, error)) << error;
+  EXPECT_TRUE(error.empty());
+  Ok(R"({"sql": "SELECT smark, 审核, 审核日期 FROM MRPPlan WHERE 主计划组ID = 4", "expect_rows": [["02", "admin", "2026-03-20"]]})");
+  ASSERT_TRUE(host_->MarkApproval(3101, 4, false, error)) << error;
+  Ok(R"({"sql": "SELECT smark, 审核, 审核日期 FROM MRPPlan WHERE 主计划组ID = 4", "expect_rows": [["01", "", ""]]})");
+  ASSERT_TRUE(host_->MarkApproval(2102, 5, true, error)) << error;
+  Ok(R"({"sql": "SELECT smark FROM SFCDJ WHERE 报工单ID = 5", "expect_rows": [["02"]]})");
+
+  const auto refused = [&](std::int32_t progid, std::int32_t id, const std::string& why) {
+    std::string text;
+    EXPECT_FALSE(host_->MarkApproval(progid, id, true, text));
+    EXPECT_NE(text.find(why), std::string::npos) << text;
+  };
+  refused(6101, 1, "keep no approval state");
+  refused(9999, 1, "has no document class");
+  refused(2101, 99, "has no document 99");
+  // Report 4 is a production report, not a rework report.
+  refused(2102, 4, "has no document 4");
+  Ok(R"({"sql": "SELECT smark FROM SFCDJ WHERE 报工单ID = 4", "expect_rows": [["01"]]})");
 }
 
 }  // namespace

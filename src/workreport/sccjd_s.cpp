@@ -10,6 +10,7 @@
 
 #include "host/data_service.h"
 #include "host/shared_routines.h"
+#include "workreport/frm_sel_gy.h"
 
 namespace korvane {
 
@@ -225,6 +226,7 @@ bool SCCJD_S::Clear() {
     filling_ = false;
     ResetGrid(workreport::kMinimumDataRows);
     navigator_.reset();
+    allocation_.reset();
     for (controls::LookupField* field : fields_) field->set_resolver(nullptr);
     lookups_.reset();
     data_.reset();

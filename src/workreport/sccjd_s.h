@@ -13,9 +13,14 @@
 //    returns false without changing the mode. Nothing throws to the host.
 //  - The module is browsing (form locked) after Init and every load; FileEdit unlocks the form
 //    for the shown report and FileCancel returns to the report shown before.
-//  - Line editing, FileNew, FileSave, FileDelete, Check and UnCheck are not available yet: those
-//    five members raise ErrMessage("SCCJD_S-->" + member + "::not available yet", level 8) and
-//    return false.
+//  - FileNew and FileEdit unlock the form (a new report has id -1); FileSave validates, asking
+//    or telling the user in message boxes, and stores the report in one transaction (the new
+//    number included): on any failure the database is as before, the form keeps what was
+//    entered and stays unlocked, and FileSave returns false. FileSave returns false at once
+//    while browsing. FileDelete asks first and deletes in one transaction too.
+//  - Check hands every employee's wage share of the shown report to the wage intake table
+//    PATempDataMx, UnCheck takes the shares back; neither writes the report's approval state,
+//    which the host records when they return true.
 //  - The object owns its form and controls; the host context is shared and dropped by Clear.
 #ifndef KORVANE_WORKREPORT_SCCJD_S_H_
 #define KORVANE_WORKREPORT_SCCJD_S_H_
@@ -41,6 +46,8 @@
 #include "host/object.h"
 
 namespace korvane {
+
+class FrmSelGy;
 
 namespace workreport {
 
@@ -214,6 +221,11 @@ class SCCJD_S : public Object,
   const std::string& deleted_lines() const { return deleted_lines_; }
   // Empties that list once the save has deleted them.
   void ForgetDeletedLines();
+  // The employees chosen in the allocation dialog (one column per employee: id, name, share,
+  // allocation row id) placed on a line: all on the line when they share it, else one line
+  // each, the further ones copying the line's product, process and source with its standard
+  // rate.
+  void ApplyEmployeeSelection(int row, const VariantArray& employees, bool shared);
 
  private:
   // The load by navigation mode shared by Refresh, the four moves, Filter and DoSetStatus.
@@ -308,19 +320,54 @@ class SCCJD_S : public Object,
   void PlanLineChanged(int row);
   bool PickProducts(int row);
   bool PickProcesses(int row);
+  // Opens the allocation dialog on a line's employees.
+  bool OpenAllocation(int row);
   bool LookupFailed(std::string_view message);
   // The answer of a picker opened on `row`: ignored when the module or the row is gone, or the
   // form was locked meanwhile.
   controls::PickDone AnswerOnRow(int row, std::function<void(int, controls::LookupMatch)> take);
 
   std::string deleted_lines_;
+  // The allocation dialog last opened; kept until the next one or Clear.
+  std::unique_ptr<FrmSelGy> allocation_;
   bool rate_editable_ = false;
   std::optional<ReadOnlyColours> readonly_colours_;
   // Pickers' late answers check through a weak reference that the module is still there.
   std::shared_ptr<SCCJD_S*> self_ = std::make_shared<SCCJD_S*>(this);
 
   // --- Storage and approval (sccjd_s_store.cpp) -----------------------------------------
-  bool NotAvailable(std::string_view member);
+  // The checks before a save, in their order; the first that fails has told the user.
+  bool IsCanSave();
+  bool CheckHeader();
+  bool CheckLines();
+  bool CheckPlannedQuantity(int row);
+  bool CheckEmployees();
+  bool HasProduct(int row) const;
+  // Stores the validated report; false when it was refused or failed (already reported).
+  bool SaveData();
+  // The header and every line of the report, inside the save's transaction; the report's id.
+  std::int32_t WriteDocument(bool is_new, const std::string& number);
+  void WriteLine(int row, std::int32_t document_id);
+  bool CheckPlanQuantities();
+  // Approval (write) or withdrawal of the wage shares of the shown report.
+  bool HandOverWages(bool write);
+  // Code, name and size of a product, joined by blanks.
+  std::string ProductText(std::int32_t product);
+
+  // Data service calls that throw the service's error text when it refuses the statement.
+  std::unique_ptr<Recordset> Rows(const std::string& sql);
+  Variant Scalar(const std::string& sql);
+  void Execute(const std::string& sql);
+  std::int32_t NextKey(std::string_view table, std::string_view column);
+  // Runs `writes` in one transaction: committed when it returns true, rolled back otherwise.
+  template <typename Writes>
+  bool InTransaction(std::string_view routine, Writes&& writes);
+
+  void RaiseTitled(const std::string& text, LogLevel level, const std::string& title);
+  void Tell(const std::string& text, std::string_view title);
+  bool AskYes(const std::string& text);
+  // Scrolls the grid to the row of a line problem and selects the cell.
+  void PointAt(int row, int col);
 };
 
 }  // namespace korvane

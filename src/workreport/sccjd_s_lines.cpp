@@ -1,6 +1,7 @@
 // Editing the lines of a work report: lookups of product, process, employees and plan line,
 // the standard piece rate, each line's wage and the document totals.
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "host/data_service.h"
 #include "host/shared_routines.h"
 #include "pickers/cls_cpml.h"
+#include "workreport/frm_sel_gy.h"
 #include "workreport/sccjd_s.h"
 
 namespace korvane {
@@ -138,6 +140,7 @@ void SCCJD_S::SetUpLineEditing() {
     Guard("CellButton", [&] {
       if (col == kColProductCode) return PickProducts(row);
       if (col == kColProcess) return PickProcesses(row);
+      if (col == kColEmployees) return OpenAllocation(row);
       return false;
     });
   });
@@ -287,6 +290,11 @@ void SCCJD_S::TakeProduct(int row, std::int32_t product_id) {
   grid_->SetTextMatrix(row, kColProductName, (*product)["物品名称"].ToText());
   grid_->SetTextMatrix(row, kColSpecification, (*product)["规格"].ToText());
   grid_->SetTextMatrix(row, kColUnit, (*product)["库存单位"].ToText());
+  // A new line is dated like its report until the clerk says otherwise: the wage hand-over
+  // dates every employee's share by it.
+  if (Trim(grid_->TextMatrix(row, kColDate)).empty()) {
+    grid_->SetTextMatrix(row, kColDate, Trim(fields_[kFieldDate]->text()));
+  }
   ComponentQuantity(row);
   const std::int32_t process = static_cast<std::int32_t>(grid_->CellKey(row, kColProcess).ToLong());
   if (process > 0) LoadStandardRate(product_id, process, row);
@@ -426,6 +434,69 @@ bool SCCJD_S::EmployeesTyped(int row, const std::string& typed) {
   grid_->SetCellKey(row, kColShares, Variant());
   grid_->set_edit_text(JoinTexts(names, ';'));
   return true;
+}
+
+bool SCCJD_S::OpenAllocation(int row) {
+  if (!host_) return false;
+  allocation_ = std::make_unique<FrmSelGy>();
+  std::weak_ptr<SCCJD_S*> self = self_;
+  allocation_->EvHasLoad.Connect([self, row](const VariantArray& employees, bool shared) {
+    const std::shared_ptr<SCCJD_S*> module = self.lock();
+    if (!module) return;
+    SCCJD_S& m = **module;
+    if (!m.grid_->editable() || row < m.grid_->fixed_rows() || row >= m.grid_->rows()) return;
+    m.Guard("EvHasLoad", [&] {
+      m.ApplyEmployeeSelection(row, employees, shared);
+      return true;
+    });
+  });
+  return allocation_->py_Init(
+      grid_->CellKey(row, kColEmployees).ToText(), grid_->TextMatrix(row, kColEmployees),
+      grid_->TextMatrix(row, kColShares), grid_->CellKey(row, kColShares).ToText(), host_, progid_,
+      fields_[kFieldWorkshop]->text());
+}
+
+void SCCJD_S::ApplyEmployeeSelection(int row, const VariantArray& employees, bool shared) {
+  const auto entry = [&](int index) {
+    return std::array<std::string, 4>{
+        FormatNumber(employees.get(selgy::kResultEmployeeId, index).ToDouble()),
+        employees.get(selgy::kResultName, index).ToText(),
+        FormatNumber(employees.get(selgy::kResultShare, index).ToDouble()),
+        employees.get(selgy::kResultAllocationId, index).IsBlank()
+            ? std::string()
+            : FormatNumber(employees.get(selgy::kResultAllocationId, index).ToDouble())};
+  };
+  const auto place = [&](int r, int first, int end) {
+    std::vector<std::string> ids, names, shares, allocations;
+    for (int i = first; i < end; ++i) {
+      const auto [id, name, share, allocation] = entry(i);
+      ids.push_back(id);
+      names.push_back(name);
+      shares.push_back(share);
+      allocations.push_back(allocation);
+    }
+    grid_->SetTextMatrix(r, kColEmployees, JoinTexts(names, ';'));
+    grid_->SetCellKey(r, kColEmployees, ids.empty() ? Variant() : Variant(JoinTexts(ids, ';')));
+    grid_->SetTextMatrix(r, kColShares, JoinTexts(shares, ';'));
+    grid_->SetCellKey(r, kColShares,
+                      ids.empty() ? Variant() : Variant(JoinTexts(allocations, ';')));
+  };
+  const int count = employees.cols();
+  if (shared || count <= 1) {
+    place(row, 0, count);
+  } else {
+    // One line per employee: each further employee gets a new line with the first one's
+    // product, process and source, and the standard rate of that product on that process.
+    place(row, 0, 1);
+    int at = row;
+    for (int i = 1; i < count; ++i) {
+      at = InsertLineCopy(row, at + 1, true, true);
+      place(at, i, i + 1);
+      LoadStandardRate(static_cast<std::int32_t>(grid_->CellKey(at, kColProductCode).ToLong()),
+                       static_cast<std::int32_t>(grid_->CellKey(at, kColProcess).ToLong()), at);
+    }
+  }
+  dirty_ = true;
 }
 
 // --- Plan line ------------------------------------------------------------------------------

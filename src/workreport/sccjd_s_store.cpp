@@ -1,18 +1,205 @@
 // Creating, editing, validating, storing and deleting work reports, and their approval with
 // the hand-over of every employee's wage share to the wage system's intake table.
+#include <charconv>
+#include <cmath>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "host/data_service.h"
 #include "workreport/sccjd_s.h"
 
 namespace korvane {
 
-bool SCCJD_S::NotAvailable(std::string_view member) {
-  RaiseError(MakeErrorReport(workreport::kModuleName, member, "not available yet"));
-  return false;
+using namespace workreport;
+
+namespace {
+
+// A statement the data service refused (its text), as opposed to an unexpected error.
+class DataFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Titles of the module's boxes: the header checks use the full-width colon, the line checks
+// and questions the plain one, as the users know them.
+constexpr std::string_view kHeaderTitle = "提示：";
+constexpr std::string_view kLineTitle = "提示:";
+// The master plan's document class: its lines are the only sources whose quantities count.
+constexpr std::string_view kPlanPrograms = "(select progID from xt_objects where billitem=6501)";
+// Shares are typed as decimals; a sum such as 0.7 + 0.3 must still count as 1.
+constexpr double kShareTolerance = 1e-9;
+
+// The shortest text that reads back as the same double, so that amounts reach the database
+// without losing digits.
+std::string SqlNumber(double value) {
+  if (!std::isfinite(value)) return "0";
+  if (value == 0) return "0";
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string CellNumber(const std::string& text) { return SqlNumber(NumericValue(text)); }
+
+// A date cell or field as "yyyy-mm-dd"; a text that is no date is kept as it is (trimmed).
+std::string DateText(std::string_view text) {
+  const std::string trimmed = Trim(text);
+  if (const std::optional<DateTime> date = ParseDate(trimmed)) return FormatDate(*date);
+  return trimmed;
+}
+
+// The whole numbers of a list of ids; blank pieces are skipped.
+std::vector<std::int32_t> IdList(std::string_view text, char separator) {
+  std::vector<std::int32_t> ids;
+  for (const std::string& piece : Split(text, separator)) {
+    if (Trim(piece).empty()) continue;
+    ids.push_back(static_cast<std::int32_t>(std::lround(NumericValue(piece))));
+  }
+  return ids;
+}
+
+// The ids of a ";"-separated hidden key.
+std::vector<std::int32_t> KeyList(const Variant& key) {
+  return key.IsBlank() ? std::vector<std::int32_t>() : IdList(key.ToText(), ';');
+}
+
+// The shares of a ";"-separated text, one per piece (a blank piece is 0).
+std::vector<double> ShareList(const std::string& text) {
+  std::vector<double> shares;
+  if (Trim(text).empty()) return shares;
+  for (const std::string& piece : Split(text, ';')) shares.push_back(NumericValue(piece));
+  return shares;
+}
+
+std::string Id(std::int32_t id) { return std::to_string(id); }
+
+}  // namespace
+
+// --- Events and boxes -------------------------------------------------------------------
+
+void SCCJD_S::RaiseTitled(const std::string& text, LogLevel level, const std::string& title) {
+  Raise([&](DocumentEvents& sink) { sink.ErrMessage(text, level, title); });
+}
+
+void SCCJD_S::Tell(const std::string& text, std::string_view title) {
+  host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, title);
+}
+
+bool SCCJD_S::AskYes(const std::string& text) {
+  return host_->dialogs().MessageBox(text, MsgButtons::kYesNo, MsgIcon::kQuestion, kLineTitle) ==
+         MsgAnswer::kYes;
+}
+
+void SCCJD_S::PointAt(int row, int col) {
+  grid_->set_top_row(row);
+  grid_->Select(row, col);
+}
+
+// --- Data service helpers -----------------------------------------------------------------
+
+std::unique_ptr<Recordset> SCCJD_S::Rows(const std::string& sql) {
+  std::unique_ptr<Recordset> rows = data_->OpenSql(sql);
+  if (!rows) {
+    last_error_ = data_->LastError();
+    throw DataFailure(last_error_);
+  }
+  return rows;
+}
+
+Variant SCCJD_S::Scalar(const std::string& sql) {
+  Variant value = data_->ScalarSql(sql);
+  if (std::string error = data_->LastError(); !error.empty()) {
+    last_error_ = error;
+    throw DataFailure(error);
+  }
+  return value;
+}
+
+void SCCJD_S::Execute(const std::string& sql) {
+  if (!data_->ExecuteSql(sql)) {
+    last_error_ = data_->LastError();
+    throw DataFailure(last_error_);
+  }
+}
+
+std::int32_t SCCJD_S::NextKey(std::string_view table, std::string_view column) {
+  const NewKeyAnswer answer = navigator_->NewKey(table, column);
+  if (!answer.error.empty()) {
+    last_error_ = answer.error;
+    throw DataFailure(answer.error);
+  }
+  return answer.key;
+}
+
+// Runs `writes` inside one transaction: committed when it returns true, rolled back when it
+// returns false or throws. A refused statement is reported as an error of `routine`; any other
+// error is passed on to the caller's guard after the rollback.
+template <typename Writes>
+bool SCCJD_S::InTransaction(std::string_view routine, Writes&& writes) {
+  if (!data_->BeginTrans()) {
+    last_error_ = data_->LastError();
+    RaiseError(MakeErrorReport(kModuleName, routine, last_error_));
+    return false;
+  }
+  try {
+    if (!writes()) {
+      data_->RollbackTrans();
+      return false;
+    }
+  } catch (const DataFailure& failure) {
+    data_->RollbackTrans();
+    RaiseError(MakeErrorReport(kModuleName, routine, failure.what()));
+    return false;
+  } catch (...) {
+    data_->RollbackTrans();
+    throw;
+  }
+  if (!data_->CommitTrans()) {
+    last_error_ = data_->LastError();
+    data_->RollbackTrans();
+    RaiseError(MakeErrorReport(kModuleName, routine, last_error_));
+    return false;
+  }
+  return true;
 }
 
 // --- Modes ----------------------------------------------------------------------------------
+
+bool SCCJD_S::FileNew() {
+  return Guard("FileNew", [&] {
+    if (!host_ || !navigator_) return false;
+    LockForm(false);
+    ClearForm();
+    const UserInfo user = host_->User();
+    const std::string number = host_->ProposeDocumentNumber(progid_, user.business_date);
+    current_id_ = -1;
+    mode_ = Mode::kNew;
+    ForgetDeletedLines();
+
+    filling_ = true;
+    fields_[kFieldNumber]->set_text(number);
+    fields_[kFieldDate]->set_text(FormatDate(user.business_date));
+    fields_[kFieldPreparer]->set_text(user.user_name);
+    fields_[kFieldPreparedOn]->set_text(FormatDate(user.business_date));
+    // A kept header must not pass an earlier report's approval on to the new one.
+    fields_[kFieldApprover]->set_text("");
+    fields_[kFieldApprovedOn]->set_text("");
+    filling_ = false;
+
+    if (Trim(number).empty()) {
+      fields_[kFieldNumber]->SetFocus();
+    } else {
+      fields_[kFieldDate]->SetFocus();
+    }
+    lbl_record_->set_caption("新建记录...");
+    dirty_ = false;
+    RaiseMessage("正在新建单据中...");
+    return true;
+  });
+}
 
 bool SCCJD_S::FileEdit() {
   return Guard("FileEdit", [&] {
@@ -24,16 +211,582 @@ bool SCCJD_S::FileEdit() {
       return false;
     }
     mode_ = Mode::kEditing;
+    // Lines deleted in an editing session that was cancelled stay stored.
+    ForgetDeletedLines();
     LockForm(false);
     dirty_ = false;
+    RaiseMessage("正在修改单据中...");
     return true;
   });
 }
 
-bool SCCJD_S::FileNew() { return NotAvailable("FileNew"); }
-bool SCCJD_S::FileSave() { return NotAvailable("FileSave"); }
-bool SCCJD_S::FileDelete() { return NotAvailable("FileDelete"); }
-bool SCCJD_S::Check() { return NotAvailable("Check"); }
-bool SCCJD_S::UnCheck() { return NotAvailable("UnCheck"); }
+// --- Validation -------------------------------------------------------------------------------
+
+bool SCCJD_S::IsCanSave() {
+  try {
+    return CheckHeader() && CheckLines() && CheckEmployees();
+  } catch (const std::exception& e) {
+    RaiseTitled("IsCanSave:" + std::string(e.what()), LogLevel::kError, host_->ApplicationTitle());
+  }
+  return false;
+}
+
+bool SCCJD_S::CheckHeader() {
+  for (controls::LookupField* field : fields_) {
+    if (field->field_kind() != controls::FieldKind::kLookup || field->IsValid()) continue;
+    field->SetFocus();
+    Tell(field->lookup().error_text.empty() ? "车间名称不能为空，请输入后重试!"
+                                            : field->lookup().error_text,
+         kHeaderTitle);
+    return false;
+  }
+  if (fields_[kFieldWorkshop]->value().IsBlank() || Trim(fields_[kFieldWorkshop]->text()).empty()) {
+    fields_[kFieldWorkshop]->SetFocus();
+    Tell("车间名称不能为空，请输入后重试!", kHeaderTitle);
+    return false;
+  }
+  if (!IsDate(Trim(fields_[kFieldDate]->text()))) {
+    fields_[kFieldDate]->SetFocus();
+    Tell("生产日期错误，请检查后重试!", kHeaderTitle);
+    return false;
+  }
+  return true;
+}
+
+bool SCCJD_S::HasProduct(int row) const {
+  return !Trim(grid_->TextMatrix(row, kColProductCode)).empty();
+}
+
+bool SCCJD_S::CheckLines() {
+  bool any = false;
+  for (int r = grid_->fixed_rows(); r < grid_->rows(); ++r) {
+    if (!HasProduct(r)) continue;
+    any = true;
+    const std::string row = std::to_string(r);
+    if (NumericValue(grid_->TextMatrix(r, kColRate)) == 0) {
+      PointAt(r, kColRate);
+      if (!AskYes("第" + row + "行工资定额为零，是否保存！")) return false;
+    }
+    if (quantity_control_ && !CheckPlannedQuantity(r)) return false;
+    if (Trim(grid_->TextMatrix(r, kColProcess)).empty() ||
+        grid_->CellKey(r, kColProcess).ToLong() <= 0) {
+      PointAt(r, kColProcess);
+      Tell("第" + row + "行工艺名称为空，不能保存！", kLineTitle);
+      return false;
+    }
+    if (KeyList(grid_->CellKey(r, kColEmployees)).empty()) {
+      PointAt(r, kColEmployees);
+      Tell("第" + row + "行员工为空，不能保存！", kLineTitle);
+      return false;
+    }
+  }
+  if (!any) {
+    Tell("表体内无记录，不能保存！", kLineTitle);
+    return false;
+  }
+  return true;
+}
+
+// With quantity control a line must come from a plan line whose finished product's structure
+// holds the line's product, and the quantity reported for that plan line, product and process
+// on all reports must stay within the structure's quantity for the plan's demand.
+bool SCCJD_S::CheckPlannedQuantity(int r) {
+  const std::string row = std::to_string(r);
+  const std::int32_t plan_line = grid_->CellKey(r, kColSourceNumber).ToLong();
+  if (plan_line <= 0) {
+    PointAt(r, kColSourceNumber);
+    Tell("第" + row + "行无选单，不能保存！", kLineTitle);
+    return false;
+  }
+  const std::int32_t product = grid_->CellKey(r, kColProductCode).ToLong();
+  const std::int32_t process = grid_->CellKey(r, kColProcess).ToLong();
+  const auto structure =
+      static_cast<std::int32_t>(std::lround(NumericValue(grid_->TextMatrix(r, kColBomId))));
+  const std::string demand = CellNumber(grid_->TextMatrix(r, kColFinishedQuantity));
+  std::unique_ptr<Recordset> component =
+      Rows("select bomID,配件ID,case when 实际配量分母<>0 then " + demand +
+           "*实际配量分子/实际配量分母 else 0 end as 数量" +
+           " from pdmbommx where bomid=" + Id(structure) + " and 配件ID=" + Id(product));
+  if (component->RecordCount() == 0) {
+    PointAt(r, kColProductCode);
+    Tell("第" + row + "行部件与成品不一致，请检查！", kLineTitle);
+    return false;
+  }
+  component->MoveFirst();
+  const double required = (*component)["数量"].ToDouble();
+  const double earlier =
+      Scalar(
+          "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on A.报工单ID=B.报工单ID" +
+          std::string(" where 前置单据 in") + std::string(kPlanPrograms) +
+          " and 前置单据ID=" + Id(plan_line) + " and 产品ID=" + Id(product) +
+          " and 工艺ID=" + Id(process) + " and B.报工单ID<>" + Id(current_id_))
+          .ToDouble();
+  double here = 0;
+  for (int other = grid_->fixed_rows(); other < grid_->rows(); ++other) {
+    if (!HasProduct(other) || grid_->CellKey(other, kColSourceNumber).ToLong() != plan_line ||
+        grid_->CellKey(other, kColProductCode).ToLong() != product ||
+        grid_->CellKey(other, kColProcess).ToLong() != process) {
+      continue;
+    }
+    here += NumericValue(grid_->TextMatrix(other, kColQualified));
+  }
+  if (here + earlier > required) {
+    PointAt(r, kColQualified);
+    Tell("第" + row + "行对应的生产数量[" + FormatNumber(here) + "]" + "加已生产数量[" +
+             FormatNumber(earlier) + "]" + "大于需求量[" + FormatNumber(required) + "]，超额[" +
+             FormatNumber(here + earlier - required) + "]个，请检查！",
+         kLineTitle);
+    return false;
+  }
+  return true;
+}
+
+bool SCCJD_S::CheckEmployees() {
+  std::set<std::int32_t> staff;
+  bool staff_read = false;
+  for (int r = grid_->fixed_rows(); r < grid_->rows(); ++r) {
+    if (!HasProduct(r)) continue;
+    const std::string row = std::to_string(r);
+    if (!staff_read) {
+      std::unique_ptr<Recordset> rows = Rows("SELECT 雇员ID FROM PDMGY where 部门ID=" +
+                                             Id(fields_[kFieldWorkshop]->value().ToLong()));
+      for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) staff.insert(rows->Value(0).ToLong());
+      staff_read = true;
+    }
+    const std::vector<std::int32_t> employees = KeyList(grid_->CellKey(r, kColEmployees));
+    for (std::int32_t employee : employees) {
+      if (staff.count(employee) != 0) continue;
+      PointAt(r, kColEmployees);
+      // One question per line: the answer is the same for every stranger on it.
+      if (!AskYes("第" + row + "行员工不属于当前所选部门，就是保存？")) return false;
+      break;
+    }
+    if (std::set<std::int32_t>(employees.begin(), employees.end()).size() != employees.size()) {
+      PointAt(r, kColEmployees);
+      Tell("第" + row + "行员工有重复，请检查！", kLineTitle);
+      return false;
+    }
+    std::vector<double> shares = ShareList(grid_->TextMatrix(r, kColShares));
+    shares.resize(employees.size(), 0.0);
+    if (employees.size() == 1) {
+      if (std::fabs(shares[0] - 1) > kShareTolerance) {
+        PointAt(r, kColShares);
+        Tell("第" + row + "行员工分配比例必须等于1，请检查！", kLineTitle);
+        return false;
+      }
+      continue;
+    }
+    for (double share : shares) {
+      if (share < 1 - kShareTolerance) continue;
+      PointAt(r, kColShares);
+      Tell("第" + row + "行员工分配比例必须小于1，请检查！", kLineTitle);
+      return false;
+    }
+    if (std::fabs(shares[0] + shares[1] - 1) > kShareTolerance) {
+      PointAt(r, kColShares);
+      if (!AskYes("第" + row + "行前面两个员工分配比例之和不等于1，是否正确?")) return false;
+    }
+  }
+  return true;
+}
+
+// --- Saving -------------------------------------------------------------------------------------
+
+bool SCCJD_S::FileSave() {
+  return Guard("FileSave", [&] {
+    if (!host_ || !navigator_ || mode_ == Mode::kBrowsing) return false;
+    if (!IsCanSave()) return false;
+    try {
+      return SaveData();
+    } catch (const std::exception& e) {
+      RaiseTitled("保存时出错：" + std::string(e.what()), LogLevel::kError,
+                  host_->ApplicationTitle());
+    }
+    return false;
+  });
+}
+
+bool SCCJD_S::SaveData() {
+  const std::string number = Trim(fields_[kFieldNumber]->text());
+  const bool is_new = current_id_ < 1;
+  const std::string module_title(kModuleName);
+  const UserInfo user = host_->User();
+  std::int32_t saved_id = current_id_;
+
+  // The number is taken inside the transaction, so that a save that fails gives it back.
+  const bool saved = InTransaction("FileSave", [&] {
+    if (is_new && !host_->CommitDocumentNumber(progid_, user.business_date, number)) {
+      if (!number.empty()) {
+        RaiseTitled("单据编号[" + number + "]已被占用或无法登记，请检查后重试!", LogLevel::kError,
+                    module_title);
+        return false;
+      }
+    }
+    if (number.empty()) {
+      RaiseTitled("单据编号不能为空，请输入后重试!  ", LogLevel::kError, module_title);
+      fields_[kFieldNumber]->SetFocus();
+      return false;
+    }
+    const std::string duplicate =
+        is_new ? " select Top 1 报工单ID from SFCDJ where 报工单编号=" + SqlQuote(number) +
+                     " and progid =" + Id(progid_)
+               : " Select Top 1 报工单ID From SFCDJ Where 报工单ID <> " + Id(current_id_) +
+                     " and progid =" + Id(progid_) + " and 报工单编号=" + SqlQuote(number);
+    if (!Scalar(duplicate).IsBlank()) {
+      RaiseTitled("单据编号重复,请检查后重试!", LogLevel::kWarning, module_title);
+      return false;
+    }
+    saved_id = WriteDocument(is_new, number);
+    return true;
+  });
+  if (!saved) return false;
+
+  // Stored: whatever happens while showing it again, the report is saved.
+  current_id_ = saved_id;
+  mode_ = Mode::kBrowsing;
+  ForgetDeletedLines();
+  bool found = false;
+  // A report the current view does not walk (the approved view, another requested report)
+  // stays on screen as entered.
+  FindData("报工单ID=" + Id(saved_id), true, found);
+  if (!found) {
+    current_id_ = saved_id;
+    last_shown_id_ = saved_id;
+  }
+  LockForm(true);
+  dirty_ = false;
+  RaiseMessage("保存数据成功！编号：" + number);
+  return true;
+}
+
+std::int32_t SCCJD_S::WriteDocument(bool is_new, const std::string& number) {
+  const std::string workshop = Id(fields_[kFieldWorkshop]->value().ToLong());
+  const std::string remarks = SqlQuote(fields_[kFieldRemarks]->text());
+  const std::string date = SqlQuote(DateText(fields_[kFieldDate]->text()));
+  const std::string preparer = SqlQuote(fields_[kFieldPreparer]->text());
+
+  std::int32_t id = current_id_;
+  if (!is_new) {
+    Execute(
+        "Delete from SFCDJMxfs Where 报工单明细ID in(select 报工单明细ID from sfcdjmx where "
+        "报工单ID=" +
+        Id(id) + ")");
+    std::string deleted;
+    for (const std::int32_t line : IdList(deleted_lines(), ',')) {
+      if (line <= 0) continue;
+      deleted += (deleted.empty() ? "" : ",") + Id(line);
+    }
+    if (!deleted.empty()) Execute("Delete from SFCDJMx Where 报工单明细ID in(" + deleted + ")");
+    // The preparation date follows the production date when a report is changed.
+    Execute(" Update SFCDJ  Set progID =" + Id(progid_) + "," + "报工单编号 =" + SqlQuote(number) +
+            "," + "工作中心ID =" + workshop + "," + "备注= " + remarks + "," + "生产日期 =" + date +
+            "," + "制单 =" + preparer + "," + "制单日期 =" + date + " Where 报工单ID=" + Id(id));
+  } else {
+    id = NextKey("SFCDJ", "报工单ID");
+    Execute(
+        " InSert Into SFCDJ (报工单ID,progID,报工单编号,工作中心ID,备注,生产日期,制单,制单日期,"
+        "审核,smark,审核日期) Values (" +
+        Id(id) + "," + Id(progid_) + "," + SqlQuote(number) + "," + workshop + "," + remarks + "," +
+        date + "," + preparer + "," + SqlQuote(DateText(fields_[kFieldPreparedOn]->text())) + "," +
+        SqlQuote(fields_[kFieldApprover]->text()) + ",'01'," +
+        SqlQuote(DateText(fields_[kFieldApprovedOn]->text())) + ")");
+  }
+
+  for (int r = grid_->fixed_rows(); r < grid_->rows(); ++r) {
+    if (!HasProduct(r)) continue;
+    RecomputeLine(r);
+    WriteLine(r, id);
+  }
+  return id;
+}
+
+void SCCJD_S::WriteLine(int r, std::int32_t document_id) {
+  const auto text = [&](int col) { return grid_->TextMatrix(r, col); };
+  const auto number = [&](int col) { return CellNumber(text(col)); };
+  const auto key = [&](int col) { return Id(grid_->CellKey(r, col).ToLong()); };
+
+  auto line_id = static_cast<std::int32_t>(std::lround(NumericValue(text(kColLineId))));
+  if (line_id <= 0) {
+    line_id = NextKey("SFCDJMx", "报工单明细ID");
+    Execute(
+        " InSert Into SFCDJMx (报工单明细ID,报工单ID,生产日期,工艺ID,工资定额系数,工资金额,"
+        "工资扣减金额,合格数量,生产数量,包装数量,产品ID,备注,前置单据,前置单据ID,原单号,班次) "
+        "Values (" +
+        Id(line_id) + "," + Id(document_id) + "," + SqlQuote(DateText(text(kColDate))) + "," +
+        key(kColProcess) + "," + number(kColRate) + "," + number(kColWage) + "," +
+        number(kColDeduction) + "," + number(kColQualified) + "," + number(kColProduced) + "," +
+        number(kColKitCount) + "," + key(kColProductCode) + "," + SqlQuote(text(kColRemarks)) +
+        "," + key(kColSourceType) + "," + key(kColSourceNumber) + "," +
+        SqlQuote(text(kColPlanNumber)) + "," + SqlQuote(text(kColBatch)) + ")");
+  } else {
+    Execute(" Update SFCDJMx Set 工艺ID=" + key(kColProcess) + ",生产日期=" +
+            SqlQuote(DateText(text(kColDate))) + ",工资定额系数=" + number(kColRate) +
+            ",工资金额=" + number(kColWage) + ",工资扣减金额=" + number(kColDeduction) +
+            ",合格数量=" + number(kColQualified) + ",生产数量=" + number(kColProduced) +
+            ",包装数量=" + number(kColKitCount) + ",备注=" + SqlQuote(text(kColRemarks)) +
+            ",前置单据=" + key(kColSourceType) + ",前置单据ID=" + key(kColSourceNumber) +
+            ",产品ID=" + key(kColProductCode) + ",原单号=" + SqlQuote(text(kColPlanNumber)) +
+            ",班次=" + SqlQuote(text(kColBatch)) + " Where 报工单明细ID=" + Id(line_id));
+  }
+
+  const std::vector<std::int32_t> employees = KeyList(grid_->CellKey(r, kColEmployees));
+  std::vector<double> shares = ShareList(text(kColShares));
+  shares.resize(employees.size(), 0.0);
+  for (std::size_t i = 0; i < employees.size(); ++i) {
+    const std::int32_t allocation = NextKey("SFCDJMxfs", "报工单明细附属ID");
+    Execute("insert into sfcdjmxfs(报工单明细附属ID,报工单明细ID,员工ID,分配比例)values(" +
+            Id(allocation) + "," + Id(line_id) + "," + Id(employees[i]) + "," +
+            SqlNumber(shares[i]) + ")");
+  }
+}
+
+// --- Deleting -----------------------------------------------------------------------------------
+
+bool SCCJD_S::FileDelete() {
+  return Guard("FileDelete", [&] {
+    if (!host_ || !navigator_) return false;
+    if (current_id_ < 1) {
+      host_->dialogs().MessageBox("没有可删除的记录!", MsgButtons::kOk, MsgIcon::kInformation,
+                                  kLineTitle);
+      return false;
+    }
+    if (host_->dialogs().MessageBox("是否删除当前记录:", MsgButtons::kYesNo, MsgIcon::kQuestion,
+                                    kLineTitle) != MsgAnswer::kYes) {
+      return false;
+    }
+    const std::string number = fields_[kFieldNumber]->text();
+    const std::optional<DateTime> date = ParseDate(Trim(fields_[kFieldDate]->text()));
+    const std::chrono::year_month_day day = date ? DateOf(*date) : host_->User().business_date;
+    const std::string id = Id(current_id_);
+    const bool deleted = InTransaction("DeleteData", [&] {
+      if (!host_->ReleaseDocumentNumber(progid_, day, number)) {
+        RaiseError(MakeErrorReport(kModuleName, "DeleteData",
+                                   "单据编号[" + number + "]无法释放，单据未删除"));
+        return false;
+      }
+      Execute(
+          " DELETE FROM SFCDJMXFS WHERE 报工单明细ID in(select 报工单明细ID from sfcdjmx where "
+          "报工单ID=" +
+          id + ") DELETE FROM SFCDJ WHERE 报工单ID=" + id +
+          " DELETE FROM SFCDJMX WHERE 报工单ID=" + id);
+      return true;
+    });
+    if (!deleted) return false;
+    ForgetDeletedLines();
+    LoadData(NavigationMode::kNext);
+    return true;
+  });
+}
+
+// --- Approval -----------------------------------------------------------------------------------
+
+bool SCCJD_S::Check() {
+  return Guard("Check", [&] {
+    if (!host_ || !navigator_) return false;
+    if (quantity_control_ && !CheckPlanQuantities()) return false;
+    return HandOverWages(true);
+  });
+}
+
+bool SCCJD_S::UnCheck() {
+  return Guard("UnCheck", [&] {
+    if (!host_ || !navigator_) return false;
+    return HandOverWages(false);
+  });
+}
+
+std::string SCCJD_S::ProductText(std::int32_t product) {
+  std::unique_ptr<Recordset> rows =
+      Rows("select 物品编码,物品名称,规格 from pdmcpml where 产品ID=" + Id(product));
+  if (rows->RecordCount() == 0) return {};
+  rows->MoveFirst();
+  std::string text;
+  for (const char* column : {"物品编码", "物品名称", "规格"}) {
+    const std::string part = Trim((*rows)[column].ToText());
+    if (part.empty()) continue;
+    text += (text.empty() ? "" : " ") + part;
+  }
+  return text;
+}
+
+bool SCCJD_S::CheckPlanQuantities() {
+  try {
+    const std::string id = Id(current_id_);
+    std::unique_ptr<Recordset> sources = Rows(
+        "select DISTINCT 前置单据ID,产品ID,原单号,班次 as 批次号,工艺ID from sfcdjmx where "
+        "报工单ID=" +
+        id + " and 前置单据 in" + std::string(kPlanPrograms));
+    for (sources->MoveFirst(); !sources->Eof(); sources->MoveNext()) {
+      const Recordset& source = *sources;
+      const std::int32_t plan_line = source["前置单据ID"].ToLong();
+      const std::int32_t product = source["产品ID"].ToLong();
+      const std::int32_t process = source["工艺ID"].ToLong();
+
+      std::unique_ptr<Recordset> plan = Rows(
+          "select 需求数量,产品ID from mrpplanmx A left join mrpplan B on "
+          "A.主计划组ID=B.主计划组ID where smark='02' and 主计划ID=" +
+          Id(plan_line));
+      double demand = 0;
+      std::int32_t finished = 0;
+      if (plan->RecordCount() > 0) {
+        plan->MoveFirst();
+        demand = (*plan)["需求数量"].ToDouble();
+        finished = (*plan)["产品ID"].ToLong();
+      }
+      const std::string prefix = "[计划原单:" + source["原单号"].ToText() +
+                                 " 批次号:" + source["批次号"].ToText() + "]" +
+                                 "对应的[产品:" + ProductText(finished);
+      double required = demand;
+      if (product != finished) {
+        const Variant structure =
+            Scalar("select top 1 bomID from pdmbom where 产品ID=" + Id(finished) +
+                   " and sMark='02' AND ISNULL(是否失效,0)=0 AND 是否标准=1 order by bomID desc");
+        if (structure.IsBlank()) {
+          Tell(prefix + "]的BOM结构不存在", kHeaderTitle);
+          return false;
+        }
+        std::unique_ptr<Recordset> component =
+            Rows("select 配件ID,case when 实际配量分母<>0 then " + SqlNumber(demand) +
+                 "*实际配量分子/实际配量分母 else 0 end as 数量" + " from pdmbommx where bomID=" +
+                 Id(structure.ToLong()) + " and 配件ID=" + Id(product));
+        if (component->RecordCount() == 0) {
+          Tell(prefix + "]的BOM结构清单中，\n无[配件:" + ProductText(product) + "]", kHeaderTitle);
+          return false;
+        }
+        component->MoveFirst();
+        required = (*component)["数量"].ToDouble();
+      }
+      const double produced =
+          Scalar(
+              "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on "
+              "A.报工单ID=B.报工单ID where (smark='02' or A.报工单ID=" +
+              id + ") and 前置单据 in" + std::string(kPlanPrograms) + " and 前置单据ID=" +
+              Id(plan_line) + " and 产品ID=" + Id(product) + " and 工艺ID=" + Id(process))
+              .ToDouble();
+      if (produced > required) {
+        std::unique_ptr<Recordset> step =
+            Rows("select 编号,工艺名称 from PDMSR where 工艺ID=" + Id(process));
+        std::string process_text;
+        if (step->RecordCount() > 0) {
+          step->MoveFirst();
+          process_text = Trim((*step)["编号"].ToText()) + " " + Trim((*step)["工艺名称"].ToText());
+        }
+        Tell(prefix + "][配件:" + ProductText(product) + "]" + "[工艺:" + process_text +
+                 "]的实际生产量" + FormatNumber(produced) + "大于需求量" + FormatNumber(required),
+             kHeaderTitle);
+        return false;
+      }
+    }
+    return true;
+  } catch (const DataFailure& failure) {
+    RaiseError(MakeErrorReport(kModuleName, "Check", failure.what()));
+  }
+  return false;
+}
+
+// One intake row per employee and line of the report on approval; on withdrawal the rows are
+// taken back unless the wage system has begun to use them.
+bool SCCJD_S::HandOverWages(bool write) {
+  try {
+    if (NumericValue(host_->Setting("sfctopay")) == 0) return true;
+    const std::string id = Id(current_id_);
+    const std::string progid = Id(progid_);
+    if (!write) {
+      if (NumericValue(host_->Setting("sfctopay_zj")) == 1) return true;
+      const Variant taken =
+          Scalar("select max(bIsIntoGz) from PATempDataMx Where lOutAutoID=" + id +
+                 " and lOutCzID=" + progid);
+      if (taken.ToDouble() != 0) {
+        RaiseError({"已有部分数据记入工资系统，请先在工资系统中导出!", LogLevel::kError,
+                    host_->ApplicationTitle()});
+        return false;
+      }
+      return InTransaction("WritePaData", [&] {
+        Execute(" Delete from PATempDataMx Where lOutAutoID=" + id + " and lOutCzID=" + progid);
+        return true;
+      });
+    }
+
+    struct Share {
+      std::int32_t employee;
+      double share;
+    };
+    struct Line {
+      std::string number, date, batch, rate;
+      std::int32_t product, process, workshop;
+      double quantity, price, amount;
+      std::vector<Share> shares;
+    };
+    std::vector<Line> lines;
+    std::unique_ptr<Recordset> rows = Rows(
+        "select 报工单编号,报工单明细ID,产品ID,工艺ID,工作中心ID as 车间ID,A.生产日期,'' as 班次,"
+        "合格数量 as 数量,case when 合格数量=0 then 0 else (工资金额-工资扣减金额)/合格数量 end as "
+        "单价,工资金额-工资扣减金额 as 金额,工资定额系数 from sfcdjmx A left join sfcdj B on "
+        "A.报工单ID=B.报工单ID where A.报工单ID=" +
+        id);
+    if (rows->RecordCount() == 0) {
+      Tell("无数据记录!", kHeaderTitle);
+      return false;
+    }
+    for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
+      const Recordset& row = *rows;
+      Line line;
+      line.number = row["报工单编号"].ToText();
+      const std::optional<DateTime> date = row["生产日期"].ToDate();
+      line.date = date ? FormatDate(*date) : row["生产日期"].ToText();
+      line.batch = row["班次"].ToText();
+      line.rate = row["工资定额系数"].ToText();
+      line.product = row["产品ID"].ToLong();
+      line.process = row["工艺ID"].ToLong();
+      line.workshop = row["车间ID"].ToLong();
+      line.quantity = row["数量"].ToDouble();
+      line.price = row["单价"].ToDouble();
+      line.amount = row["金额"].ToDouble();
+      std::unique_ptr<Recordset> people = Rows(
+          "select A.员工ID,分配比例,雇员编号+' '+姓名 as 姓名 from sfcdjmxfs A left join PDMGY B "
+          "on A.员工ID=B.雇员ID where A.报工单明细ID=" +
+          Id(row["报工单明细ID"].ToLong()));
+      if (people->RecordCount() == 0) {
+        Tell("无员工!", kHeaderTitle);
+        return false;
+      }
+      for (people->MoveFirst(); !people->Eof(); people->MoveNext()) {
+        const double share = (*people)["分配比例"].ToDouble();
+        if (share == 0) {
+          Tell("[" + (*people)["姓名"].ToText() + "]" + "分配系数为零!", kHeaderTitle);
+          return false;
+        }
+        line.shares.push_back({(*people)["员工ID"].ToLong(), share});
+      }
+      lines.push_back(std::move(line));
+    }
+
+    const std::string period = Id(static_cast<std::int32_t>(NumericValue(host_->Setting(1))));
+    const std::string item = Id(static_cast<std::int32_t>(NumericValue(host_->Setting(5))));
+    return InTransaction("WritePaData", [&] {
+      for (const Line& line : lines) {
+        for (const Share& share : line.shares) {
+          const std::int32_t key = NextKey("PATempDataMx", "lAutoID");
+          Execute(
+              " InSert Into PATempDataMx(  lAutoID,lKj,lFsno,lDeptID,lEmployeeID,tCzDate,sScPh,"
+              "sBanCi, dAmount,dHour,dPrice,dMoney,sRemark,sStandby1,sStandby2,sStandby3,"
+              "sStandby4,sStandby5, lGxID,lWorkCenterID,lOutAutoID,lGoodsID,lOutCzID,bIsIntoGz,"
+              "sOutNumber) Values (" +
+              Id(key) + "," + period + "," + item + "," + Id(line.workshop) + "," +
+              Id(share.employee) + "," + SqlQuote(line.date) + ",''," + SqlQuote(line.batch) + "," +
+              SqlNumber(line.quantity * share.share) + ",0," + SqlNumber(line.price) + "," +
+              SqlNumber(line.amount * share.share) + ",''," + SqlQuote(line.rate) + "," +
+              SqlQuote(Variant(share.share).ToText()) + ",'','',''," + Id(line.process) + "," +
+              Id(line.workshop) + "," + id + "," + Id(line.product) + "," + progid + ",0," +
+              SqlQuote(line.number) + ")");
+        }
+      }
+      return true;
+    });
+  } catch (const DataFailure& failure) {
+    RaiseError(MakeErrorReport(kModuleName, "WritePaData", failure.what()));
+  }
+  return false;
+}
 
 }  // namespace korvane

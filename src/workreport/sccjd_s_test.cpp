@@ -528,27 +528,10 @@ TEST_F(WorkReportTest, DatabaseErrorsReachTheHostAndLeaveTheModuleUsable) {
   EXPECT_EQ(sink_.errors.size(), 3u);
 }
 
-TEST_F(WorkReportTest, StorageAndApprovalMembersSayTheyAreNotAvailable) {
+TEST_F(WorkReportTest, ClearDropsTheHost) {
   ASSERT_TRUE(Open());
   ASSERT_TRUE(module_->Refresh());
-  const std::vector<std::pair<bool (SCCJD_S::*)(), std::string>> members = {
-      {&SCCJD_S::FileNew, "FileNew"},
-      {&SCCJD_S::FileSave, "FileSave"},
-      {&SCCJD_S::FileDelete, "FileDelete"},
-      {&SCCJD_S::Check, "Check"},
-      {&SCCJD_S::UnCheck, "UnCheck"}};
-  for (const auto& [member, name] : members) {
-    sink_.errors.clear();
-    EXPECT_FALSE((module_->*member)());
-    ASSERT_EQ(sink_.errors.size(), 1u);
-    EXPECT_EQ(sink_.errors[0].text, "SCCJD_S-->" + name + "::not available yet");
-    EXPECT_EQ(sink_.errors[0].level, LogLevel::kError);
-    EXPECT_EQ(module_->GetID(), 4);
-    EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kBrowsing);
-  }
   EXPECT_FALSE(module_->FileNewNext());
-  EXPECT_FALSE(module_->Help());
-
   ASSERT_TRUE(module_->Clear());
   EXPECT_FALSE(module_->Refresh());
   EXPECT_EQ(Number(), "");

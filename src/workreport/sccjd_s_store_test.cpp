@@ -1,0 +1,1002 @@
+// Storing, deleting and approving work reports against the demo factory's database.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/test_support.h"
+#include "hostapp/demo_data.h"
+#include "hostapp/process_test_support.h"
+#include "hostapp/reference_host.h"
+#include "hostapp/test_database.h"
+#include "workreport/sccjd_s.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono;
+using hostapp::demo::kReworkReportProgId;
+using hostapp::demo::kWorkReportProgId;
+using namespace workreport;
+
+// Text that would end a literal, a statement or start a comment if it reached SQL raw.
+constexpr const char* kTricky = "O'Brien's \"lot\"; --";
+
+struct RaisedError {
+  std::string text;
+  LogLevel level;
+  std::string title;
+};
+
+class RecordingSink : public DocumentEvents {
+ public:
+  void Message(const std::string& text) override { messages.push_back(text); }
+  void ErrMessage(const std::string& text, LogLevel level, const std::string& title) override {
+    errors.push_back({text, level, title});
+  }
+  void FormRefreshed() override {}
+
+  std::vector<std::string> messages;
+  std::vector<RaisedError> errors;
+};
+
+// One line as a clerk would have filled it; the wage columns follow from quantity and rate.
+struct LineInput {
+  std::string date = "2026-03-20";
+  int product = 20;
+  std::string code = "JJ-BZ-01";
+  int process = 1;
+  std::string process_name = "粗车";
+  std::string qualified = "10";
+  std::string rate = "1";
+  std::string deduction;
+  std::string employee_ids = "5";
+  std::string employee_names = "陈静";
+  std::string shares = "1";
+  std::string plan_number;
+  std::string batch;
+  std::string remarks;
+  int source_type = 0;
+  int plan_line = 0;
+  std::string demand;
+  std::string bom_id;
+};
+
+// The tables a save, delete or approval may touch, with every column of every row.
+const std::vector<std::string> kWrittenTables = {"SFCDJ",        "SFCDJMX", "SFCDJMXFS",
+                                                 "PATempDataMx", "xt_key",  "xt_document_number"};
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hostapp::ReferenceHostOptions options;
+    options.database_path = db_.path();
+    options.user_name = "admin";
+    options.business_date = year{2026} / March / 20;
+    options.local_folder = user_folder_.path();
+    std::string error;
+    host_ = hostapp::ReferenceHost::Open(options, dialogs_, error);
+    ASSERT_NE(host_, nullptr) << error;
+    module_ = std::make_shared<SCCJD_S>();
+    module_->Advise(&sink_);
+  }
+  void TearDown() override {
+    host_->database().InjectFailures({});
+    module_->Unadvise(&sink_);
+  }
+
+  void Exec(const std::string& sql) {
+    std::string error;
+    ASSERT_TRUE(host_->database().Native().Exec(sql, {}, error)) << sql << ": " << error;
+  }
+  // Every row of a query (SQLite SQL), each as its values joined by "|".
+  std::vector<std::string> Query(const std::string& sql) {
+    std::string error;
+    auto rows = host_->database().Native().Query(sql, {}, error);
+    EXPECT_NE(rows, nullptr) << sql << ": " << error;
+    std::vector<std::string> out;
+    if (!rows) return out;
+    for (const auto& row : rows->Rows()) {
+      std::string line;
+      for (std::size_t i = 0; i < row.size(); ++i) line += (i ? "|" : "") + row[i].ToText();
+      out.push_back(line);
+    }
+    return out;
+  }
+  std::string One(const std::string& sql) {
+    const auto rows = Query(sql);
+    return rows.empty() ? std::string("<none>") : rows.front();
+  }
+  std::map<std::string, std::vector<std::string>> Contents() {
+    std::map<std::string, std::vector<std::string>> contents;
+    for (const std::string& table : kWrittenTables) {
+      contents[table] = Query("SELECT * FROM " + table + " ORDER BY 1, 2");
+    }
+    return contents;
+  }
+
+  bool Open(std::int32_t progid = kWorkReportProgId) {
+    return module_->Init(host_, progid, 0) && module_->Refresh();
+  }
+  controls::LookupField& Field(int index) { return module_->field(index); }
+  std::string Cell(int row, int col) { return module_->grid().TextMatrix(row, col); }
+
+  void SetWorkshop(int id, const std::string& name) {
+    Field(kFieldWorkshop).set_text(name);
+    Field(kFieldWorkshop).set_value(Variant(id));
+  }
+  void SetLine(int row, const LineInput& in) {
+    controls::Grid& grid = module_->grid();
+    grid.SetTextMatrix(row, kColDate, in.date);
+    grid.SetTextMatrix(row, kColProductCode, in.code);
+    grid.SetCellKey(row, kColProductCode, Variant(in.product));
+    grid.SetTextMatrix(row, kColProcess, in.process_name);
+    grid.SetCellKey(row, kColProcess, in.process ? Variant(in.process) : Variant());
+    grid.SetTextMatrix(row, kColProduced, in.qualified);
+    grid.SetTextMatrix(row, kColQualified, in.qualified);
+    grid.SetTextMatrix(row, kColRate, in.rate);
+    grid.SetTextMatrix(row, kColStandardRate, in.rate);
+    grid.SetTextMatrix(row, kColDeduction, in.deduction);
+    const double wage = NumericValue(in.qualified) * NumericValue(in.rate);
+    grid.SetTextMatrix(row, kColWage, FormatNumber(wage));
+    grid.SetTextMatrix(row, kColActualWage, FormatNumber(wage - NumericValue(in.deduction)));
+    grid.SetTextMatrix(row, kColEmployees, in.employee_names);
+    grid.SetCellKey(row, kColEmployees,
+                    in.employee_ids.empty() ? Variant() : Variant(in.employee_ids));
+    grid.SetTextMatrix(row, kColShares, in.shares);
+    grid.SetTextMatrix(row, kColPlanNumber, in.plan_number);
+    grid.SetTextMatrix(row, kColBatch, in.batch);
+    grid.SetTextMatrix(row, kColRemarks, in.remarks);
+    grid.SetTextMatrix(row, kColFinishedQuantity, in.demand);
+    grid.SetTextMatrix(row, kColBomId, in.bom_id);
+    grid.SetTextMatrix(row, kColSourceType, in.source_type ? "主生产计划" : "");
+    grid.SetCellKey(row, kColSourceType, Variant(in.source_type));
+    grid.SetTextMatrix(row, kColSourceNumber, in.plan_line ? in.plan_number : "");
+    grid.SetCellKey(row, kColSourceNumber, Variant(in.plan_line));
+  }
+  // A new report of the machining workshop, ready to be saved but for its lines.
+  void NewReport(std::int32_t progid = kWorkReportProgId) {
+    ASSERT_TRUE(Open(progid));
+    ASSERT_TRUE(module_->FileNew());
+    SetWorkshop(3, "机加工车间");
+  }
+  // The texts of the boxes shown since the last call.
+  std::vector<std::string> Boxes() {
+    std::vector<std::string> texts;
+    for (const auto& box : dialogs_->boxes()) texts.push_back(box.text);
+    dialogs_->ClearShown();
+    return texts;
+  }
+  // What the person entered: every header field and every cell with its key.
+  std::vector<std::string> FormState() {
+    std::vector<std::string> state{std::to_string(module_->GetID()),
+                                   std::to_string(static_cast<int>(module_->mode())),
+                                   module_->grid().editable() ? "unlocked" : "locked"};
+    for (int i = 0; i < kFieldCount; ++i) {
+      state.push_back(Field(i).text() + "=" + Field(i).value().ToText());
+    }
+    const controls::Grid& grid = module_->grid();
+    state.push_back(std::to_string(grid.rows()));
+    for (int r = 0; r < grid.rows(); ++r) {
+      for (int c = 0; c < grid.cols(); ++c) {
+        state.push_back(grid.TextMatrix(r, c) + "=" + grid.CellKey(r, c).ToText());
+      }
+    }
+    return state;
+  }
+
+  test::DemoDatabase db_;
+  test::TempFolder user_folder_;
+  std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
+  std::shared_ptr<hostapp::ReferenceHost> host_;
+  RecordingSink sink_;
+  std::shared_ptr<SCCJD_S> module_;
+};
+
+// --- New, edit, save ----------------------------------------------------------------------------
+
+TEST_F(StoreTest, NewReportIsStoredWithItsLinesAndSharesAndShownBackExactly) {
+  ASSERT_TRUE(Open());
+  ASSERT_EQ(module_->GetID(), 4);
+  ASSERT_TRUE(module_->FileNew());
+  EXPECT_EQ(sink_.messages.back(), "正在新建单据中...");
+  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kNew);
+  EXPECT_EQ(module_->GetID(), -1);
+  EXPECT_FALSE(module_->IsDirty());
+  // Numbers BG2026030001 and ...0002 are taken; the proposal is the next one.
+  EXPECT_EQ(Field(kFieldNumber).text(), "BG2026030003");
+  EXPECT_EQ(Field(kFieldDate).text(), "2026-03-20");
+  EXPECT_EQ(Field(kFieldPreparer).text(), "admin");
+  EXPECT_EQ(Field(kFieldPreparedOn).text(), "2026-03-20");
+  EXPECT_EQ(Field(kFieldWorkshop).text(), "");
+  EXPECT_TRUE(Field(kFieldDate).HasFocus());
+  EXPECT_EQ(module_->record_label().caption(), "新建记录...");
+  EXPECT_EQ(Cell(1, kColProductCode), "");
+  EXPECT_TRUE(Field(kFieldRemarks).enabled());
+  EXPECT_TRUE(module_->grid().editable());
+
+  SetWorkshop(3, "机加工车间");
+  Field(kFieldNumber).set_text(kTricky);
+  Field(kFieldRemarks).set_text(kTricky);
+  LineInput first;
+  first.qualified = "12.5";
+  first.rate = "0.8";
+  first.employee_ids = "5;6";
+  first.employee_names = "陈静;杨磊";
+  first.shares = "0.6;0.4";
+  first.batch = kTricky;
+  first.remarks = kTricky;
+  first.plan_number = "JH202603001";
+  first.source_type = hostapp::demo::kMasterPlanProgId;
+  first.plan_line = 7;
+  SetLine(1, first);
+  // The wage is taken from quantity and rate, whatever the cell says.
+  module_->grid().SetTextMatrix(1, kColWage, "");
+  LineInput second;
+  second.product = 25;
+  second.code = "JJ-FG-01";
+  second.qualified = "4";
+  second.rate = "2.5";
+  second.deduction = "1.5";
+  second.employee_ids = "2";
+  second.employee_names = "王芳";
+  SetLine(3, second);  // a gap of one empty row
+
+  ASSERT_TRUE(module_->FileSave()) << (sink_.errors.empty() ? "" : sink_.errors.back().text);
+  EXPECT_TRUE(sink_.errors.empty());
+  EXPECT_EQ(sink_.messages.back(), std::string("保存数据成功！编号：") + kTricky);
+  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kBrowsing);
+  EXPECT_FALSE(module_->grid().editable());
+  EXPECT_FALSE(module_->IsDirty());
+  const std::string id = std::to_string(module_->GetID());
+  EXPECT_EQ(One("SELECT 报工单ID FROM SFCDJ WHERE 报工单编号 = 'O''Brien''s \"lot\"; --'"), id);
+  EXPECT_EQ(One("SELECT progID, 工作中心ID, 备注, 生产日期, 制单, 制单日期, 审核, smark, 审核日期 "
+                "FROM SFCDJ WHERE 报工单ID = " +
+                id),
+            std::string("2101|3|") + kTricky + "|2026-03-20|admin|2026-03-20||01|");
+  const auto lines = Query(
+      "SELECT 报工单明细ID, 生产日期, 产品ID, 工艺ID, 工资定额系数, 工资金额, 工资扣减金额, "
+      "合格数量, 生产数量, 前置单据, 前置单据ID, 原单号, 班次, 备注 FROM SFCDJMX "
+      "WHERE 报工单ID = " +
+      id + " ORDER BY 1");
+  ASSERT_EQ(lines.size(), 2u);
+  const std::string line1 = lines[0].substr(0, lines[0].find('|'));
+  const std::string line2 = lines[1].substr(0, lines[1].find('|'));
+  EXPECT_EQ(lines[0], line1 + "|2026-03-20|20|1|0.8|10|0|12.5|12.5|3101|7|JH202603001|" + kTricky +
+                          "|" + kTricky);
+  EXPECT_EQ(lines[1], line2 + "|2026-03-20|25|1|2.5|10|1.5|4|4|0|0|||");
+  EXPECT_EQ(Query("SELECT 报工单明细ID, 员工ID, 分配比例 FROM SFCDJMXFS WHERE 报工单明细ID IN (" +
+                  line1 + ", " + line2 + ") ORDER BY 报工单明细附属ID"),
+            (std::vector<std::string>{line1 + "|5|0.6", line1 + "|6|0.4", line2 + "|2|1"}));
+  EXPECT_EQ(One("SELECT count(*) FROM xt_document_number WHERE progid = 2101 AND number = "
+                "'O''Brien''s \"lot\"; --'"),
+            "1");
+
+  // Shown again as stored, in browsing mode.
+  EXPECT_EQ(Field(kFieldNumber).text(), kTricky);
+  EXPECT_EQ(Field(kFieldRemarks).text(), kTricky);
+  EXPECT_EQ(Cell(1, kColBatch), kTricky);
+  EXPECT_EQ(Cell(1, kColRemarks), kTricky);
+  EXPECT_EQ(Cell(1, kColEmployees), "陈静;杨磊");
+  EXPECT_EQ(Cell(1, kColLineId), line1);
+  EXPECT_EQ(Cell(2, kColProductCode), "JJ-FG-01");
+  EXPECT_EQ(Cell(2, kColActualWage), "8.5");
+  EXPECT_TRUE(dialogs_->boxes().empty());
+}
+
+TEST_F(StoreTest, NewReportFromTheApprovedViewKeepsTheHeaderButNotTheApproval) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(module_->DoSetStatus("", true));
+  ASSERT_EQ(module_->GetID(), 3);
+  ASSERT_EQ(Field(kFieldApprover).text(), "admin");
+  module_->keep_header().set_value(1);
+  ASSERT_TRUE(module_->FileNew());
+  EXPECT_EQ(Field(kFieldNumber).text(), "BG2026030003");
+  EXPECT_EQ(Field(kFieldWorkshop).text(), "装配车间");
+  EXPECT_EQ(Field(kFieldRemarks).text(), "部件装配及总装");
+  EXPECT_EQ(Field(kFieldApprover).text(), "");
+  EXPECT_EQ(Field(kFieldApprovedOn).text(), "");
+  LineInput line;
+  line.product = 28;
+  line.code = "ZJ-ZZ-01";
+  line.process = 5;
+  line.process_name = "部件装配";
+  line.employee_ids = "7";
+  line.employee_names = "赵敏";
+  SetLine(1, line);
+  ASSERT_TRUE(module_->FileSave());
+  // The approved view does not walk the new report; it stays on screen all the same.
+  const std::string id = One("SELECT 报工单ID FROM SFCDJ WHERE 报工单编号 = 'BG2026030003'");
+  EXPECT_EQ(std::to_string(module_->GetID()), id);
+  EXPECT_EQ(Field(kFieldNumber).text(), "BG2026030003");
+  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kBrowsing);
+  EXPECT_FALSE(module_->grid().editable());
+  EXPECT_EQ(One("SELECT 工作中心ID, 备注, 审核, smark FROM SFCDJ WHERE 报工单ID = " + id),
+            "4|部件装配及总装||01");
+  EXPECT_TRUE(sink_.errors.empty());
+}
+
+TEST_F(StoreTest, EditingUpdatesKeptLinesRemovesDeletedOnesAndRenewsEveryAllocation) {
+  ASSERT_TRUE(Open());
+  ASSERT_EQ(module_->GetID(), 4);
+  const auto others_before = Query("SELECT * FROM SFCDJMXFS WHERE 报工单明细ID NOT IN (9, 10, 11)");
+  ASSERT_TRUE(module_->FileEdit());
+  EXPECT_EQ(sink_.messages.back(), "正在修改单据中...");
+  Field(kFieldRemarks).set_text("改过");
+  Field(kFieldDate).set_text("2026-03-18");
+  module_->grid().SetTextMatrix(1, kColQualified, "12.5");
+  ASSERT_TRUE(module_->DeleteLine(2));  // line 10
+  ASSERT_EQ(Cell(2, kColLineId), "11");
+  LineInput added;
+  added.product = 21;
+  added.code = "JJ-YL-01";
+  added.process = 2;
+  added.process_name = "精车";
+  added.rate = "3";
+  added.employee_ids = "6;1";
+  added.employee_names = "杨磊;张伟";
+  added.shares = "0.5;0.5";
+  SetLine(3, added);
+
+  ASSERT_TRUE(module_->FileSave()) << (sink_.errors.empty() ? "" : sink_.errors.back().text);
+  EXPECT_EQ(sink_.messages.back(), "保存数据成功！编号：BG2026030002");
+  EXPECT_EQ(module_->GetID(), 4);
+  EXPECT_TRUE(module_->deleted_lines().empty());
+  // The preparation date follows the production date on a change.
+  EXPECT_EQ(One("SELECT 备注, 生产日期, 制单日期, smark FROM SFCDJ WHERE 报工单ID = 4"),
+            "改过|2026-03-18|2026-03-18|01");
+  const auto lines = Query(
+      "SELECT 报工单明细ID, 产品ID, 工艺ID, 合格数量, 工资金额 FROM SFCDJMX WHERE 报工单ID = 4 "
+      "ORDER BY 1");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "9|20|1|12.5|12.5");
+  EXPECT_EQ(lines[1], "11|25|1|40|32");
+  const std::string added_id = lines[2].substr(0, lines[2].find('|'));
+  EXPECT_GT(std::stoi(added_id), 12);
+  EXPECT_EQ(lines[2], added_id + "|21|2|10|30");
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJMX WHERE 报工单明细ID = 10"), "0");
+  // All allocations were written again, with keys never used before.
+  const auto shares = Query(
+      "SELECT 报工单明细附属ID, 报工单明细ID, 员工ID, 分配比例 FROM SFCDJMXFS WHERE 报工单明细ID "
+      "IN "
+      "(9, 10, 11, " +
+      added_id + ") ORDER BY 1");
+  ASSERT_EQ(shares.size(), 4u);
+  std::vector<std::string> owners;
+  for (const std::string& share : shares) {
+    EXPECT_GT(std::stoi(share.substr(0, share.find('|'))), 18) << share;
+    owners.push_back(share.substr(share.find('|') + 1));
+  }
+  EXPECT_EQ(owners, (std::vector<std::string>{"9|5|1", "11|2|1", added_id + "|6|0.5",
+                                              added_id + "|1|0.5"}));
+  EXPECT_EQ(
+      Query("SELECT * FROM SFCDJMXFS WHERE 报工单明细ID NOT IN (9, 10, 11, " + added_id + ")"),
+      others_before);
+  EXPECT_EQ(Cell(3, kColProductCode), "JJ-YL-01");
+  EXPECT_EQ(Cell(1, kColWage), "12.5");
+}
+
+TEST_F(StoreTest, DeletedLinesOfACancelledEditAreNotDeletedByTheNextSave) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(module_->FileEdit());
+  ASSERT_TRUE(module_->DeleteLine(1));
+  ASSERT_TRUE(module_->FileCancel());
+  ASSERT_TRUE(module_->FileEdit());
+  ASSERT_TRUE(module_->FileSave());
+  EXPECT_EQ(Query("SELECT 报工单明细ID FROM SFCDJMX WHERE 报工单ID = 4 ORDER BY 1"),
+            (std::vector<std::string>{"9", "10", "11"}));
+  // Saving is for new and edited reports only.
+  EXPECT_FALSE(module_->FileSave());
+  EXPECT_TRUE(sink_.errors.empty());
+}
+
+// --- Validation ---------------------------------------------------------------------------------
+
+TEST_F(StoreTest, HeaderAndLineChecksComeInOrderAndStopTheSave) {
+  NewReport();
+  const auto before = Contents();
+  const auto refused = [&](const std::vector<std::string>& boxes) {
+    EXPECT_FALSE(module_->FileSave());
+    EXPECT_EQ(Boxes(), boxes);
+    EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kNew);
+    EXPECT_TRUE(module_->grid().editable());
+  };
+  Field(kFieldWorkshop).Reset();
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  refused({"车间名称不能为空，请输入后重试!"});
+  EXPECT_TRUE(Field(kFieldWorkshop).HasFocus());
+  EXPECT_EQ(dialogs_->boxes().size(), 0u);
+  // A typed workshop that was never resolved is no workshop.
+  Field(kFieldWorkshop).Type("机加工");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  refused({"车间名称不能为空，请输入后重试!"});
+
+  SetWorkshop(3, "机加工车间");
+  Field(kFieldDate).set_text("2026-02-30");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->FileSave());
+  ASSERT_EQ(dialogs_->boxes().size(), 1u);
+  EXPECT_EQ(dialogs_->boxes()[0].text, "生产日期错误，请检查后重试!");
+  EXPECT_EQ(dialogs_->boxes()[0].title, "提示：");
+  EXPECT_EQ(dialogs_->boxes()[0].icon, MsgIcon::kExclamation);
+  Boxes();
+
+  Field(kFieldDate).set_text("2026-03-20");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  refused({"表体内无记录，不能保存！"});
+
+  // Row 2 has a zero rate and no process, row 4 no employees.
+  LineInput zero;
+  zero.rate = "0";
+  zero.process = 0;
+  zero.process_name = "";
+  SetLine(2, zero);
+  LineInput nobody;
+  nobody.employee_ids = "";
+  nobody.employee_names = "";
+  nobody.shares = "";
+  SetLine(4, nobody);
+  dialogs_->QueueAnswer(MsgAnswer::kNo);
+  refused({"第2行工资定额为零，是否保存！"});
+  EXPECT_EQ(dialogs_->boxes().size(), 0u);
+  EXPECT_EQ(module_->grid().row(), 2);
+  EXPECT_EQ(module_->grid().col(), kColRate);
+
+  dialogs_->QueueAnswer(MsgAnswer::kYes);
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  refused({"第2行工资定额为零，是否保存！", "第2行工艺名称为空，不能保存！"});
+  EXPECT_EQ(module_->grid().col(), kColProcess);
+
+  // A process name without its key was never chosen.
+  module_->grid().SetTextMatrix(2, kColProcess, "粗车");
+  dialogs_->QueueAnswer(MsgAnswer::kYes);
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  refused({"第2行工资定额为零，是否保存！", "第2行工艺名称为空，不能保存！"});
+
+  module_->grid().SetCellKey(2, kColProcess, Variant(1));
+  dialogs_->QueueAnswer(MsgAnswer::kYes);
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  refused({"第2行工资定额为零，是否保存！", "第4行员工为空，不能保存！"});
+  EXPECT_EQ(module_->grid().row(), 4);
+  EXPECT_EQ(module_->grid().col(), kColEmployees);
+  EXPECT_EQ(Contents(), before);
+
+  SetLine(4, LineInput{});
+  dialogs_->QueueAnswer(MsgAnswer::kYes);
+  EXPECT_TRUE(module_->FileSave());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第2行工资定额为零，是否保存！"});
+}
+
+TEST_F(StoreTest, EmployeeRulesAskOrRefuseLineByLine) {
+  NewReport();
+  const auto save_with = [&](const std::string& ids, const std::string& shares,
+                             std::vector<MsgAnswer> answers) {
+    LineInput line;
+    line.employee_ids = ids;
+    line.employee_names = ids;
+    line.shares = shares;
+    SetLine(1, line);
+    for (MsgAnswer answer : answers) dialogs_->QueueAnswer(answer);
+    const bool saved = module_->FileSave();
+    if (saved) {
+      EXPECT_TRUE(module_->FileEdit());
+    }
+    return saved;
+  };
+
+  // 赵敏 (7) works in the assembly workshop.
+  EXPECT_FALSE(save_with("5;7", "0.6;0.4", {MsgAnswer::kNo}));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工不属于当前所选部门，就是保存？"});
+  EXPECT_FALSE(save_with("5;5", "0.6;0.4", {MsgAnswer::kOk}));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工有重复，请检查！"});
+  // A stranger asked about first, then the duplicate refused.
+  EXPECT_FALSE(save_with("7;7", "0.6;0.4", {MsgAnswer::kYes, MsgAnswer::kOk}));
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{"第1行员工不属于当前所选部门，就是保存？",
+                                               "第1行员工有重复，请检查！"}));
+  EXPECT_FALSE(save_with("5", "0.9", {MsgAnswer::kOk}));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工分配比例必须等于1，请检查！"});
+  EXPECT_FALSE(save_with("5;6", "1;0.5", {MsgAnswer::kOk}));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工分配比例必须小于1，请检查！"});
+  EXPECT_FALSE(save_with("5;6;2", "0.5;0.3;0.2", {MsgAnswer::kNo}));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行前面两个员工分配比例之和不等于1，是否正确?"});
+  EXPECT_EQ(dialogs_->boxes().size(), 0u);
+  EXPECT_EQ(module_->GetID(), -1);
+
+  EXPECT_TRUE(save_with("5;6", "0.6;0.3", {MsgAnswer::kYes}));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行前面两个员工分配比例之和不等于1，是否正确?"});
+  EXPECT_TRUE(save_with("5;6", "0.5;0.5", {}));
+  EXPECT_TRUE(save_with("5;6", "0.7;0.3", {}));
+  EXPECT_TRUE(save_with("6;7", "0.6;0.4", {MsgAnswer::kYes}));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工不属于当前所选部门，就是保存？"});
+  const std::string id = std::to_string(module_->GetID());
+  EXPECT_EQ(Query("SELECT 员工ID, 分配比例 FROM SFCDJMXFS A JOIN SFCDJMX B USING (报工单明细ID) "
+                  "WHERE B.报工单ID = " +
+                  id + " ORDER BY 1"),
+            (std::vector<std::string>{"6|0.6", "7|0.4"}));
+  EXPECT_TRUE(sink_.errors.empty());
+}
+
+TEST_F(StoreTest, QuantityControlHoldsLinesToTheirPlanLinesStructure) {
+  // Rework reports control quantities. Plan line 6 needs 60 pumps (product 32, structure 13
+  // with one rotor assembly 28 each); report 3 already has 60 rotors on process 5.
+  NewReport(kReworkReportProgId);
+  ASSERT_TRUE(module_->quantity_control());
+  LineInput line;
+  line.product = 28;
+  line.code = "ZJ-ZZ-01";
+  line.process = 7;
+  line.process_name = "喷漆";
+  line.qualified = "60";
+  line.plan_number = "JH202603001";
+  line.batch = "P2603-01";
+  line.source_type = hostapp::demo::kMasterPlanProgId;
+  line.plan_line = 6;
+  line.demand = "60";
+  line.bom_id = "13";
+
+  LineInput unplanned = line;
+  unplanned.plan_line = 0;
+  SetLine(1, unplanned);
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->FileSave());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行无选单，不能保存！"});
+
+  LineInput stranger = line;
+  stranger.product = 20;
+  stranger.code = "JJ-BZ-01";
+  SetLine(1, stranger);
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->FileSave());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行部件与成品不一致，请检查！"});
+
+  // This report's rows on the same plan line, product and process count together.
+  LineInput half = line;
+  half.qualified = "30";
+  SetLine(1, half);
+  half.qualified = "31";
+  SetLine(2, half);
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->FileSave());
+  EXPECT_EQ(Boxes(),
+            std::vector<std::string>{
+                "第1行对应的生产数量[61]加已生产数量[0]大于需求量[60]，超额[1]个，请检查！"});
+
+  // Another report's rows count on the same process.
+  LineInput assembled = line;
+  assembled.process = 5;
+  assembled.process_name = "部件装配";
+  assembled.qualified = "1.5";
+  SetLine(1, line);
+  SetLine(2, assembled);
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->FileSave());
+  EXPECT_EQ(Boxes(),
+            std::vector<std::string>{
+                "第2行对应的生产数量[1.5]加已生产数量[60]大于需求量[60]，超额[1.5]个，请检查！"});
+
+  module_->grid().ClearCells(2, 0, 2, kColCount - 1);
+  ASSERT_TRUE(module_->FileSave()) << (sink_.errors.empty() ? "" : sink_.errors.back().text);
+  EXPECT_TRUE(sink_.errors.empty());
+}
+
+// --- Numbers --------------------------------------------------------------------------------
+
+TEST_F(StoreTest, NumbersAreCommittedRequiredAndUniqueWithinTheirProgram) {
+  NewReport();
+  SetLine(1, LineInput{});
+  const auto before = Contents();
+
+  // The numbering refuses a number it has already given out.
+  Field(kFieldNumber).set_text("BG2026030002");
+  EXPECT_FALSE(module_->FileSave());
+  ASSERT_EQ(sink_.errors.size(), 1u);
+  EXPECT_EQ(sink_.errors[0].text, "单据编号[BG2026030002]已被占用或无法登记，请检查后重试!");
+  EXPECT_EQ(sink_.errors[0].level, LogLevel::kError);
+  EXPECT_EQ(sink_.errors[0].title, "SCCJD_S");
+
+  Field(kFieldNumber).set_text("  ");
+  EXPECT_FALSE(module_->FileSave());
+  ASSERT_EQ(sink_.errors.size(), 2u);
+  EXPECT_EQ(sink_.errors[1].text, "单据编号不能为空，请输入后重试!  ");
+  EXPECT_EQ(sink_.errors[1].level, LogLevel::kError);
+  EXPECT_EQ(sink_.errors[1].title, "SCCJD_S");
+  EXPECT_TRUE(Field(kFieldNumber).HasFocus());
+
+  // A report holding a number the numbering has forgotten still makes it a duplicate; the
+  // number taken for the attempt is given back.
+  Exec("DELETE FROM xt_document_number WHERE number = 'BG2026030002'");
+  const auto forgotten = Contents();
+  Field(kFieldNumber).set_text("BG2026030002");
+  EXPECT_FALSE(module_->FileSave());
+  ASSERT_EQ(sink_.errors.size(), 3u);
+  EXPECT_EQ(sink_.errors[2].text, "单据编号重复,请检查后重试!");
+  EXPECT_EQ(sink_.errors[2].level, LogLevel::kWarning);
+  EXPECT_EQ(sink_.errors[2].title, "SCCJD_S");
+  EXPECT_EQ(Contents(), forgotten);
+  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kNew);
+
+  // The rework report's number is free for a production report, and the other way round.
+  Field(kFieldNumber).set_text("FG2026030001");
+  ASSERT_TRUE(module_->FileSave());
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJ WHERE 报工单编号 = 'FG2026030001'"), "2");
+  EXPECT_EQ(sink_.errors.size(), 3u);
+
+  // Changing a stored report's number: not to another report's of the same program.
+  ASSERT_TRUE(module_->FileEdit());
+  Field(kFieldNumber).set_text("BG2026030001");
+  EXPECT_FALSE(module_->FileSave());
+  ASSERT_EQ(sink_.errors.size(), 4u);
+  EXPECT_EQ(sink_.errors[3].text, "单据编号重复,请检查后重试!");
+  Field(kFieldNumber).set_text("FG2026030001");
+  EXPECT_TRUE(module_->FileSave());
+  EXPECT_EQ(sink_.errors.size(), 4u);
+  EXPECT_NE(Contents(), before);
+}
+
+// --- Delete -------------------------------------------------------------------------------------
+
+TEST_F(StoreTest, DeleteAsksReleasesTheNumberAndShowsTheNextReport) {
+  ASSERT_TRUE(module_->Init(host_, kWorkReportProgId, 0));
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->FileDelete());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"没有可删除的记录!"});
+
+  Exec("UPDATE SFCDJ SET smark = '01' WHERE 报工单ID = 3");
+  ASSERT_TRUE(module_->Refresh());
+  ASSERT_TRUE(module_->RecordTop());
+  ASSERT_EQ(module_->GetID(), 3);
+  const auto before = Contents();
+  dialogs_->QueueAnswer(MsgAnswer::kNo);
+  EXPECT_FALSE(module_->FileDelete());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"是否删除当前记录:"});
+  EXPECT_EQ(Contents(), before);
+
+  // A number the numbering does not hold cannot be released: nothing is deleted.
+  Exec("DELETE FROM xt_document_number WHERE number = 'BG2026030001'");
+  const auto unnumbered = Contents();
+  dialogs_->QueueAnswer(MsgAnswer::kYes);
+  EXPECT_FALSE(module_->FileDelete());
+  Boxes();
+  EXPECT_EQ(Contents(), unnumbered);
+  ASSERT_EQ(sink_.errors.size(), 1u);
+  EXPECT_EQ(sink_.errors[0].text.rfind("SCCJD_S-->DeleteData::", 0), 0u);
+  Exec("INSERT INTO xt_document_number(progid, number) VALUES (2101, 'BG2026030001')");
+
+  dialogs_->QueueAnswer(MsgAnswer::kYes);
+  ASSERT_TRUE(module_->FileDelete());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"是否删除当前记录:"});
+  EXPECT_EQ(dialogs_->boxes().size(), 0u);
+  EXPECT_EQ(module_->GetID(), 4);
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJ WHERE 报工单ID = 3"), "0");
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJMX WHERE 报工单ID = 3"), "0");
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJMXFS WHERE 报工单明细ID IN (6, 7, 8)"), "0");
+  EXPECT_EQ(One("SELECT count(*) FROM xt_document_number WHERE number = 'BG2026030001'"), "0");
+  // Everything else stays.
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJMXFS"), "13");
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJMX"), "9");
+  EXPECT_EQ(Query("SELECT * FROM PATempDataMx"), before.at("PATempDataMx"));
+  EXPECT_EQ(sink_.errors.size(), 1u);
+}
+
+// --- Approval -----------------------------------------------------------------------------------
+
+TEST_F(StoreTest, ApprovalHandsOneRowPerEmployeeAndLineToTheWageSystem) {
+  ASSERT_TRUE(Open());
+  ASSERT_EQ(module_->GetID(), 4);
+  // Line 11 produced nothing qualified: it is handed over at unit price 0.
+  Exec("UPDATE SFCDJMX SET 合格数量 = 0 WHERE 报工单明细ID = 11");
+  const auto others = Query("SELECT * FROM PATempDataMx ORDER BY 1");
+  ASSERT_TRUE(module_->Check());
+  EXPECT_TRUE(sink_.errors.empty());
+  EXPECT_TRUE(dialogs_->boxes().empty());
+  // Line 9: 10 at 1 by 陈静 alone; line 10: 10 at 3, 0.6 to 杨磊 and 0.4 to 陈静; line 11: wage
+  // 32 to 王芳.
+  EXPECT_EQ(
+      Query("SELECT lKj, lFsno, lDeptID, lEmployeeID, tCzDate, sScPh, sBanCi, dAmount, dHour, "
+            "dPrice, dMoney, sRemark, sStandby1, sStandby2, sStandby3, sStandby4, sStandby5, "
+            "lGxID, lWorkCenterID, lOutAutoID, lGoodsID, lOutCzID, bIsIntoGz, sOutNumber "
+            "FROM PATempDataMx WHERE lOutAutoID = 4 ORDER BY lAutoID"),
+      (std::vector<std::string>{
+          "202603|1|3|5|2026-03-16|||10|0|1|10||1|1||||1|3|4|20|2101|0|BG2026030002",
+          "202603|1|3|6|2026-03-16|||6|0|3|18||3|0.6||||2|3|4|21|2101|0|BG2026030002",
+          "202603|1|3|5|2026-03-16|||4|0|3|12||3|0.4||||2|3|4|21|2101|0|BG2026030002",
+          "202603|1|3|2|2026-03-16|||0|0|0|32||0.8|1||||1|3|4|25|2101|0|BG2026030002"}));
+  const auto keys = Query("SELECT lAutoID FROM PATempDataMx WHERE lOutAutoID = 4");
+  for (const std::string& key : keys) EXPECT_GT(std::stoi(key), 13);
+  EXPECT_EQ(Query("SELECT * FROM PATempDataMx WHERE lOutAutoID <> 4 ORDER BY 1"), others);
+  // The approval state is the host's to record.
+  EXPECT_EQ(One("SELECT smark, 审核 FROM SFCDJ WHERE 报工单ID = 4"), "01|");
+  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kBrowsing);
+
+  // Withdrawn: the report's rows go, nothing else.
+  ASSERT_TRUE(module_->UnCheck());
+  EXPECT_EQ(Query("SELECT * FROM PATempDataMx ORDER BY 1"), others);
+  EXPECT_TRUE(sink_.errors.empty());
+}
+
+TEST_F(StoreTest, ApprovalRefusesReportsWithoutLinesEmployeesOrShares) {
+  ASSERT_TRUE(Open());
+  const auto before = Contents();
+  Exec("UPDATE SFCDJMXFS SET 分配比例 = 0 WHERE 报工单明细附属ID = 16");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->Check());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"[E005 陈静]分配系数为零!"});
+
+  Exec("DELETE FROM SFCDJMXFS WHERE 报工单明细ID = 10");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->Check());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"无员工!"});
+
+  Exec("DELETE FROM SFCDJMX WHERE 报工单ID = 4");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->Check());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"无数据记录!"});
+  EXPECT_EQ(Query("SELECT * FROM PATempDataMx"), before.at("PATempDataMx"));
+
+  // Without the hand-over to wages approval and withdrawal pass and write nothing.
+  Exec("UPDATE xt_accinformation SET item_value = '0' WHERE item_code = 'sfctopay'");
+  EXPECT_TRUE(module_->Check());
+  EXPECT_TRUE(module_->UnCheck());
+  EXPECT_EQ(Query("SELECT * FROM PATempDataMx"), before.at("PATempDataMx"));
+  EXPECT_TRUE(sink_.errors.empty());
+}
+
+TEST_F(StoreTest, WithdrawalIsRefusedOnceTheWageSystemTookAnyRow) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(module_->RecordTop());
+  ASSERT_TRUE(module_->DoSetStatus("", true));
+  ASSERT_TRUE(module_->RecordTop());
+  ASSERT_EQ(module_->GetID(), 2);  // taken into payroll
+  const auto before = Contents();
+  EXPECT_FALSE(module_->UnCheck());
+  ASSERT_EQ(sink_.errors.size(), 1u);
+  EXPECT_EQ(sink_.errors[0].text, "已有部分数据记入工资系统，请先在工资系统中导出!");
+  EXPECT_EQ(sink_.errors[0].level, LogLevel::kError);
+  EXPECT_EQ(Contents(), before);
+
+  // Report 3: one of its five rows taken is enough.
+  ASSERT_TRUE(module_->RecordNext());
+  ASSERT_EQ(module_->GetID(), 3);
+  Exec("UPDATE PATempDataMx SET bIsIntoGz = 1 WHERE lAutoID = 12");
+  EXPECT_FALSE(module_->UnCheck());
+  EXPECT_EQ(sink_.errors.size(), 2u);
+  EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 3"), "5");
+
+  // "sfctopay_zj" 1: withdrawal asks the wage system nothing and takes nothing back.
+  Exec("UPDATE xt_accinformation SET item_value = '1' WHERE item_code = 'sfctopay_zj'");
+  EXPECT_TRUE(module_->UnCheck());
+  EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 3"), "5");
+  Exec("UPDATE xt_accinformation SET item_value = '0' WHERE item_code = 'sfctopay_zj'");
+  Exec("UPDATE PATempDataMx SET bIsIntoGz = 0 WHERE lAutoID = 12");
+  EXPECT_TRUE(module_->UnCheck());
+  EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 3"), "0");
+  EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx"), "8");
+  EXPECT_EQ(sink_.errors.size(), 2u);
+}
+
+TEST_F(StoreTest, ApprovalWithQuantityControlChecksThePlanLines) {
+  // Rework report 5: 20 pumps (product 32 itself) painted for plan line 6 of 60.
+  ASSERT_TRUE(Open(kReworkReportProgId));
+  ASSERT_EQ(module_->GetID(), 5);
+  const std::string pump =
+      "[计划原单:JH202603001 批次号:P2603-01]对应的[产品:CP-LXB-50 单级离心泵 "
+      "IS50-32-160";
+  Exec("UPDATE SFCDJMX SET 合格数量 = 61 WHERE 报工单明细ID = 12");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->Check());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{pump + "][配件:CP-LXB-50 单级离心泵 IS50-32-160]"
+                                                     "[工艺:GX07 喷漆]的实际生产量61大于需求量60"});
+  ASSERT_EQ(dialogs_->boxes().size(), 0u);
+  Exec("UPDATE SFCDJMX SET 合格数量 = 20 WHERE 报工单明细ID = 12");
+
+  // Unapproved reports of the same plan line do not count; this one does.
+  Exec(
+      "INSERT INTO SFCDJMX (报工单明细ID, 报工单ID, 生产日期, 产品ID, 工艺ID, 合格数量, 工资金额, "
+      "工资扣减金额, 前置单据, 前置单据ID, 原单号, 班次) VALUES "
+      "(50, 5, '2026-03-18', 20, 7, 1, 3, 0, 3101, 6, 'JH202603001', 'P2603-01')");
+  Exec("INSERT INTO SFCDJMXFS VALUES (50, 50, 12, 1)");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->Check());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{pump + "]的BOM结构清单中，\n无[配件:JJ-BZ-01 泵轴 "
+                                                     "φ24×320]"});
+  Exec("UPDATE PDMBOM SET smark = '01' WHERE bomID = 13");
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(module_->Check());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{pump + "]的BOM结构不存在"});
+  EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutCzID = 2102"), "0");
+
+  Exec("UPDATE PDMBOM SET smark = '02' WHERE bomID = 13");
+  Exec("DELETE FROM SFCDJMX WHERE 报工单明细ID = 50");
+  ASSERT_TRUE(module_->Check());
+  EXPECT_EQ(One("SELECT count(*), sum(dMoney) FROM PATempDataMx WHERE lOutCzID = 2102"), "1|60");
+  EXPECT_TRUE(sink_.errors.empty());
+}
+
+// --- Failures -----------------------------------------------------------------------------------
+
+// Fails the n-th statement an operation sends, for n = 1, 2, ... until the operation succeeds:
+// after every failure the tables are exactly as before and the form still holds what was
+// entered. The host's own settings reads are not counted: a failed one silently falls back to
+// a default, which is the host's business.
+class FaultTest : public StoreTest {
+ protected:
+  // Returns how many statements the successful run needed.
+  int FailEachStatement(const std::function<bool()>& operation,
+                        const std::function<void()>& before_each = {}) {
+    const auto tables = Contents();
+    const auto form = FormState();
+    for (int n = 1; n < 500; ++n) {
+      int count = 0;
+      host_->database().InjectFailures([&count, n](std::string_view statement) {
+        for (const char* host_table : {"xt_accinformation", "xt_setting_numbered", "xt_user"}) {
+          if (statement.find(host_table) != std::string_view::npos) return false;
+        }
+        return ++count == n;
+      });
+      if (before_each) before_each();
+      sink_.errors.clear();
+      const bool succeeded = operation();
+      host_->database().InjectFailures({});
+      if (succeeded) return n;
+      EXPECT_FALSE(sink_.errors.empty()) << "statement " << n << " failed silently";
+      EXPECT_EQ(Contents(), tables) << "after failing statement " << n;
+      EXPECT_EQ(FormState(), form) << "after failing statement " << n;
+      if (::testing::Test::HasFailure()) return -n;
+    }
+    ADD_FAILURE() << "the operation never succeeded";
+    return 0;
+  }
+};
+
+TEST_F(FaultTest, FailedSaveOfANewReportLeavesTablesAndFormAsTheyWere) {
+  NewReport();
+  Field(kFieldRemarks).set_text(kTricky);
+  LineInput line;
+  line.employee_ids = "5;6";
+  line.employee_names = "陈静;杨磊";
+  line.shares = "0.6;0.4";
+  SetLine(1, line);
+  SetLine(2, LineInput{});
+  const int statements = FailEachStatement([&] { return module_->FileSave(); });
+  // Validation, number, duplicate check, header, two lines and three allocations at least.
+  EXPECT_GT(statements, 10);
+  EXPECT_EQ(
+      One("SELECT count(*) FROM SFCDJMX WHERE 报工单ID = " + std::to_string(module_->GetID())),
+      "2");
+}
+
+TEST_F(FaultTest, FailedSaveOfAnEditedReportLeavesTablesAndFormAsTheyWere) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(module_->FileEdit());
+  Field(kFieldRemarks).set_text("改过");
+  ASSERT_TRUE(module_->DeleteLine(2));
+  LineInput line;
+  SetLine(3, line);
+  const int statements = FailEachStatement([&] { return module_->FileSave(); });
+  EXPECT_GT(statements, 8);
+  EXPECT_EQ(Query("SELECT 报工单明细ID FROM SFCDJMX WHERE 报工单ID = 4 AND 报工单明细ID <= 12 "
+                  "ORDER BY 1"),
+            (std::vector<std::string>{"9", "11"}));
+}
+
+TEST_F(FaultTest, FailedDeleteAndApprovalLeaveTablesAsTheyWere) {
+  ASSERT_TRUE(Open());
+  EXPECT_GT(FailEachStatement([&] { return module_->Check(); }), 5);
+  EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 4"), "4");
+  EXPECT_GT(FailEachStatement([&] { return module_->UnCheck(); }), 1);
+  EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 4"), "0");
+  EXPECT_GT(FailEachStatement([&] { return module_->FileDelete(); },
+                              [&] { dialogs_->QueueAnswer(MsgAnswer::kYes); }),
+            2);
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJ WHERE 报工单ID = 4"), "0");
+}
+
+// --- Several clerks at once ---------------------------------------------------------------------
+
+TEST(StoreConcurrency, TwoProcessesSavingOneNumberAtOnceStoreOneReport) {
+  test::DemoDatabase db;
+  test::TempFolder folder;
+  constexpr int kUniqueReports = 4;
+  const auto results = test::RunInProcesses(2, folder.path(), [&](int child) {
+    hostapp::ReferenceHostOptions options;
+    options.database_path = db.path();
+    options.business_date = year{2026} / March / 20;
+    options.local_folder = folder.path();
+    std::string error;
+    auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
+    if (!host) throw std::runtime_error(error);
+    struct Errors : DocumentEvents {
+      void Message(const std::string&) override {}
+      void ErrMessage(const std::string& text, LogLevel, const std::string&) override {
+        texts.push_back(text);
+      }
+      void FormRefreshed() override {}
+      std::vector<std::string> texts;
+    } errors;
+    SCCJD_S module;
+    module.Advise(&errors);
+    if (!module.Init(host, kWorkReportProgId, 0)) throw std::runtime_error("no Init");
+    std::vector<std::string> out;
+    const auto save = [&](const std::string& number) {
+      if (!module.FileNew()) throw std::runtime_error("no FileNew");
+      module.field(kFieldNumber).set_text(number);
+      module.field(kFieldWorkshop).set_text("机加工车间");
+      module.field(kFieldWorkshop).set_value(Variant(3));
+      controls::Grid& grid = module.grid();
+      for (int row = 1; row <= 2; ++row) {
+        grid.SetTextMatrix(row, kColProductCode, "JJ-BZ-01");
+        grid.SetCellKey(row, kColProductCode, Variant(20));
+        grid.SetTextMatrix(row, kColProcess, "粗车");
+        grid.SetCellKey(row, kColProcess, Variant(1));
+        grid.SetTextMatrix(row, kColQualified, "1");
+        grid.SetTextMatrix(row, kColRate, "1");
+        grid.SetTextMatrix(row, kColEmployees, "陈静;杨磊");
+        grid.SetCellKey(row, kColEmployees, Variant("5;6"));
+        grid.SetTextMatrix(row, kColShares, "0.6;0.4");
+      }
+      errors.texts.clear();
+      const bool saved = module.FileSave();
+      out.push_back(number + (saved ? " saved " + std::to_string(module.GetID()) : " refused"));
+      for (const std::string& text : errors.texts) out.push_back("error " + text);
+    };
+    for (int i = 0; i < kUniqueReports; ++i) {
+      save("P" + std::to_string(child) + "-" + std::to_string(i));
+      if (i == kUniqueReports / 2) save("RACE-1");
+    }
+    module.Unadvise(&errors);
+    return out;
+  });
+
+  int race_saved = 0;
+  int race_refused = 0;
+  std::set<std::string> ids;
+  for (const test::ChildResult& result : results) {
+    ASSERT_EQ(result.exit_code, 0);
+    for (std::size_t i = 0; i < result.lines.size(); ++i) {
+      const std::string& line = result.lines[i];
+      if (line.rfind("error ", 0) == 0) continue;
+      const bool saved = line.find(" saved ") != std::string::npos;
+      if (line.rfind("RACE-1 ", 0) == 0) {
+        if (saved) {
+          ++race_saved;
+        } else {
+          ++race_refused;
+          ASSERT_LT(i + 1, result.lines.size());
+          EXPECT_TRUE(result.lines[i + 1] == "error 单据编号重复,请检查后重试!" ||
+                      result.lines[i + 1] ==
+                          "error 单据编号[RACE-1]已被占用或无法登记，请检查后重试!")
+              << result.lines[i + 1];
+        }
+      } else {
+        EXPECT_TRUE(saved) << line;
+      }
+      if (saved) {
+        EXPECT_TRUE(ids.insert(line.substr(line.find(" saved ") + 7)).second) << line;
+      }
+    }
+  }
+  EXPECT_EQ(race_saved, 1);
+  EXPECT_EQ(race_refused, 1);
+  EXPECT_EQ(ids.size(), static_cast<std::size_t>(2 * kUniqueReports + 1));
+
+  auto db_check = db.Open();
+  std::string error;
+  auto rows = db_check->Native().Query(
+      "SELECT (SELECT count(*) FROM SFCDJ WHERE 报工单编号 = 'RACE-1'), "
+      "(SELECT count(*) FROM SFCDJMX WHERE 报工单ID > 5), "
+      "(SELECT count(*) FROM SFCDJMXFS WHERE 报工单明细ID > 12)",
+      {}, error);
+  ASSERT_NE(rows, nullptr) << error;
+  rows->MoveFirst();
+  EXPECT_EQ(rows->Value(0).ToLong(), 1);
+  EXPECT_EQ(rows->Value(1).ToLong(), 2 * (2 * kUniqueReports + 1));
+  EXPECT_EQ(rows->Value(2).ToLong(), 4 * (2 * kUniqueReports + 1));
+}
+
+}  // namespace
+}  // namespace korvane
