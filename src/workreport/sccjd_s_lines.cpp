@@ -321,24 +321,24 @@ bool SCCJD_S::PickProducts(int row) {
   if (!lookups_) return false;
   controls::LookupDefinition definition = ProductLookup(row);
   definition.parameters.emplace_back("多选", Variant(process_multi_select_ ? 1 : 0));
-  return lookups_->Pick(
-      definition, AnswerOnRow(row, [this](int r, controls::LookupMatch match) {
-        const std::vector<std::string> ids = Split(match.value.ToText(), ',');
-        if (ids.size() == 1) {
-          TakeProduct(r, static_cast<std::int32_t>(NumericValue(ids.front())));
-          // A product chosen in the tree of processes brings its process along.
-          if (auto record = std::dynamic_pointer_cast<clsCpml>(match.record)) {
-            const std::int32_t process = static_cast<std::int32_t>(record->Get("l工艺ID").ToLong());
-            if (process > 0) TakeProcess(r, process, record->Get("s工艺名称").ToText());
-          }
-          return;
-        }
-        int at = r;
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-          const int target = i == 0 ? r : (at = InsertLineCopy(r, at + 1, false, true));
-          TakeProduct(target, static_cast<std::int32_t>(NumericValue(ids[i])));
-        }
-      }));
+  return lookups_->Pick(definition, AnswerOnRow(row, [this](int r, controls::LookupMatch match) {
+                          const std::vector<std::string> ids = Split(match.value.ToText(), ',');
+                          // Products chosen under a process of the picker's tree bring that process
+                          // along.
+                          std::int32_t process = 0;
+                          std::string process_name;
+                          if (auto record = std::dynamic_pointer_cast<clsCpml>(match.record)) {
+                            process = static_cast<std::int32_t>(record->Get("l工艺ID").ToLong());
+                            process_name = record->Get("s工艺名称").ToText();
+                          }
+                          int at = r;
+                          for (std::size_t i = 0; i < ids.size(); ++i) {
+                            const int target =
+                                i == 0 ? r : (at = InsertLineCopy(r, at + 1, false, true));
+                            TakeProduct(target, static_cast<std::int32_t>(NumericValue(ids[i])));
+                            if (process > 0) TakeProcess(target, process, process_name);
+                          }
+                        }));
 }
 
 // --- Process --------------------------------------------------------------------------------
