@@ -52,6 +52,13 @@ class SqliteDataServiceTest : public ::testing::Test {
     return out;
   }
   std::vector<std::string> Rows() { return Rows(*db_); }
+  // The first value of a native query; empty when it fails (failing the test) or selects nothing.
+  Variant First(std::string_view sql, const std::vector<Variant>& binds = {}) {
+    std::string error;
+    const auto rows = db_->Native().Query(sql, binds, error);
+    EXPECT_NE(rows, nullptr) << sql << ": " << error;
+    return rows == nullptr || rows->Eof() ? Variant() : rows->Rows()[0][0];
+  }
 
   test::TempFolder folder_;
   std::string file_ = folder_ / "korvane.db";
@@ -74,18 +81,14 @@ TEST_F(SqliteDataServiceTest, FieldTypesAndValuesFollowTheDeclaredColumnTypes) {
                                      kAdCurrency, kAdDBTimeStamp, kAdDBTimeStamp, kAdBoolean,
                                      kAdChar, kAdVarChar, kAdVarWChar, kAdLongVarChar}));
   ASSERT_EQ(rs->RecordCount(), 2);
-  const Recordset::Row& r = rs->Rows()[0];
-  EXPECT_EQ(r[0], Variant(7));
-  EXPECT_EQ(r[1], Variant(5000000000LL));
-  EXPECT_EQ(r[3], Variant(3.0)) << "a FLOAT holding 3 must read as a double";
-  EXPECT_EQ(r[4], Variant(2.5));
-  EXPECT_EQ(r[5], Variant(10.0));
-  EXPECT_EQ(r[6], Variant(Day(2024, 3, 5) + hours(8) + minutes(30)));
-  EXPECT_EQ(r[7], Variant(Day(2024, 3, 6)));
-  EXPECT_EQ(r[8], Variant(true));
-  EXPECT_EQ(r[11], Variant("螺栓"));
+  // A FLOAT holding 3 reads as a double; a text that is no date stays a text.
+  EXPECT_EQ(rs->Rows()[0], (Recordset::Row{Variant(7), Variant(5000000000LL), Variant(3),
+                                           Variant(3.0), Variant(2.5), Variant(10.0),
+                                           Variant(Day(2024, 3, 5) + hours(8) + minutes(30)),
+                                           Variant(Day(2024, 3, 6)), Variant(true), Variant("AB"),
+                                           Variant("bolt"), Variant("螺栓"), Variant("long")}));
   const Recordset::Row& blank = rs->Rows()[1];
-  EXPECT_EQ(blank[6], Variant("soon")) << "a text that is no date stays a text";
+  EXPECT_EQ(blank[6], Variant("soon"));
   EXPECT_TRUE(blank[3].IsNull());
   EXPECT_TRUE(blank[11].IsNull());
 
@@ -99,11 +102,7 @@ TEST_F(SqliteDataServiceTest, FieldTypesAndValuesFollowTheDeclaredColumnTypes) {
   EXPECT_EQ(ex->Field(1).type, kAdInteger);
   EXPECT_EQ(ex->Rows()[0][1], Variant(3));
   EXPECT_EQ(ex->Field(2).type, kAdVarWChar);
-  std::string error;
-  const auto mixed = db_->Native().Query("SELECT 1 AS v UNION ALL SELECT 2.5", {}, error);
-  ASSERT_NE(mixed, nullptr) << error;
-  EXPECT_EQ(mixed->Field(0).type, kAdDouble);
-  EXPECT_EQ(mixed->Rows()[0][0], Variant(1.0));
+  EXPECT_EQ(First("SELECT 1 AS v UNION ALL SELECT 2.5"), Variant(1.0));
 
   // No row: the field list is still there. No columns at all: an empty recordset.
   const auto none = db_->OpenSql("select i, name from item where i = 0");
@@ -140,13 +139,10 @@ TEST_F(SqliteDataServiceTest, BoundValuesAreStoredAsTheServerWouldStoreThem) {
   const auto raw = db_->Native().Query(
       "SELECT typeof(n), CAST(d AS TEXT), b + 0, s FROM v ORDER BY rowid", {}, error);
   ASSERT_NE(raw, nullptr) << error;
-  EXPECT_EQ(raw->Rows()[0][0], Variant("integer"));
-  EXPECT_EQ(raw->Rows()[0][1], Variant("2024-02-29"));
-  EXPECT_EQ(raw->Rows()[0][2], Variant(1));
-  EXPECT_EQ(raw->Rows()[0][3], Variant("a'b"));
-  EXPECT_EQ(raw->Rows()[1][0], Variant("null"));
-  EXPECT_EQ(raw->Rows()[1][1], Variant("2024-03-01 13:00:00"));
-  EXPECT_EQ(raw->Rows()[1][2], Variant(0));
+  EXPECT_EQ(raw->Rows()[0], (Recordset::Row{Variant("integer"), Variant("2024-02-29"), Variant(1),
+                                            Variant("a'b")}));
+  EXPECT_EQ(raw->Rows()[1], (Recordset::Row{Variant("null"), Variant("2024-03-01 13:00:00"),
+                                            Variant(0), Variant("")}));
 
   // Too few or too many values is an error, not a NULL or a silently ignored value.
   EXPECT_FALSE(db_->Native().Exec("INSERT INTO v (n) VALUES (?)", {}, error));
@@ -260,15 +256,11 @@ TEST_F(SqliteDataServiceTest, DataSurvivesReopeningAndTheFileStaysSound) {
   ASSERT_NE(db_, nullptr);
   EXPECT_EQ(db_->ScalarSql("select name from t where id = 1"), Variant("物料"));
   EXPECT_EQ(db_->ScalarSql("select count(*) from t"), Variant(200));
-  std::string error;
-  const auto check = db_->Native().Query("PRAGMA integrity_check", {}, error);
-  ASSERT_NE(check, nullptr) << error;
-  EXPECT_EQ(check->Rows()[0][0], Variant("ok"));
-  const auto mode = db_->Native().Query("PRAGMA journal_mode", {}, error);
-  ASSERT_NE(mode, nullptr) << error;
-  EXPECT_EQ(mode->Rows()[0][0], Variant("wal"));
+  EXPECT_EQ(First("PRAGMA integrity_check"), Variant("ok"));
+  EXPECT_EQ(First("PRAGMA journal_mode"), Variant("wal"));
 
   // A file that is no database, and a missing file without `create`, are refused with a text.
+  std::string error;
   test::WriteFileBytes(folder_ / "junk.db", std::string(4096, 'x'));
   EXPECT_EQ(SqliteDataService::Open(folder_ / "junk.db", {}, error), nullptr);
   EXPECT_FALSE(error.empty());
@@ -372,10 +364,7 @@ TEST_F(SqliteDataServiceTest, FunctionsReadTheDatabaseWhileTheirStatementSteps) 
         if (inner == nullptr) throw std::runtime_error(error);
         return Variant(static_cast<long long>(inner->Rows()[0][0].ToInt64() + 1));
       }));
-  std::string error;
-  const auto depth = db_->Native().Query("SELECT rDepth(?)", {Variant(4)}, error);
-  ASSERT_NE(depth, nullptr) << error;
-  EXPECT_EQ(depth->Rows()[0][0], Variant(4));
+  EXPECT_EQ(First("SELECT rDepth(?)", {Variant(4)}), Variant(4));
 
   ASSERT_TRUE(
       db_->RegisterFunction("rBoom", 0, [](const std::vector<Variant>&, SqlReader&) -> Variant {

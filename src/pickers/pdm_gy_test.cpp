@@ -57,17 +57,18 @@ TEST(PdmGyHelpers, FindAndFilterFollowTheSearchColumnsInOrder) {
   EXPECT_EQ(FindListRow(grid, {2}, "ab1", true), 2);
   EXPECT_EQ(FindListRow(grid, {2}, "zz", false), -1);
 
+  const auto hidden = [&] {
+    return std::vector<bool>{grid.RowHidden(1), grid.RowHidden(2), grid.RowHidden(3)};
+  };
   // Containing, upper-cased: all three rows carry "AB1" in column 2 or 3.
   EXPECT_EQ(FilterListRows(grid, {2, 3}, "ab1", false), 1);
-  EXPECT_FALSE(grid.RowHidden(1) || grid.RowHidden(2) || grid.RowHidden(3));
+  EXPECT_EQ(hidden(), (std::vector<bool>{false, false, false}));
   // From the left only: row 3's "mid ab1 end" no longer matches, row 1 is hidden by column 3.
   EXPECT_EQ(FilterListRows(grid, {3}, "ab1", true), 2);
-  EXPECT_TRUE(grid.RowHidden(1));
-  EXPECT_FALSE(grid.RowHidden(2));
-  EXPECT_TRUE(grid.RowHidden(3));
+  EXPECT_EQ(hidden(), (std::vector<bool>{true, false, true}));
   // An empty text shows everything again.
   EXPECT_EQ(FilterListRows(grid, {3}, "", true), 1);
-  EXPECT_FALSE(grid.RowHidden(1) || grid.RowHidden(3));
+  EXPECT_EQ(hidden(), (std::vector<bool>{false, false, false}));
   EXPECT_EQ(FilterListRows(grid, {3}, "nothing", false), -1);
 }
 
@@ -185,6 +186,7 @@ TEST_F(EmployeePickerTest, DepartmentListStartsWithAllAndAllListsEveryActiveEmpl
   EXPECT_EQ(ListColumn(kGyColNumber).size(), active.size());
 }
 
+// Validate under these parameters is walked by the gy_validate scenario.
 TEST_F(EmployeePickerTest, OrganisationTypeNarrowsDepartmentsAndEmployees) {
   Parameters({{"组织类型", Variant("4")}});
   ASSERT_TRUE(picker_->Refresh());
@@ -196,9 +198,6 @@ TEST_F(EmployeePickerTest, OrganisationTypeNarrowsDepartmentsAndEmployees) {
   EXPECT_EQ(Sorted(ListColumn(kGyColNumber)),
             Sorted(Column("SELECT 雇员编号 FROM PDMGY G JOIN PDMBM B ON G.部门ID=B.部门ID "
                           "WHERE B.组织类型=4 AND isnull(G.active,0)=0")));
-  // Validate keeps to the same organisation types: a workshop worker is not a warehouse one.
-  EXPECT_EQ(Check("E001").value, "");
-  EXPECT_EQ(Check("E016").text, "郭峰");
 }
 
 TEST_F(EmployeePickerTest, LockFixesTheDepartmentForListAndValidate) {
@@ -209,54 +208,35 @@ TEST_F(EmployeePickerTest, LockFixesTheDepartmentForListAndValidate) {
   for (const auto& org : ListColumn(kGyColOrganisation)) EXPECT_EQ(org, "装配车间");
   EXPECT_FALSE(ListColumn(kGyColNumber).empty());
 
-  // E001 works in the machining workshop: locked out. E007 is in assembly.
-  EXPECT_EQ(Check("E001").value, "");
-  EXPECT_EQ(Check("E007").text, "赵敏");
-
-  // "lock" with another value leaves the list usable and Validate unrestricted.
+  // "lock" with another value leaves the list usable.
   Parameters({{"部门名称", Variant("装配车间")}, {"lock", Variant("0")}});
   ASSERT_TRUE(picker_->Refresh());
   EXPECT_TRUE(picker_->departments().enabled());
-  EXPECT_EQ(Check("E001").text, "张伟");
   // Without "部门名称" the department chosen before stays.
   Parameters({});
   ASSERT_TRUE(picker_->Refresh());
   EXPECT_EQ(picker_->departments().text(), "装配车间");
 }
 
-TEST_F(EmployeePickerTest, ValidateFindsActiveEmployeesByNumberOrName) {
-  const auto by_number = Check("E002");
-  EXPECT_FALSE(by_number.result);
-  EXPECT_EQ(by_number.value, Column("SELECT 雇员ID FROM PDMGY WHERE 雇员编号='E002'").at(0));
-  EXPECT_EQ(by_number.text, "王芳");
+// The answers of Validate, and leavers and quotes, are walked by the gy_validate scenario.
+TEST_F(EmployeePickerTest, ValidateFillsTheRecordAndEmptiesItOnAMiss) {
+  EXPECT_EQ(Check("E002").text, "王芳");
   auto record = std::dynamic_pointer_cast<clsGY>(picker_->Objects());
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(record->s雇员编号(), "E002");
   EXPECT_TRUE(record->b性别());
   EXPECT_EQ(record->s身份证号码(), "320502199007080025");
+  EXPECT_EQ(Check("张伟", "雇员编号", "身份证号码").value, "E001");
+  EXPECT_FALSE(std::dynamic_pointer_cast<clsGY>(picker_->Objects())->b性别());
 
-  const auto by_name = Check("张伟", "雇员编号", "身份证号码");
-  EXPECT_EQ(by_name.value, "E001");
-  EXPECT_EQ(by_name.text, "320502198503120016");
-  record = std::dynamic_pointer_cast<clsGY>(picker_->Objects());
-  EXPECT_FALSE(record->b性别());
-
-  // Whoever left is never found, by number or name; the record is fresh and empty.
-  for (const std::string& gone : Column("SELECT 雇员编号 FROM PDMGY WHERE active=1")) {
-    const auto l = Check(gone);
-    EXPECT_EQ(l.value, "") << gone;
-    EXPECT_EQ(l.text, "") << gone;
-  }
+  // Whoever left is never found; the record is then fresh and empty.
   EXPECT_EQ(Check("罗军").value, "");
   record = std::dynamic_pointer_cast<clsGY>(picker_->Objects());
   EXPECT_EQ(record->s姓名(), "");
   EXPECT_FALSE(record->Change());
-
-  // Quotes in the typed text are text, never SQL: nothing found and no error box.
-  for (const char* typed : {"O'Neil", "' OR '1'='1", "E001' --", "x')) OR ((1=1"}) {
+  for (const char* typed : {"O'Neil", "x')) OR ((1=1"}) {
     const auto l = Check(typed);
-    EXPECT_EQ(l.value, "") << typed;
-    EXPECT_EQ(l.text, "") << typed;
+    EXPECT_EQ(l.value + l.text, "") << typed;
   }
   EXPECT_TRUE(dialogs_->boxes().empty());
   EXPECT_EQ(picker_->GetText(), "");
