@@ -36,6 +36,7 @@
 #include "host/error_rule.h"
 #include "host/host_context.h"
 #include "host/ini_profile_store.h"
+#include "host/interfaces.h"
 #include "host/parameter_set.h"
 #include "host/print_file.h"
 #include "host/recordset.h"
@@ -131,6 +132,11 @@ class FakeDialogs : public Dialogs {
     return answer;
   }
 
+  // Dialog forms are shown until closed; the last shown is at the back.
+  void FormShown(controls::Form& form) override { shown_forms.push_back(&form); }
+  void FormClosed(controls::Form& form) override { std::erase(shown_forms, &form); }
+  std::vector<controls::Form*> shown_forms;
+
   const std::vector<ShownBox>& boxes() const { return boxes_; }
   const std::vector<ShownInput>& inputs_shown() const { return inputs_shown_; }
   void ClearShown() {
@@ -143,6 +149,28 @@ class FakeDialogs : public Dialogs {
   std::deque<std::optional<std::string>> inputs_;
   std::vector<ShownBox> boxes_;
   std::vector<ShownInput> inputs_shown_;
+};
+
+// --- Document events -------------------------------------------------------------------------
+
+struct RaisedError {
+  std::string text;
+  LogLevel level;
+  std::string title;
+};
+
+// Keeps what a document module told its host.
+class RecordingDocumentEvents : public DocumentEvents {
+ public:
+  void Message(const std::string& text) override { messages.push_back(text); }
+  void ErrMessage(const std::string& text, LogLevel level, const std::string& title) override {
+    errors.push_back({text, level, title});
+  }
+  void FormRefreshed() override { ++refreshed; }
+
+  std::vector<std::string> messages;
+  std::vector<RaisedError> errors;
+  int refreshed = 0;
 };
 
 // --- Data service --------------------------------------------------------------------------

@@ -11,8 +11,10 @@
 #include "controls/basic_controls.h"
 #include "controls/form.h"
 #include "controls/grid.h"
+#include "host/test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 
 namespace korvane::hostapp {
 namespace {
@@ -20,30 +22,11 @@ namespace {
 using controls::LookupDefinition;
 using controls::LookupMatch;
 
-// Records the dialog forms a host is told about.
-class FormLog : public Dialogs {
- public:
-  MsgAnswer MessageBox(std::string_view, MsgButtons, MsgIcon, std::string_view) override {
-    return MsgAnswer::kCancel;
-  }
-  std::optional<std::string> InputBox(std::string_view, std::string_view,
-                                      std::string_view) override {
-    return std::nullopt;
-  }
-  void FormShown(controls::Form& form) override { shown.push_back(&form); }
-  void FormClosed(controls::Form& form) override { std::erase(shown, &form); }
-  std::vector<controls::Form*> shown;
-};
-
 class HostLookupsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ReferenceHostOptions options;
-    options.database_path = file_.path();
-    options.local_folder = (std::filesystem::path(file_.path()).parent_path() / "user").string();
-    std::string error;
-    host_ = ReferenceHost::Open(options, log_, error);
-    ASSERT_NE(host_, nullptr) << error;
+    host_ = test::OpenClerkHost(
+        file_.path(), (std::filesystem::path(file_.path()).parent_path() / "user").string(), log_);
     lookups_ = host_->Lookups();
   }
 
@@ -56,12 +39,12 @@ class HostLookupsTest : public ::testing::Test {
     answered_ = false;
     answer_.reset();
     EXPECT_TRUE(lookups_->Pick(definition, [this](std::optional<LookupMatch> match) {
-      EXPECT_TRUE(log_->shown.empty()) << "the picker is closed before the answer";
+      EXPECT_TRUE(log_->shown_forms.empty()) << "the picker is closed before the answer";
       answered_ = true;
       answer_ = std::move(match);
     }));
-    EXPECT_EQ(log_->shown.size(), 1u);
-    return *log_->shown.back();
+    EXPECT_EQ(log_->shown_forms.size(), 1u);
+    return *log_->shown_forms.back();
   }
 
   static controls::Grid& GridOf(controls::Form& form) { return form.Get<controls::Grid>("Vs"); }
@@ -78,7 +61,7 @@ class HostLookupsTest : public ::testing::Test {
   }
 
   test::DemoDatabase file_;
-  std::shared_ptr<FormLog> log_ = std::make_shared<FormLog>();
+  std::shared_ptr<test::FakeDialogs> log_ = std::make_shared<test::FakeDialogs>();
   std::shared_ptr<ReferenceHost> host_;
   std::shared_ptr<controls::LookupResolver> lookups_;
   bool answered_ = false;

@@ -12,6 +12,7 @@
 #include "host/test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 #include "registration/registry.h"
 
 namespace korvane {
@@ -24,14 +25,7 @@ using controls::TreeNode;
 class ProcessPickerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db_.path();
-    options.user_name = "admin";
-    options.business_date = year{2026} / March / 20;
-    options.local_folder = folder_.path();
-    std::string error;
-    host_ = hostapp::ReferenceHost::Open(options, dialogs_, error);
-    ASSERT_NE(host_, nullptr) << error;
+    host_ = test::OpenClerkHost(db_.path(), folder_.path(), dialogs_);
     // Counts the statements that read the process categories (one per tree build) and fails
     // those holding `fail_` while it is set.
     host_->database().InjectFailures([this](std::string_view statement) {

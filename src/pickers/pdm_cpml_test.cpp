@@ -13,6 +13,7 @@
 #include "hostapp/db_procedures.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 #include "registration/registry.h"
 
 namespace korvane {
@@ -33,14 +34,8 @@ class CountingSink : public PickerEvents {
 class ProductPickerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db_.path();
-    options.user_name = "admin";
-    options.business_date = year{2026} / March / 20;
-    options.local_folder = folder_.path();
+    reference_ = test::OpenClerkHost(db_.path(), folder_.path(), dialogs_);
     std::string error;
-    reference_ = hostapp::ReferenceHost::Open(options, dialogs_, error);
-    ASSERT_NE(reference_, nullptr) << error;
     // The list procedure runs on a second connection, so that every call is recorded.
     twin_ = data::SqliteDataService::Open(db_.path(), {}, error);
     ASSERT_NE(twin_, nullptr) << error;

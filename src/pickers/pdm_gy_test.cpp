@@ -11,6 +11,7 @@
 #include "host/test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 #include "registration/registry.h"
 
 namespace korvane {
@@ -77,14 +78,7 @@ TEST(PdmGyHelpers, FindAndFilterFollowTheSearchColumnsInOrder) {
 class EmployeePickerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db_.path();
-    options.user_name = "admin";
-    options.business_date = std::chrono::year{2026} / std::chrono::March / 20;
-    options.local_folder = user_folder_.path();
-    std::string error;
-    host_ = hostapp::ReferenceHost::Open(options, dialogs_, error);
-    ASSERT_NE(host_, nullptr) << error;
+    host_ = test::OpenClerkHost(db_.path(), user_folder_.path(), dialogs_);
     object_ = ClassRegistry::Instance().Create("Korvane.pdmgy");
     picker_ = std::dynamic_pointer_cast<pdmgy>(object_);
     ASSERT_NE(picker_, nullptr);

@@ -12,8 +12,10 @@
 #include "controls/form.h"
 #include "controls/grid.h"
 #include "controls/lookup_field.h"
+#include "host/test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 #include "pickers/cls_cpml.h"
 #include "pickers/cls_gy.h"
 #include "registration/registry.h"
@@ -24,34 +26,12 @@ namespace {
 using controls::LookupDefinition;
 using controls::LookupField;
 
-class FormLog : public Dialogs {
- public:
-  MsgAnswer MessageBox(std::string_view text, MsgButtons, MsgIcon, std::string_view) override {
-    ADD_FAILURE() << "unexpected message box " << text;
-    return MsgAnswer::kCancel;
-  }
-  std::optional<std::string> InputBox(std::string_view, std::string_view,
-                                      std::string_view) override {
-    return std::nullopt;
-  }
-  void FormShown(controls::Form& form) override { shown.push_back(&form); }
-  void FormClosed(controls::Form& form) override { std::erase(shown, &form); }
-  std::vector<controls::Form*> shown;
-};
-
 class PickerLookupsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db_.path();
-    options.business_date = std::chrono::year{2026} / std::chrono::March / 20;
-    options.local_folder = (std::filesystem::path(db_.path()).parent_path() / "user").string();
-    options.module_factory = [](std::string_view progid) {
-      return ClassRegistry::Instance().Create(progid);
-    };
-    std::string error;
-    host_ = hostapp::ReferenceHost::Open(options, log_, error);
-    ASSERT_NE(host_, nullptr) << error;
+    host_ = test::OpenClerkHost(
+        db_.path(), (std::filesystem::path(db_.path()).parent_path() / "user").string(), log_,
+        [](std::string_view progid) { return ClassRegistry::Instance().Create(progid); });
     field_.set_resolver(host_->Lookups().get());
   }
 
@@ -66,7 +46,7 @@ class PickerLookupsTest : public ::testing::Test {
   }
 
   test::DemoDatabase db_;
-  std::shared_ptr<FormLog> log_ = std::make_shared<FormLog>();
+  std::shared_ptr<test::FakeDialogs> log_ = std::make_shared<test::FakeDialogs>();
   std::shared_ptr<hostapp::ReferenceHost> host_;
   controls::Form form_{"frmDocument"};
   LookupField& field_ = form_.Add<LookupField>("qxTxt", 0);
@@ -98,12 +78,12 @@ TEST_F(PickerLookupsTest, TypedTextsResolveThroughTheLibraryPickers) {
 TEST_F(PickerLookupsTest, AProcessPickerOpenedFromAFieldHandsBackItsRecord) {
   field_.set_lookup({"pdmcpml_sr", "", "产品ID", "物品编码", "", {}});
   ASSERT_TRUE(field_.OpenPicker());
-  ASSERT_EQ(log_->shown.size(), 1u);
-  auto& grid = log_->shown.front()->Get<controls::Grid>("Vs");
+  ASSERT_EQ(log_->shown_forms.size(), 1u);
+  auto& grid = log_->shown_forms.front()->Get<controls::Grid>("Vs");
   const int row = RowHolding(grid, "JJ-YL-01");
   ASSERT_GT(row, 0);
   grid.DoubleClickCell(row, 2);
-  EXPECT_TRUE(log_->shown.empty());
+  EXPECT_TRUE(log_->shown_forms.empty());
   EXPECT_EQ(field_.value().ToLong(), 21);
   EXPECT_EQ(field_.text(), "JJ-YL-01");
   auto record = std::dynamic_pointer_cast<clsCpml>(field_.picked_record());
@@ -112,8 +92,8 @@ TEST_F(PickerLookupsTest, AProcessPickerOpenedFromAFieldHandsBackItsRecord) {
 
   // Cancelled: the field keeps its choice.
   ASSERT_TRUE(field_.OpenPicker());
-  log_->shown.front()->Get<controls::Button>("Cmd", 1).Click();
-  EXPECT_TRUE(log_->shown.empty());
+  log_->shown_forms.front()->Get<controls::Button>("Cmd", 1).Click();
+  EXPECT_TRUE(log_->shown_forms.empty());
   EXPECT_EQ(field_.text(), "JJ-YL-01");
 }
 

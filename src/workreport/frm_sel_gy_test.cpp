@@ -16,6 +16,7 @@
 #include "hostapp/demo_data.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 #include "pickers/pdm_gy.h"
 #include "registration/registry.h"
 
@@ -54,17 +55,9 @@ class FrmSelGyTest : public ::testing::Test {
   }
 
   std::shared_ptr<hostapp::ReferenceHost> OpenHost(const std::string& folder) {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db_.path();
-    options.business_date = std::chrono::year{2026} / std::chrono::March / 20;
-    options.local_folder = folder;
-    options.module_factory = [](std::string_view progid) {
+    return test::OpenClerkHost(db_.path(), folder, dialogs_, [](std::string_view progid) {
       return ClassRegistry::Instance().Create(progid);
-    };
-    std::string error;
-    auto host = hostapp::ReferenceHost::Open(options, dialogs_, error);
-    EXPECT_NE(host, nullptr) << error;
-    return host;
+    });
   }
 
   std::unique_ptr<FrmSelGy> MakeDialog() {

@@ -14,6 +14,7 @@
 #include "hostapp/process_test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 #include "workreport/sccjd_s.h"
 
 namespace korvane {
@@ -27,23 +28,7 @@ using namespace workreport;
 // Text that would end a literal, a statement or start a comment if it reached SQL raw.
 constexpr const char* kTricky = "O'Brien's \"lot\"; --";
 
-struct RaisedError {
-  std::string text;
-  LogLevel level;
-  std::string title;
-};
-
-class RecordingSink : public DocumentEvents {
- public:
-  void Message(const std::string& text) override { messages.push_back(text); }
-  void ErrMessage(const std::string& text, LogLevel level, const std::string& title) override {
-    errors.push_back({text, level, title});
-  }
-  void FormRefreshed() override {}
-
-  std::vector<std::string> messages;
-  std::vector<RaisedError> errors;
-};
+using RecordingSink = test::RecordingDocumentEvents;
 
 // One line as a clerk would have filled it; the wage columns follow from quantity and rate.
 struct LineInput {
@@ -74,14 +59,7 @@ const std::vector<std::string> kWrittenTables = {"SFCDJ",        "SFCDJMX", "SFC
 class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db_.path();
-    options.user_name = "admin";
-    options.business_date = year{2026} / March / 20;
-    options.local_folder = user_folder_.path();
-    std::string error;
-    host_ = hostapp::ReferenceHost::Open(options, dialogs_, error);
-    ASSERT_NE(host_, nullptr) << error;
+    host_ = test::OpenClerkHost(db_.path(), user_folder_.path(), dialogs_);
     module_ = std::make_shared<SCCJD_S>();
     module_->Advise(&sink_);
   }

@@ -12,6 +12,7 @@
 #include "hostapp/demo_data.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 #include "registration/registry.h"
 
 namespace korvane {
@@ -22,24 +23,7 @@ using hostapp::demo::kReworkReportProgId;
 using hostapp::demo::kWorkReportProgId;
 using namespace workreport;
 
-struct RaisedError {
-  std::string text;
-  LogLevel level;
-  std::string title;
-};
-
-class RecordingSink : public DocumentEvents {
- public:
-  void Message(const std::string& text) override { messages.push_back(text); }
-  void ErrMessage(const std::string& text, LogLevel level, const std::string& title) override {
-    errors.push_back({text, level, title});
-  }
-  void FormRefreshed() override { ++refreshed; }
-
-  std::vector<std::string> messages;
-  std::vector<RaisedError> errors;
-  int refreshed = 0;
-};
+using RecordingSink = test::RecordingDocumentEvents;
 
 ConditionArray Conditions(const std::vector<std::vector<std::string>>& columns) {
   ConditionArray array(3, static_cast<int>(columns.size()));
@@ -64,15 +48,7 @@ class WorkReportTest : public ::testing::Test {
   }
 
   std::shared_ptr<hostapp::ReferenceHost> OpenHost() {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db_.path();
-    options.user_name = "admin";
-    options.business_date = year{2026} / March / 20;
-    options.local_folder = user_folder_.path();
-    std::string error;
-    auto host = hostapp::ReferenceHost::Open(options, dialogs_, error);
-    EXPECT_NE(host, nullptr) << error;
-    return host;
+    return test::OpenClerkHost(db_.path(), user_folder_.path(), dialogs_);
   }
 
   // A module as a host creates it, listening to its events.
