@@ -492,11 +492,11 @@ void Grid::SetTextMatrix(int row, int col, std::string text) {
 
 Variant Grid::CellKey(int row, int col) const {
   const Cell* cell = Peek(row, col);
-  return cell == nullptr ? Variant() : cell->key;
+  return cell == nullptr || !cell->extras ? Variant() : cell->extras->key;
 }
 
 void Grid::SetCellKey(int row, int col, Variant key) {
-  At(row, col).key = std::move(key);
+  At(row, col).Extras().key = std::move(key);
   Changed("cells");
 }
 
@@ -514,41 +514,41 @@ std::string Grid::DisplayText(int row, int col) const {
 
 std::string Grid::CellPicture(int row, int col) const {
   const Cell* cell = Peek(row, col);
-  return cell == nullptr ? std::string() : cell->picture;
+  return cell == nullptr || !cell->extras ? std::string() : cell->extras->picture;
 }
 
 void Grid::SetCellPicture(int row, int col, std::string picture) {
-  At(row, col).picture = std::move(picture);
+  At(row, col).Extras().picture = std::move(picture);
   Changed("cells");
 }
 
 std::optional<std::uint32_t> Grid::CellBackColor(int row, int col) const {
   const Cell* cell = Peek(row, col);
-  return cell == nullptr ? std::nullopt : cell->back_color;
+  return cell == nullptr || !cell->extras ? std::nullopt : cell->extras->back_color;
 }
 
 void Grid::SetCellBackColor(int row, int col, std::optional<std::uint32_t> color) {
-  At(row, col).back_color = color;
+  At(row, col).Extras().back_color = color;
   Changed("cells");
 }
 
 std::optional<std::uint32_t> Grid::CellForeColor(int row, int col) const {
   const Cell* cell = Peek(row, col);
-  return cell == nullptr ? std::nullopt : cell->fore_color;
+  return cell == nullptr || !cell->extras ? std::nullopt : cell->extras->fore_color;
 }
 
 void Grid::SetCellForeColor(int row, int col, std::optional<std::uint32_t> color) {
-  At(row, col).fore_color = color;
+  At(row, col).Extras().fore_color = color;
   Changed("cells");
 }
 
 bool Grid::CellBold(int row, int col) const {
   const Cell* cell = Peek(row, col);
-  return cell != nullptr && cell->bold;
+  return cell != nullptr && cell->extras && cell->extras->bold;
 }
 
 void Grid::SetCellBold(int row, int col, bool bold) {
-  At(row, col).bold = bold;
+  At(row, col).Extras().bold = bold;
   Changed("cells");
 }
 
@@ -1124,9 +1124,9 @@ void Grid::Subtotal(const SubtotalSpec& sum_rule) {
           sum_rule.format.empty() ? FormatNumber(*total) : FormatNumberVb(*total, sum_rule.format);
     }
     for (Cell& cell : row.cells) {
-      if (sum_rule.back_color) cell.back_color = sum_rule.back_color;
-      if (sum_rule.fore_color) cell.fore_color = sum_rule.fore_color;
-      if (sum_rule.bold) cell.bold = true;
+      if (sum_rule.back_color) cell.Extras().back_color = sum_rule.back_color;
+      if (sum_rule.fore_color) cell.Extras().fore_color = sum_rule.fore_color;
+      if (sum_rule.bold) cell.Extras().bold = true;
     }
   }
   Changed(inserted ? "rows" : "cells");

@@ -20,6 +20,7 @@
 #define KORVANE_CONTROLS_GRID_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -290,13 +291,36 @@ class Grid : public Control {
   Event<int, int> cell_button_click;             // row, col
 
  private:
-  struct Cell {
-    std::string text;
+  // What few cells carry besides their text.
+  struct CellExtras {
     Variant key;
     std::string picture;
     std::optional<std::uint32_t> back_color;
     std::optional<std::uint32_t> fore_color;
     bool bold = false;
+  };
+  // A list of 100 000 rows holds almost two million cells, nearly all of them a bare text:
+  // the rest lives apart, made on first use, so that a cell stays small to make and to free.
+  struct Cell {
+    std::string text;
+    std::unique_ptr<CellExtras> extras;
+
+    Cell() = default;
+    Cell(const Cell& other)
+        : text(other.text),
+          extras(other.extras ? std::make_unique<CellExtras>(*other.extras) : nullptr) {}
+    Cell& operator=(const Cell& other) {
+      if (this != &other) *this = Cell(other);
+      return *this;
+    }
+    Cell(Cell&&) noexcept = default;
+    Cell& operator=(Cell&&) noexcept = default;
+    ~Cell() = default;
+
+    CellExtras& Extras() {
+      if (!extras) extras = std::make_unique<CellExtras>();
+      return *extras;
+    }
   };
   struct Column {
     double width = 960;

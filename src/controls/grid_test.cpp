@@ -202,6 +202,43 @@ TEST(Grid, HiddenKeysAndRowStateTravelWithTheirRows) {
   EXPECT_EQ(grid.TextMatrix(0, 1), "");  // the fixed row stays
 }
 
+TEST(Grid, PicturesColoursAndBoldBelongToOneCellAndTravelWithIt) {
+  Grid grid("g");
+  grid.set_cols(3);
+  Fill(grid, {{"", "b", "2"}, {"", "a", "1"}});
+  grid.SetCellPicture(1, 1, "note");
+  grid.SetCellBold(1, 1, true);
+  grid.SetCellBackColor(1, 2, 0xFFu);
+  grid.SetCellForeColor(1, 2, 0x10u);
+  // Only the cell set carries them: not its neighbours, not the cell below.
+  EXPECT_EQ(grid.CellPicture(1, 2), "");
+  EXPECT_FALSE(grid.CellBold(1, 2));
+  EXPECT_EQ(grid.CellBackColor(1, 1), std::nullopt);
+  EXPECT_EQ(grid.CellForeColor(2, 2), std::nullopt);
+  EXPECT_EQ(grid.CellPicture(2, 1), "");
+
+  grid.Sort(2, grid_sort::kNumericAscending);  // "a" (1) before "b" (2)
+  grid.set_cols(5);
+  grid.set_rows(8);
+  ASSERT_EQ(grid.TextMatrix(2, 1), "b");
+  EXPECT_EQ(grid.CellPicture(2, 1), "note");
+  EXPECT_TRUE(grid.CellBold(2, 1));
+  EXPECT_EQ(grid.CellBackColor(2, 2), 0xFFu);
+  EXPECT_EQ(grid.CellForeColor(2, 2), 0x10u);
+  EXPECT_EQ(grid.CellPicture(1, 1), "");
+  EXPECT_FALSE(grid.CellBold(1, 1));
+  EXPECT_EQ(grid.CellBackColor(1, 2), std::nullopt);
+
+  grid.ClearCells(2, 1, 2, 2);
+  grid.SetCellKey(2, 1, 9);  // a key set afresh brings nothing else back
+  EXPECT_EQ(grid.TextMatrix(2, 1), "");
+  EXPECT_EQ(grid.CellPicture(2, 1), "");
+  EXPECT_FALSE(grid.CellBold(2, 1));
+  EXPECT_EQ(grid.CellBackColor(2, 2), std::nullopt);
+  EXPECT_EQ(grid.CellForeColor(2, 2), std::nullopt);
+  EXPECT_EQ(grid.CellKey(2, 1), Variant(9));
+}
+
 TEST(Grid, SortSettingsOrderAsTheirNamesSay) {
   Grid grid("g");
   grid.set_cols(2);

@@ -1,6 +1,7 @@
 // Rows returned by a statement, walked with a current position.
 #include "host/recordset.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace korvane {
@@ -56,6 +57,7 @@ const Variant& Recordset::Value(std::string_view name) const {
 std::vector<Recordset::Row> Recordset::GetRows() {
   std::vector<Row> out;
   if (position_ < 0) position_ = 0;
+  out.reserve(rows_.size() - static_cast<std::size_t>(std::min(position_, RecordCount())));
   for (; position_ < RecordCount(); ++position_) {
     out.push_back(rows_[static_cast<std::size_t>(position_)]);
   }

@@ -135,16 +135,12 @@ bool gFnRunProc(std::string_view procedure, VariantArray& parameters, Grid& grid
 
     VariantArray fields;
     sfFieldName(fields, *result, true);
-    std::vector<Recordset::Row> rows;
-    if (result->RecordCount() > 0) {
-      result->MoveFirst();
-      rows = result->GetRows();
-    }
     if (clear_rows) grid.set_rows(grid.fixed_rows());
     if (grid.cols() < grid.fixed_cols() + fields.cols()) {
       grid.set_cols(grid.fixed_cols() + fields.cols());
     }
-    if (!rows.empty()) grid.AppendRows(rows, grid.fixed_cols());
+    // The grid reads the rows where they lie: a large list is not copied twice.
+    if (result->RecordCount() > 0) grid.AppendRows(result->Rows(), grid.fixed_cols());
     if (merge) SetUpMergedGrid(grid, fields);
     return true;
   } catch (const std::exception& e) {

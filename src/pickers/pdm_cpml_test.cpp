@@ -408,6 +408,42 @@ TEST_F(ProductPickerTest, ValidateFillsTheRecordAndReadsAccountLists) {
   EXPECT_TRUE(dialogs_->boxes().empty());
 }
 
+// A list the procedure cannot give empties the grid and is told the way every module tells a
+// failed procedure; the next refresh asks again even with the same parameters, and a good
+// list replaces the old one instead of adding to it.
+TEST_F(ProductPickerTest, AFailedListIsToldAndTheNextRefreshTriesAgain) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(picker_->Refresh());
+  const int listed = DataRows();
+  ASSERT_GT(listed, 0);
+
+  twin_->InjectFailures(
+      [](std::string_view sql) { return sql.find("vtPDMCPML") != std::string_view::npos; });
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  ASSERT_TRUE(picker_->button(2).Click());
+  ASSERT_EQ(dialogs_->boxes().size(), 1u);
+  EXPECT_TRUE(dialogs_->boxes()[0].text.starts_with("gFnRunProc:")) << dialogs_->boxes()[0].text;
+  EXPECT_NE(dialogs_->boxes()[0].text.find("injected failure"), std::string::npos);
+  EXPECT_EQ(dialogs_->boxes()[0].title, "提示：");
+  EXPECT_EQ(dialogs_->boxes()[0].icon, MsgIcon::kExclamation);
+  EXPECT_EQ(DataRows(), 0);
+  EXPECT_EQ(picker_->count_label().caption(), "共:0条");
+
+  twin_->InjectFailures({});
+  const std::size_t calls = list_calls_.size();
+  ASSERT_TRUE(picker_->Refresh());
+  EXPECT_EQ(list_calls_.size(), calls + 1);
+  EXPECT_EQ(DataRows(), listed);
+  ASSERT_TRUE(picker_->button(2).Click());
+  EXPECT_EQ(DataRows(), listed);
+  EXPECT_EQ(picker_->count_label().caption(), "共:" + std::to_string(listed) + "条");
+  for (int r = Vs().fixed_rows(); r < Vs().rows(); ++r) {
+    ASSERT_FALSE(Vs().TextMatrix(r, kColCode).empty()) << "row " << r;
+    ASSERT_EQ(Vs().RowHeight(r), 280) << "row " << r;
+  }
+  EXPECT_EQ(dialogs_->boxes().size(), 1u);
+}
+
 // A failing list and a failing Validate are reported as the cpml_list and cpml_validate
 // scenarios show.
 TEST_F(ProductPickerTest, AFailureToReadTheChosenRecordIsShownAsCritical) {
