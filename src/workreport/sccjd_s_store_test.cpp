@@ -172,6 +172,15 @@ class StoreTest : public ::testing::Test {
   test::TempFolder user_folder_;
   std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
   std::shared_ptr<hostapp::ReferenceHost> host_;
+  // The module raised `count` errors so far, the last with this text and level, titled by
+  // the module.
+  void ExpectError(std::size_t count, const std::string& text, LogLevel level) {
+    ASSERT_EQ(sink_.errors.size(), count);
+    EXPECT_EQ(sink_.errors.back().text, text);
+    EXPECT_EQ(sink_.errors.back().level, level);
+    EXPECT_EQ(sink_.errors.back().title, "SCCJD_S");
+  }
+
   RecordingSink sink_;
   std::shared_ptr<SCCJD_S> module_;
 };
@@ -572,17 +581,11 @@ TEST_F(StoreTest, NumbersAreCommittedRequiredAndUniqueWithinTheirProgram) {
   // The numbering refuses a number it has already given out.
   Field(kFieldNumber).set_text("BG2026030002");
   EXPECT_FALSE(module_->FileSave());
-  ASSERT_EQ(sink_.errors.size(), 1u);
-  EXPECT_EQ(sink_.errors[0].text, "单据编号[BG2026030002]已被占用或无法登记，请检查后重试!");
-  EXPECT_EQ(sink_.errors[0].level, LogLevel::kError);
-  EXPECT_EQ(sink_.errors[0].title, "SCCJD_S");
+  ExpectError(1, "单据编号[BG2026030002]已被占用或无法登记，请检查后重试!", LogLevel::kError);
 
   Field(kFieldNumber).set_text("  ");
   EXPECT_FALSE(module_->FileSave());
-  ASSERT_EQ(sink_.errors.size(), 2u);
-  EXPECT_EQ(sink_.errors[1].text, "单据编号不能为空，请输入后重试!  ");
-  EXPECT_EQ(sink_.errors[1].level, LogLevel::kError);
-  EXPECT_EQ(sink_.errors[1].title, "SCCJD_S");
+  ExpectError(2, "单据编号不能为空，请输入后重试!  ", LogLevel::kError);
   EXPECT_TRUE(Field(kFieldNumber).HasFocus());
 
   // A report holding a number the numbering has forgotten still makes it a duplicate; the
@@ -591,10 +594,7 @@ TEST_F(StoreTest, NumbersAreCommittedRequiredAndUniqueWithinTheirProgram) {
   const auto forgotten = Contents();
   Field(kFieldNumber).set_text("BG2026030002");
   EXPECT_FALSE(module_->FileSave());
-  ASSERT_EQ(sink_.errors.size(), 3u);
-  EXPECT_EQ(sink_.errors[2].text, "单据编号重复,请检查后重试!");
-  EXPECT_EQ(sink_.errors[2].level, LogLevel::kWarning);
-  EXPECT_EQ(sink_.errors[2].title, "SCCJD_S");
+  ExpectError(3, "单据编号重复,请检查后重试!", LogLevel::kWarning);
   EXPECT_EQ(Contents(), forgotten);
   EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kNew);
 
