@@ -1149,8 +1149,47 @@ void Grid::CellCentre(int row, int col, float& x, float& y) const {
   y = static_cast<float>(top + (RowHidden(row) ? 0 : RowHeight(row) / 2));
 }
 
+void Grid::ShowCell(int row, int col) {
+  // The band of scrollable rows (or columns) in view from `first` on, within `room` twips.
+  const auto last_in_view = [](int first, int count, double room, auto&& size) {
+    int last = first;
+    for (double used = 0; last < count; ++last) {
+      used += size(last);
+      if (used > room) break;
+    }
+    return std::max(first, last - 1);
+  };
+  if (row >= fixed_rows_ && row < rows()) {
+    if (row < top_row()) {
+      set_top_row(row);
+    } else if (const double height = geometry().height; height > 0) {
+      double fixed = 0;
+      for (int r = 0; r < fixed_rows_; ++r) fixed += RowHidden(r) ? 0 : RowHeight(r);
+      const auto size = [this](int r) { return RowHidden(r) ? 0.0 : RowHeight(r); };
+      // Scroll down a row at a time until the row fits below the fixed ones.
+      while (top_row() < row && row > last_in_view(top_row(), rows(), height - fixed, size)) {
+        set_top_row(top_row() + 1);
+      }
+    }
+  }
+  if (col >= fixed_cols_ && col < cols()) {
+    if (col < left_col()) {
+      set_left_col(col);
+    } else if (const double width = geometry().width; width > 0) {
+      double fixed = 0;
+      for (int c = 0; c < fixed_cols_; ++c) fixed += ColIsVisible(c) ? ColWidth(c) : 0;
+      const auto size = [this](int c) { return ColIsVisible(c) ? ColWidth(c) : 0.0; };
+      while (left_col() < col && col > last_in_view(left_col(), cols(), width - fixed, size)) {
+        set_left_col(left_col() + 1);
+      }
+    }
+  }
+}
+
 bool Grid::ClickCell(int row, int col) {
   if (!CanAct() || Peek(row, col) == nullptr) return false;
+  if (RowHidden(row) || !ColIsVisible(col)) return false;
+  ShowCell(row, col);
   int button = 1;
   int shift = 0;
   float x = 0;
@@ -1173,6 +1212,7 @@ bool Grid::ClickCellButton(int row, int col) {
   if (!CanAct() || !editable_ || Peek(row, col) == nullptr) return false;
   if (row < fixed_rows_ || col < fixed_cols_ || ColLocked(col)) return false;
   if (!ColIsVisible(col) || RowHidden(row)) return false;
+  ShowCell(row, col);
   SetFocus();
   Select(row, col);
   cell_button_click(row, col);

@@ -217,6 +217,11 @@ class Grid : public Control {
   void set_top_row(int row);
   int left_col() const;
   void set_left_col(int col);
+  // Scrolls as little as needed to bring a cell into view: a row above the top row becomes the
+  // top row, and, when the grid has a height (its geometry), a row below the last one shown
+  // becomes the last one shown; columns likewise with the left column and the width. Fixed
+  // rows and columns are always in view.
+  void ShowCell(int row, int col);
 
   // First row at or after `start_row` (fixed_rows when negative) whose cell in `col` equals the
   // text (ASCII case-insensitive unless `case_sensitive`), or begins with it when `full_match`
@@ -257,9 +262,10 @@ class Grid : public Control {
   // --- A person's actions ----------------------------------------------------------------
   // Each returns false, doing nothing, when the control cannot act (Control::CanAct) or the
   // cell is outside the grid.
-  // Clicks a cell: fires mouse_down (left button, the cell's centre in twips), takes the
-  // focus, moves the current cell there (a click on a fixed cell does not move it), then
-  // fires click.
+  // Clicks a cell: scrolls it into view (ShowCell) as a person must before clicking it, fires
+  // mouse_down (left button, the cell's centre in twips), takes the focus, moves the current
+  // cell there (a click on a fixed cell does not move it), then fires click. False for a
+  // hidden row or column, which nobody can click.
   bool ClickCell(int row, int col);
   // As a person's double click: the click of ClickCell, then double_click.
   bool DoubleClickCell(int row, int col);

@@ -379,6 +379,52 @@ TEST_F(GridEditing, ClicksFireMouseDownMoveThenClick) {
   EXPECT_FALSE(grid.ClickCell(7, 0));
 }
 
+// A module finds the clicked row from where the mouse went down, as the host grid reports it;
+// a click on a row scrolled out of view must land on that row once it is scrolled in.
+TEST(Grid, ClickingARowOutOfViewScrollsItInAndLandsOnIt) {
+  Form form{"frm"};
+  Grid& grid = form.Add<Grid>("Vs");
+  grid.set_rows(40);
+  grid.set_cols(4);
+  const auto row_under = [&grid](float y) {
+    double top = 0;
+    for (int r = 0; r < grid.rows(); ++r) {
+      if (grid.RowHidden(r) || (r >= grid.fixed_rows() && r < grid.top_row())) continue;
+      if (y >= top && y < top + grid.RowHeight(r)) return r;
+      top += grid.RowHeight(r);
+    }
+    return -1;
+  };
+  std::vector<int> pressed;
+  grid.mouse_down.Connect([&](int&, int&, float&, float& y) { pressed.push_back(row_under(y)); });
+
+  grid.set_top_row(21);  // a find scrolled the list down
+  ASSERT_TRUE(grid.ClickCell(2, 1));
+  EXPECT_EQ(grid.top_row(), 2);
+  EXPECT_EQ(grid.row(), 2);
+
+  // A grid four data rows high: a row below them scrolls up to be the last one shown.
+  grid.set_geometry({0, 0, 4000, 240 * 5});
+  ASSERT_TRUE(grid.ClickCell(10, 1));
+  EXPECT_EQ(grid.top_row(), 7);
+  ASSERT_TRUE(grid.ClickCell(8, 1));  // in view: nothing scrolls
+  EXPECT_EQ(grid.top_row(), 7);
+  // Hidden rows take no room, so fewer scrolls are needed past them.
+  grid.SetRowHidden(12, true);
+  ASSERT_TRUE(grid.ClickCell(13, 1));
+  EXPECT_EQ(grid.top_row(), 9);
+  EXPECT_EQ(pressed, (std::vector<int>{2, 10, 8, 13}));
+
+  // Nobody can click what is hidden; the same holds for columns scrolled off to the left.
+  EXPECT_FALSE(grid.ClickCell(12, 1));
+  grid.SetColHidden(2, true);
+  EXPECT_FALSE(grid.ClickCell(13, 2));
+  grid.set_left_col(3);
+  ASSERT_TRUE(grid.ClickCell(13, 1));
+  EXPECT_EQ(grid.left_col(), 1);
+  EXPECT_EQ(pressed.size(), 5u);
+}
+
 TEST(Grid, DisplayTextUsesColumnFormatsAndBooleans) {
   Grid grid("g");
   grid.set_cols(4);
