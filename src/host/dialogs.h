@@ -15,6 +15,12 @@ class Form;
 class MouseWheel;
 }  // namespace controls
 
+// The title of the boxes that tell a person what to correct or ask them to confirm. A few old
+// questions (deleting a document, a zero rate) keep the plain colon their users know:
+// kPlainPromptTitle.
+inline constexpr std::string_view kPromptTitle = "提示：";
+inline constexpr std::string_view kPlainPromptTitle = "提示:";
+
 enum class MsgButtons : int {
   kOk = 0,
   kOkCancel = 1,

@@ -55,7 +55,7 @@ void SetUpMergedGrid(Grid& grid, const VariantArray& fields) {
 void ReportRunProcError(HostContext& host, std::string_view text) {
   try {
     host.dialogs().MessageBox("gFnRunProc:" + std::string(text), MsgButtons::kOk,
-                              MsgIcon::kExclamation, "提示：");
+                              MsgIcon::kExclamation, kPromptTitle);
   } catch (...) {
     // Nothing more can be told when the host's dialogs fail.
   }

@@ -334,7 +334,7 @@ void pdmCpml::LoadGoodsType() {
     categories_->AddItem(std::string(kAll));
     if (!categories) {
       host_->dialogs().MessageBox(data->LastError(), MsgButtons::kOk, MsgIcon::kExclamation,
-                                  "提示：");
+                                  kPromptTitle);
     } else {
       for (const Recordset::Row& row : categories->Rows()) {
         if (row.size() < 2) continue;

@@ -333,7 +333,7 @@ bool pdmgy::RunProcedure(std::string_view name, std::vector<Parameter> parameter
   if (!result) {
     const std::string error = data->LastError();
     host_->dialogs().MessageBox(error.empty() ? std::string(name) : error, MsgButtons::kOk,
-                                MsgIcon::kExclamation, host_->ApplicationTitle());
+                                MsgIcon::kExclamation, kPromptTitle);
     return false;
   }
   rows = std::move(*result);

@@ -70,7 +70,7 @@ enum ResultRow : int {
 inline constexpr std::string_view kFormName = "FrmSelGy";
 inline constexpr std::string_view kCaption = "选择员工";
 inline constexpr std::string_view kGridHeader = "行号|员工      |姓名      |分配比例|附属ID";
-inline constexpr std::string_view kMessageTitle = "提示：";
+inline constexpr std::string_view kMessageTitle = kPromptTitle;
 // The employee lookup of the employee column: "@" is the typed text.
 inline constexpr std::string_view kEmployeeQuery =
     "Select 雇员编号,姓名,雇员ID From pdmgy where 雇员编号='@' or 姓名='@'";

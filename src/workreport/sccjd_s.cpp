@@ -16,15 +16,6 @@ namespace korvane {
 
 namespace workreport {
 
-namespace {
-
-std::string TrimRight(std::string_view text) {
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return std::string(text);
-}
-
-}  // namespace
-
 std::optional<std::string> ConditionText(const ConditionArray& conditions) {
   if (conditions.empty()) return std::nullopt;
   std::string text;
@@ -32,8 +23,9 @@ std::optional<std::string> ConditionText(const ConditionArray& conditions) {
     if (conditions.get(0, c).IsBlank()) continue;
     const std::string field = conditions.get(1, c).ToText();
     const std::string value = SqlEscape(conditions.get(2, c).ToText());
-    // A host may leave a blank after the operator; it is still a "like" condition.
-    if (EqualsIgnoreCase(RightChars(TrimRight(field), 4), "like")) {
+    // The host writes the operator and its blanks; only a row ending exactly in "like" gets the
+    // pattern's "%" around the value. "编号 like " (blank after it) compares the value as it is.
+    if (RightChars(field, 4) == "like") {
       text += " and " + field + "'%" + value + "%'";
     } else {
       text += " and " + field + "'" + value + "'";

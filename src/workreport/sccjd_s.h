@@ -108,7 +108,8 @@ inline constexpr std::string_view kNotePicture = "note";
 
 // The condition text of a host condition array (one column per condition: row 0 non-empty when
 // it counts, row 1 field and operator, row 2 the value): " and " + row 1 + "'%" + value + "%'"
-// when row 1 ends in "like" (blanks after it allowed), else " and " + row 1 + "'" + value + "'",
+// when the last four characters of row 1 are exactly "like" (a blank after it, or "LIKE", makes
+// it an equality), else " and " + row 1 + "'" + value + "'",
 // for every counted condition, with the first four characters of the result cut off (so it begins
 // with a blank). The values are user text and are escaped. nullopt for an empty array.
 std::optional<std::string> ConditionText(const ConditionArray& conditions);
@@ -364,8 +365,8 @@ class SCCJD_S : public Object,
   bool InTransaction(std::string_view routine, Writes&& writes);
 
   void RaiseTitled(const std::string& text, LogLevel level, const std::string& title);
-  void Tell(const std::string& text, std::string_view title);
-  bool AskYes(const std::string& text);
+  void Tell(const std::string& text, std::string_view title = kPromptTitle);
+  bool AskYes(const std::string& text, std::string_view title = kPromptTitle);
   // Scrolls the grid to the row of a line problem and selects the cell.
   void PointAt(int row, int col);
 };

@@ -69,7 +69,8 @@ void SCCJD_S::SetUpForm() {
     });
     // The host's field tells the person what it could not resolve.
     field.invalid.Connect([this](const std::string& text) {
-      if (host_) host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, "提示");
+      if (host_)
+        host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, kPromptTitle);
     });
     fields_.push_back(&field);
   }

@@ -549,7 +549,7 @@ void SCCJD_S::PlanLineChanged(int row) {
 
 bool SCCJD_S::LookupFailed(std::string_view message) {
   if (host_) {
-    host_->dialogs().MessageBox(message, MsgButtons::kOk, MsgIcon::kExclamation, "提示");
+    host_->dialogs().MessageBox(message, MsgButtons::kOk, MsgIcon::kExclamation, kPromptTitle);
   }
   return false;
 }

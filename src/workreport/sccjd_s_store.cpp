@@ -23,10 +23,6 @@ class DataFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Titles of the module's boxes: the header checks use the full-width colon, the line checks
-// and questions the plain one, as the users know them.
-constexpr std::string_view kHeaderTitle = "提示：";
-constexpr std::string_view kLineTitle = "提示:";
 // The master plan's document class: its lines are the only sources whose quantities count.
 constexpr std::string_view kPlanPrograms = "(select progID from xt_objects where billitem=6501)";
 // Shares are typed as decimals; a sum such as 0.7 + 0.3 must still count as 1.
@@ -88,8 +84,8 @@ void SCCJD_S::Tell(const std::string& text, std::string_view title) {
   host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, title);
 }
 
-bool SCCJD_S::AskYes(const std::string& text) {
-  return host_->dialogs().MessageBox(text, MsgButtons::kYesNo, MsgIcon::kQuestion, kLineTitle) ==
+bool SCCJD_S::AskYes(const std::string& text, std::string_view title) {
+  return host_->dialogs().MessageBox(text, MsgButtons::kYesNo, MsgIcon::kQuestion, title) ==
          MsgAnswer::kYes;
 }
 
@@ -206,7 +202,7 @@ bool SCCJD_S::FileEdit() {
     if (current_id_ < 1) {
       if (host_) {
         host_->dialogs().MessageBox("没有可以修改的单据，不能编辑! ", MsgButtons::kOk,
-                                    MsgIcon::kInformation, host_->ApplicationTitle());
+                                    MsgIcon::kInformation, kPromptTitle);
       }
       return false;
     }
@@ -237,17 +233,17 @@ bool SCCJD_S::CheckHeader() {
     field->SetFocus();
     Tell(field->lookup().error_text.empty() ? "车间名称不能为空，请输入后重试!"
                                             : field->lookup().error_text,
-         kHeaderTitle);
+         kPromptTitle);
     return false;
   }
   if (fields_[kFieldWorkshop]->value().IsBlank() || Trim(fields_[kFieldWorkshop]->text()).empty()) {
     fields_[kFieldWorkshop]->SetFocus();
-    Tell("车间名称不能为空，请输入后重试!", kHeaderTitle);
+    Tell("车间名称不能为空，请输入后重试!");
     return false;
   }
   if (!IsDate(Trim(fields_[kFieldDate]->text()))) {
     fields_[kFieldDate]->SetFocus();
-    Tell("生产日期错误，请检查后重试!", kHeaderTitle);
+    Tell("生产日期错误，请检查后重试!");
     return false;
   }
   return true;
@@ -265,23 +261,23 @@ bool SCCJD_S::CheckLines() {
     const std::string row = std::to_string(r);
     if (NumericValue(grid_->TextMatrix(r, kColRate)) == 0) {
       PointAt(r, kColRate);
-      if (!AskYes("第" + row + "行工资定额为零，是否保存！")) return false;
+      if (!AskYes("第" + row + "行工资定额为零，是否保存！", kPlainPromptTitle)) return false;
     }
     if (quantity_control_ && !CheckPlannedQuantity(r)) return false;
     if (Trim(grid_->TextMatrix(r, kColProcess)).empty() ||
         grid_->CellKey(r, kColProcess).ToLong() <= 0) {
       PointAt(r, kColProcess);
-      Tell("第" + row + "行工艺名称为空，不能保存！", kLineTitle);
+      Tell("第" + row + "行工艺名称为空，不能保存！");
       return false;
     }
     if (KeyList(grid_->CellKey(r, kColEmployees)).empty()) {
       PointAt(r, kColEmployees);
-      Tell("第" + row + "行员工为空，不能保存！", kLineTitle);
+      Tell("第" + row + "行员工为空，不能保存！");
       return false;
     }
   }
   if (!any) {
-    Tell("表体内无记录，不能保存！", kLineTitle);
+    Tell("表体内无记录，不能保存！");
     return false;
   }
   return true;
@@ -295,7 +291,7 @@ bool SCCJD_S::CheckPlannedQuantity(int r) {
   const std::int32_t plan_line = grid_->CellKey(r, kColSourceNumber).ToLong();
   if (plan_line <= 0) {
     PointAt(r, kColSourceNumber);
-    Tell("第" + row + "行无选单，不能保存！", kLineTitle);
+    Tell("第" + row + "行无选单，不能保存！");
     return false;
   }
   const std::int32_t product = grid_->CellKey(r, kColProductCode).ToLong();
@@ -309,7 +305,7 @@ bool SCCJD_S::CheckPlannedQuantity(int r) {
            " from pdmbommx where bomid=" + Id(structure) + " and 配件ID=" + Id(product));
   if (component->RecordCount() == 0) {
     PointAt(r, kColProductCode);
-    Tell("第" + row + "行部件与成品不一致，请检查！", kLineTitle);
+    Tell("第" + row + "行部件与成品不一致，请检查！");
     return false;
   }
   component->MoveFirst();
@@ -335,7 +331,7 @@ bool SCCJD_S::CheckPlannedQuantity(int r) {
     Tell("第" + row + "行对应的生产数量[" + FormatNumber(here) + "]" + "加已生产数量[" +
              FormatNumber(earlier) + "]" + "大于需求量[" + FormatNumber(required) + "]，超额[" +
              FormatNumber(here + earlier - required) + "]个，请检查！",
-         kLineTitle);
+         kPromptTitle);
     return false;
   }
   return true;
@@ -363,7 +359,7 @@ bool SCCJD_S::CheckEmployees() {
     }
     if (std::set<std::int32_t>(employees.begin(), employees.end()).size() != employees.size()) {
       PointAt(r, kColEmployees);
-      Tell("第" + row + "行员工有重复，请检查！", kLineTitle);
+      Tell("第" + row + "行员工有重复，请检查！");
       return false;
     }
     std::vector<double> shares = ShareList(grid_->TextMatrix(r, kColShares));
@@ -371,7 +367,7 @@ bool SCCJD_S::CheckEmployees() {
     if (employees.size() == 1) {
       if (std::fabs(shares[0] - 1) > kShareTolerance) {
         PointAt(r, kColShares);
-        Tell("第" + row + "行员工分配比例必须等于1，请检查！", kLineTitle);
+        Tell("第" + row + "行员工分配比例必须等于1，请检查！");
         return false;
       }
       continue;
@@ -379,7 +375,7 @@ bool SCCJD_S::CheckEmployees() {
     for (double share : shares) {
       if (share < 1 - kShareTolerance) continue;
       PointAt(r, kColShares);
-      Tell("第" + row + "行员工分配比例必须小于1，请检查！", kLineTitle);
+      Tell("第" + row + "行员工分配比例必须小于1，请检查！");
       return false;
     }
     if (std::fabs(shares[0] + shares[1] - 1) > kShareTolerance) {
@@ -547,11 +543,11 @@ bool SCCJD_S::FileDelete() {
     if (!host_ || !navigator_) return false;
     if (current_id_ < 1) {
       host_->dialogs().MessageBox("没有可删除的记录!", MsgButtons::kOk, MsgIcon::kInformation,
-                                  kLineTitle);
+                                  kPlainPromptTitle);
       return false;
     }
     if (host_->dialogs().MessageBox("是否删除当前记录:", MsgButtons::kYesNo, MsgIcon::kQuestion,
-                                    kLineTitle) != MsgAnswer::kYes) {
+                                    kPlainPromptTitle) != MsgAnswer::kYes) {
       return false;
     }
     const std::string number = fields_[kFieldNumber]->text();
@@ -642,7 +638,7 @@ bool SCCJD_S::CheckPlanQuantities() {
             Scalar("select top 1 bomID from pdmbom where 产品ID=" + Id(finished) +
                    " and sMark='02' AND ISNULL(是否失效,0)=0 AND 是否标准=1 order by bomID desc");
         if (structure.IsBlank()) {
-          Tell(prefix + "]的BOM结构不存在", kHeaderTitle);
+          Tell(prefix + "]的BOM结构不存在");
           return false;
         }
         std::unique_ptr<Recordset> component =
@@ -650,7 +646,7 @@ bool SCCJD_S::CheckPlanQuantities() {
                  "*实际配量分子/实际配量分母 else 0 end as 数量" + " from pdmbommx where bomID=" +
                  Id(structure.ToLong()) + " and 配件ID=" + Id(product));
         if (component->RecordCount() == 0) {
-          Tell(prefix + "]的BOM结构清单中，\n无[配件:" + ProductText(product) + "]", kHeaderTitle);
+          Tell(prefix + "]的BOM结构清单中，\n无[配件:" + ProductText(product) + "]");
           return false;
         }
         component->MoveFirst();
@@ -673,7 +669,7 @@ bool SCCJD_S::CheckPlanQuantities() {
         }
         Tell(prefix + "][配件:" + ProductText(product) + "]" + "[工艺:" + process_text +
                  "]的实际生产量" + FormatNumber(produced) + "大于需求量" + FormatNumber(required),
-             kHeaderTitle);
+             kPromptTitle);
         return false;
       }
     }
@@ -725,7 +721,7 @@ bool SCCJD_S::HandOverWages(bool write) {
         "A.报工单ID=B.报工单ID where A.报工单ID=" +
         id);
     if (rows->RecordCount() == 0) {
-      Tell("无数据记录!", kHeaderTitle);
+      Tell("无数据记录!");
       return false;
     }
     for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
@@ -747,13 +743,13 @@ bool SCCJD_S::HandOverWages(bool write) {
           "on A.员工ID=B.雇员ID where A.报工单明细ID=" +
           Id(row["报工单明细ID"].ToLong()));
       if (people->RecordCount() == 0) {
-        Tell("无员工!", kHeaderTitle);
+        Tell("无员工!");
         return false;
       }
       for (people->MoveFirst(); !people->Eof(); people->MoveNext()) {
         const double share = (*people)["分配比例"].ToDouble();
         if (share == 0) {
-          Tell("[" + (*people)["姓名"].ToText() + "]" + "分配系数为零!", kHeaderTitle);
+          Tell("[" + (*people)["姓名"].ToText() + "]" + "分配系数为零!");
           return false;
         }
         line.shares.push_back({(*people)["员工ID"].ToLong(), share});

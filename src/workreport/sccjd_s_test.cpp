@@ -89,11 +89,15 @@ TEST(WorkReportConditions, ConditionArraysBecomeEscapedConditionTexts) {
   EXPECT_EQ(ConditionText(ConditionArray()), std::nullopt);
   // " and " joins; the first four characters go, so the text begins with a blank.
   EXPECT_EQ(*ConditionText(Conditions({{"1", "备注 like", "O'Neil"}})), " 备注 like'%O''Neil%'");
-  // Uncounted columns are skipped; the operator and its blanks are the host's. A blank after
-  // "like" still makes a "like" condition.
-  EXPECT_EQ(*ConditionText(Conditions(
-                {{"", "制单 =", "x"}, {"1", "报工单编号=", "BG1"}, {"1", " 制单 LIKE ", "a"}})),
-            " 报工单编号='BG1' and  制单 LIKE '%a%'");
+  // Uncounted columns are skipped; the operator and its blanks are the host's. Only a row whose
+  // very last four characters are "like" gets the pattern: a blank after it, or another case,
+  // leaves the value as it is.
+  EXPECT_EQ(*ConditionText(Conditions({{"", "制单 =", "x"},
+                                       {"1", "报工单编号=", "BG1"},
+                                       {"1", " 制单 like ", "a"},
+                                       {"1", " 制单 LIKE", "b"},
+                                       {"1", "规格like", "c"}})),
+            " 报工单编号='BG1' and  制单 like 'a' and  制单 LIKE'b' and 规格like'%c%'");
   EXPECT_EQ(*ConditionText(Conditions({{"", "制单 =", "x"}})), "");
 }
 
