@@ -195,6 +195,36 @@ std::string IniProfileStore::Read(std::string_view section, std::string_view key
   }
 }
 
+std::vector<IniProfileStore::Section> IniProfileStore::Sections() {
+  std::vector<Section> out;
+  try {
+    if (path_.empty()) return out;
+    const Content& content = Load();
+    // Read stops at the first section of a name, so a later one of the same name is unseen.
+    Section* current = nullptr;
+    for (const std::string& raw : content.lines) {
+      const ParsedLine line = ParseLine(raw);
+      if (line.kind == LineKind::kBadSection) {
+        current = nullptr;
+      } else if (line.kind == LineKind::kSection) {
+        current = nullptr;
+        bool seen = false;
+        for (const Section& s : out) seen = seen || EqualsIgnoreCase(s.name, line.name);
+        if (!seen) current = &out.emplace_back(Section{line.name, {}});
+      } else if (line.kind == LineKind::kKey && current != nullptr) {
+        bool seen = false;
+        for (const auto& [key, value] : current->entries) {
+          seen = seen || EqualsIgnoreCase(key, line.name);
+        }
+        if (!seen) current->entries.emplace_back(line.name, line.value);
+      }
+    }
+  } catch (...) {
+    out.clear();
+  }
+  return out;
+}
+
 bool IniProfileStore::Write(std::string_view section, std::string_view key,
                             std::string_view value) {
   try {

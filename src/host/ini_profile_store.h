@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/profile_store.h"
@@ -46,6 +47,15 @@ class IniProfileStore : public ProfileStore {
   std::string Read(std::string_view section, std::string_view key,
                    std::string_view default_value) override;
   bool Write(std::string_view section, std::string_view key, std::string_view value) override;
+
+  // Every section with its keys, in file order, as Read sees them: a section or key named
+  // twice (ASCII case ignored) comes once, with its first occurrence's place and value, and
+  // what Read cannot read is left out. Empty for a missing or unreadable file.
+  struct Section {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> entries;
+  };
+  std::vector<Section> Sections();
 
  private:
   // The file as lines without their "\n"; a line keeps its "\r" when it had one.

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/test_support.h"
 
@@ -65,6 +67,43 @@ TEST_F(IniProfileStoreTest, FirstOccurrenceOfASectionOrKeyCounts) {
   EXPECT_EQ(store_.Read("Form", "L", "d"), "d");
   ASSERT_TRUE(store_.Write("Form", "K", "new"));
   EXPECT_EQ(ReadFileBytes(path_), "[Form]\nK=new\nK=second\n[Form]\nK=third\nL=later\n");
+}
+
+TEST_F(IniProfileStoreTest, SectionsListWhatReadSeesInFileOrder) {
+  WriteFileBytes(path_,
+                 "\xEF\xBB\xBFloose=before any section\r\n"
+                 "[Form]\r\n"
+                 "K = first\r\n"
+                 "; K=comment\r\n"
+                 "k=second\r\n"
+                 "Bad\xFF=x\r\n"
+                 "查找列=物品名称\r\n"
+                 "[Broken\r\n"
+                 "Lost=after a damaged header\r\n"
+                 "[FORM]\r\n"
+                 "L=later\r\n"
+                 "[Vs]\r\n"
+                 "VsCol0=1200\r\n");
+  const std::vector<IniProfileStore::Section> sections = store_.Sections();
+  ASSERT_EQ(sections.size(), 2u);
+  EXPECT_EQ(sections[0].name, "Form");
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(sections[0].entries, (Entries{{"K", "first"}, {"查找列", "物品名称"}}));
+  EXPECT_EQ(sections[1].name, "Vs");
+  EXPECT_EQ(sections[1].entries, (Entries{{"VsCol0", "1200"}}));
+  // Every listed value is the one Read gives; the keys left out are those Read does not find.
+  for (const auto& section : sections) {
+    for (const auto& [key, value] : section.entries) {
+      EXPECT_EQ(store_.Read(section.name, key, "?"), value) << section.name << "." << key;
+    }
+  }
+  EXPECT_EQ(store_.Read("Form", "L", "?"), "?");
+  EXPECT_EQ(store_.Read("Form", "Lost", "?"), "?");
+
+  WriteFileBytes(path_, std::string(IniProfileStore::kMaxFileSize + 1, 'x'));
+  EXPECT_TRUE(store_.Sections().empty());
+  std::filesystem::remove(path_);
+  EXPECT_TRUE(store_.Sections().empty());
 }
 
 TEST_F(IniProfileStoreTest, SkipsByteOrderMarkAndCarriageReturns) {

@@ -163,13 +163,24 @@ class IPickerUI {
   virtual void SetValue(Variant value) = 0;
   virtual std::string GetText() = 0;
   virtual void SetText(std::string text) = 0;
-  // The record object of the last choice (a product or employee record).
+  // The record object of the last choice (a product or employee record); a host reads its
+  // properties through PropertyBag.
   virtual std::shared_ptr<Object> Objects() = 0;
   // Resolves a typed text without showing the list; the out texts are empty when nothing
   // matched.
   virtual bool Validate(std::string_view table, std::string_view value_column,
                         std::string_view text_column, std::string_view typed,
                         std::string& out_value, std::string& out_text) = 0;
+};
+
+// A record a module hands to a host (the record of a picker's Objects): the host reads every
+// property by its name without knowing the record's class. Names come in the record's own
+// order; Get of a name the record lacks is the empty value.
+class PropertyBag {
+ public:
+  virtual ~PropertyBag() = default;
+  virtual std::vector<std::string_view> PropertyNames() const = 0;
+  virtual Variant Get(std::string_view name) const = 0;
 };
 
 class IToolUI {
@@ -195,6 +206,17 @@ class FormView {
  public:
   virtual ~FormView() = default;
   virtual controls::Form& View() = 0;
+};
+
+// A control a person drags with the mouse (the splitter bar between two controls). A host hands
+// it the press, the moves and the release of the left button, in twips from the control's top
+// left corner; each returns false, doing nothing, when the control cannot act.
+class PointerTarget {
+ public:
+  virtual ~PointerTarget() = default;
+  virtual bool MouseDown(int button, int shift, double x, double y) = 0;
+  virtual bool MouseMove(int button, int shift, double x, double y) = 0;
+  virtual bool MouseUp(int button, int shift, double x, double y) = 0;
 };
 
 class IDesignUI {

@@ -1,6 +1,7 @@
 // A script's hands and eyes on a module's controls: finding a control by name and index,
 // acting on it through the control's own action methods, showing its state and checking it.
 #include <map>
+#include <optional>
 
 #include "controls/grid.h"
 #include "controls/lookup_field.h"
@@ -75,6 +76,56 @@ TreeNode& NodeOf(const TreeView& tree, const Json& step, std::string_view action
     throw ScriptError(ControlLabel(tree) + " has no node with key \"" + key + "\"");
   }
   return *node;
+}
+
+// The colours and boldness a cell carries beyond the grid's own. Colours are the numbers the
+// modules and the settings use (0x00BBGGRR).
+struct CellStyle {
+  std::optional<std::uint32_t> fore;
+  std::optional<std::uint32_t> back;
+  bool bold = false;
+
+  CellStyle(const Grid& grid, int row, int col)
+      : fore(grid.CellForeColor(row, col)),
+        back(grid.CellBackColor(row, col)),
+        bold(grid.CellBold(row, col)) {}
+  bool operator==(const CellStyle&) const = default;
+  bool plain() const { return !fore && !back && !bold; }
+  Json ToJson() const {
+    Json out = Json::object();
+    if (fore) out["fore_color"] = *fore;
+    if (back) out["back_color"] = *back;
+    if (bold) out["bold"] = true;
+    return out;
+  }
+};
+
+// Every styled cell, column by column. A module colours whole columns of lines (the read-only
+// ones), so a run of rows of one column in one style comes as one entry [[first, last], col,
+// style]; a single cell as [row, col, style].
+Json StyledCells(const Grid& grid) {
+  Json out = Json::array();
+  for (int col = 0; col < grid.cols(); ++col) {
+    int first = -1;
+    std::optional<CellStyle> run;
+    const auto close = [&](int last) {
+      if (first < 0) return;
+      Json rows = first == last ? Json(first) : Json::array({first, last});
+      out.push_back(Json::array({std::move(rows), col, run->ToJson()}));
+      first = -1;
+    };
+    for (int row = 0; row < grid.rows(); ++row) {
+      const CellStyle style(grid, row, col);
+      if (first >= 0 && style == *run) continue;
+      close(row - 1);
+      if (!style.plain()) {
+        first = row;
+        run = style;
+      }
+    }
+    close(grid.rows() - 1);
+  }
+  return out;
 }
 
 Json NodeState(const TreeView& tree, const TreeNode& node) {
@@ -345,6 +396,26 @@ Json Act(Control& control, const Json& step) {
     if (action == "select") return t.SelectNode(&node);
     return action == "expand" ? t.ExpandNode(&node) : t.CollapseNode(&node);
   }
+  if (action == "drag") {
+    // A person presses the left button on the control, moves the pointer sideways and lets go.
+    auto* target = dynamic_cast<PointerTarget*>(&control);
+    if (target == nullptr) {
+      throw ScriptError("act \"drag\" needs a control a person drags, such as a splitter bar; " +
+                        ControlLabel(control) + " is a " + std::string(KindName(control.kind())));
+    }
+    if (step.contains("by") == step.contains("to")) {
+      throw ScriptError("act \"drag\" on " + ControlLabel(control) +
+                        " needs either \"by\" (twips to move) or \"to\" (the new left edge)");
+    }
+    const controls::Geometry& at = control.geometry();
+    const double offset = step.contains("by") ? ToDouble(step["by"], "\"by\"")
+                                              : ToDouble(step["to"], "\"to\"") - at.left;
+    constexpr int kLeftButton = 1;
+    const double y = at.height / 2;
+    const bool pressed = target->MouseDown(kLeftButton, 0, 0, y);
+    const bool moved = pressed && target->MouseMove(kLeftButton, 0, offset, y);
+    return moved && target->MouseUp(kLeftButton, 0, offset, y);
+  }
   if (action == "resize") {
     // A person drags a column's right border: the width is in twips.
     auto& g = As<Grid>(control, action, "a grid");
@@ -361,7 +432,7 @@ Json Act(Control& control, const Json& step) {
   throw ScriptError(
       "unknown act \"" + action +
       "\" (click, double_click, type, leave, pick, edit, cell_button, delete_row, key, tick, "
-      "choose, select, expand, collapse, focus, wheel, resize)");
+      "choose, select, expand, collapse, focus, wheel, resize, drag)");
 }
 
 Json ControlState(const Control& c) {
@@ -373,6 +444,12 @@ Json ControlState(const Control& c) {
   out["caption"] = c.caption();
   out["enabled"] = c.enabled();
   out["visible"] = c.visible();
+  out["tooltip"] = c.tooltip();
+  const controls::Geometry& at = c.geometry();
+  out["left"] = at.left;
+  out["top"] = at.top;
+  out["width"] = at.width;
+  out["height"] = at.height;
   if (const auto* t = dynamic_cast<const TextBox*>(&c)) {
     out["text"] = t->text();
     out["locked"] = t->locked();
@@ -400,6 +477,8 @@ Json ControlState(const Control& c) {
     out["row"] = g->row();
     out["col"] = g->col();
     out["editable"] = g->editable();
+    out["top_row"] = g->top_row();
+    out["left_col"] = g->left_col();
     Json cells = Json::array();
     Json keys = Json::array();
     Json pictures = Json::array();
@@ -418,16 +497,23 @@ Json ControlState(const Control& c) {
     }
     Json hidden_cols = Json::array();
     Json widths = Json::array();
+    Json formats = Json::array();
+    Json data_types = Json::array();
     for (int col = 0; col < g->cols(); ++col) {
       if (g->ColHidden(col)) hidden_cols.push_back(col);
       widths.push_back(g->ColWidth(col));
+      formats.push_back(g->ColFormat(col));
+      data_types.push_back(g->ColDataType(col));
     }
     out["cells"] = std::move(cells);
     out["keys"] = std::move(keys);
     out["pictures"] = std::move(pictures);
+    out["styles"] = StyledCells(*g);
     out["hidden_rows"] = std::move(hidden_rows);
     out["hidden_cols"] = std::move(hidden_cols);
     out["widths"] = std::move(widths);
+    out["formats"] = std::move(formats);
+    out["data_types"] = std::move(data_types);
   } else if (const auto* tree = dynamic_cast<const TreeView*>(&c)) {
     Json nodes = Json::array();
     for (const TreeNode* node : tree->Walk()) nodes.push_back(NodeState(*tree, *node));
@@ -442,12 +528,29 @@ Json Snapshot(const ControlList& list, const controls::Form* form) {
   out["form"] = form ? Json(form->name()) : Json(nullptr);
   out["caption"] = form ? Json(form->caption()) : Json(nullptr);
   out["focused"] = form && form->focused() ? Json(ControlLabel(*form->focused())) : Json(nullptr);
+  out["busy"] = form ? Json(form->busy()) : Json(nullptr);
+  out["width"] = form ? Json(form->inner_width()) : Json(nullptr);
+  out["height"] = form ? Json(form->inner_height()) : Json(nullptr);
   Json items = Json::array();
   for (const auto& control : list) {
     if (control) items.push_back(ControlState(*control));
   }
   out["controls"] = std::move(items);
   return out;
+}
+
+Json ResizeForm(controls::Form& form, const Json& step) {
+  if (!step.contains("width") || !step.contains("height")) {
+    throw ScriptError("act \"resize\" on form " + form.name() +
+                      " needs \"width\" and \"height\" (twips)");
+  }
+  const double width = ToDouble(step["width"], "\"width\"");
+  const double height = ToDouble(step["height"], "\"height\"");
+  if (!(width > 0) || !(height > 0)) {
+    throw ScriptError("a form is wider and higher than 0 twips");
+  }
+  form.SetInnerSize(width, height);
+  return true;
 }
 
 void CheckControl(const Control& control, const Json& expect, std::vector<std::string>& failures) {
@@ -481,6 +584,11 @@ void CheckControl(const Control& control, const Json& expect, std::vector<std::s
         actual["display"] = grid->DisplayText(row, col);
         actual["key"] = ToJson(grid->CellKey(row, col));
         actual["picture"] = grid->CellPicture(row, col);
+        const auto fore = grid->CellForeColor(row, col);
+        const auto back = grid->CellBackColor(row, col);
+        actual["fore_color"] = fore ? Json(*fore) : Json(nullptr);
+        actual["back_color"] = back ? Json(*back) : Json(nullptr);
+        actual["bold"] = grid->CellBold(row, col);
       } else if (has_row) {
         where += " row " + std::to_string(row);
         actual["hidden"] = grid->RowHidden(row);
@@ -490,6 +598,8 @@ void CheckControl(const Control& control, const Json& expect, std::vector<std::s
         actual["hidden"] = grid->ColHidden(col);
         actual["width"] = grid->ColWidth(col);
         actual["header"] = grid->fixed_rows() > 0 ? grid->TextMatrix(0, col) : std::string();
+        actual["format"] = grid->ColFormat(col);
+        actual["data_type"] = grid->ColDataType(col);
       }
     } else if (tree != nullptr && expect.contains("node")) {
       const std::string key = ToText(expect["node"], "\"node\"");

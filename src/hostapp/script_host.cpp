@@ -2,6 +2,7 @@
 // what happened. See docs/scripting.md for the protocol.
 #include "hostapp/script_host.h"
 
+#include <algorithm>
 #include <deque>
 #include <istream>
 #include <map>
@@ -147,8 +148,9 @@ bool Skipped(std::string_view line) {
 
 const std::vector<std::string_view>& CommandNames() {
   static const std::vector<std::string_view> names = {
-      "open", "close",           "call",    "act",      "answer", "input", "snapshot",
-      "sql",  "fail_statements", "approve", "withdraw", "expect"};
+      "open",    "close",    "call",       "act",          "answer",
+      "input",   "snapshot", "read_print", "sql",          "fail_statements",
+      "approve", "withdraw", "expect",     "read_settings"};
   return names;
 }
 
@@ -158,12 +160,14 @@ bool KeyAllowed(std::string_view command, std::string_view key) {
       {"open", {"open", "as", "expect"}},
       {"close", {"close", "expect"}},
       {"call", {"call", "module", "args", "expect"}},
-      {"act",
-       {"act", "module", "form", "control", "index", "row", "col", "text", "leave", "key", "shift",
-        "value", "item", "node", "position", "width", "expect"}},
+      {"act", {"act",      "module", "form",   "control", "index", "row",   "col",
+               "text",     "leave",  "key",    "shift",   "value", "item",  "node",
+               "position", "width",  "height", "by",      "to",    "expect"}},
       {"answer", {"answer"}},
       {"input", {"input"}},
       {"snapshot", {"snapshot", "form", "control", "index"}},
+      {"read_print", {"read_print", "expect"}},
+      {"read_settings", {"read_settings", "section", "key", "expect"}},
       {"sql", {"sql", "expect_rows", "expect_count", "expect"}},
       {"fail_statements", {"fail_statements", "expect"}},
       {"approve", {"approve", "expect"}},
@@ -210,6 +214,9 @@ struct ScriptHost::Impl final : DialogOwner {
     EventSource<PickerEvents>* picker_source = nullptr;
     // The program id the module's IFormUI.Init took, for recording approvals.
     std::optional<std::int32_t> program_id;
+    // The module's own form and the token of the watch on its wait cursor.
+    controls::Form* own_form = nullptr;
+    int busy_watch = 0;
   };
   struct ShownForm {
     controls::Form* form;
@@ -374,6 +381,17 @@ struct ScriptHost::Impl final : DialogOwner {
     if (module->plan_source) module->plan_source->Advise(sink);
     if (module->report_source) module->report_source->Advise(sink);
     if (module->picker_source) module->picker_source->Advise(sink);
+    // The wait cursor is gone again when a step ends; a person saw it all the same.
+    module->own_form = OwnForm(module->interfaces);
+    if (module->own_form != nullptr) {
+      module->busy_watch =
+          module->own_form->changed.Connect([this](const controls::Form& f, std::string_view what) {
+            if (what == "busy" && f.busy() &&
+                std::find(log_busy.begin(), log_busy.end(), &f) == log_busy.end()) {
+              log_busy.push_back(&f);
+            }
+          });
+    }
     modules.push_back(std::move(module));
 
     Json result = Json::object();
@@ -402,6 +420,12 @@ struct ScriptHost::Impl final : DialogOwner {
     if (m.plan_source) m.plan_source->Unadvise(sink);
     if (m.report_source) m.report_source->Unadvise(sink);
     if (m.picker_source) m.picker_source->Unadvise(sink);
+    if (m.own_form != nullptr) {
+      m.own_form->changed.Disconnect(m.busy_watch);
+      std::erase(log_busy, m.own_form);
+      std::erase(last_busy, m.own_form);
+      m.own_form = nullptr;
+    }
     std::erase_if(forms, [&](const ShownForm& s) { return s.module == m.handle; });
   }
 
@@ -424,9 +448,19 @@ struct ScriptHost::Impl final : DialogOwner {
 
   // --- Controls ------------------------------------------------------------------------------
 
+  // The form a module shows: its FormView's, else the one its designer's controls sit on.
+  static controls::Form* OwnForm(const script::ModuleInterfaces& ifs) {
+    if (ifs.view != nullptr) return &ifs.view->View();
+    if (ifs.design == nullptr) return nullptr;
+    for (const auto& c : ifs.design->Controls()) {
+      if (c && c->form()) return c->form();
+    }
+    return nullptr;
+  }
+
   // The controls a step addresses: a dialog form's ("form") or the module's own.
   const script::ControlList& ControlsOf(const Json& step, std::string& where,
-                                        const controls::Form** form) {
+                                        controls::Form** form) {
     *form = nullptr;
     if (step.contains("form")) {
       const std::string name = script::ToText(step["form"], "\"form\"");
@@ -466,14 +500,8 @@ struct ScriptHost::Impl final : DialogOwner {
     if (m.interfaces.design == nullptr) {
       throw ScriptError("module " + m.handle + " shows no controls (no form, no IDesignUI)");
     }
-    const auto& list = m.interfaces.design->Controls();
-    for (const auto& c : list) {
-      if (c && c->form()) {
-        *form = c->form();
-        break;
-      }
-    }
-    return list;
+    *form = OwnForm(m.interfaces);
+    return m.interfaces.design->Controls();
   }
 
   Json Act(const Json& step) {
@@ -489,8 +517,13 @@ struct ScriptHost::Impl final : DialogOwner {
       return true;
     }
     std::string where;
-    const controls::Form* form = nullptr;
+    controls::Form* form = nullptr;
     const auto& list = ControlsOf(step, where, &form);
+    if (action == "resize" && !step.contains("control")) {
+      if (form == nullptr) throw ScriptError(where + " shows no form to resize");
+      if (!step.contains("form")) acting = ModuleOf(step).handle;
+      return script::ResizeForm(*form, step);
+    }
     controls::Control& control = script::FindControl(list, step, where);
     if (!step.contains("form")) acting = ModuleOf(step).handle;
     return script::Act(control, step);
@@ -505,7 +538,7 @@ struct ScriptHost::Impl final : DialogOwner {
       throw ScriptError("\"snapshot\" must be a module handle or true, not " + script::Show(which));
     }
     std::string where;
-    const controls::Form* form = nullptr;
+    controls::Form* form = nullptr;
     const auto& list = ControlsOf(address, where, &form);
     if (step.contains("control")) {
       return script::ControlState(script::FindControl(list, step, where));
@@ -514,7 +547,63 @@ struct ScriptHost::Impl final : DialogOwner {
     Json shown = Json::array();
     for (const auto& s : forms) shown.push_back(s.form->name());
     out["dialogs"] = std::move(shown);
+    if (host) out["host"] = HostState();
     return out;
+  }
+
+  Json HostState() const {
+    const UserInfo user = host->User();
+    Json out = Json::object();
+    out["title"] = host->ApplicationTitle();
+    out["user"] = user.user_name;
+    out["date"] = FormatDate(user.business_date);
+    return out;
+  }
+
+  // --- Files the modules wrote ---------------------------------------------------------------
+
+  // The print data file the module names by ReturnPrintName.
+  Json PrintFileOf(Module& m) {
+    acting = m.handle;
+    std::string path;
+    if (m.interfaces.form != nullptr) {
+      path = m.interfaces.form->ReturnPrintName();
+    } else if (m.interfaces.report != nullptr) {
+      path = m.interfaces.report->ReturnPrintName();
+    } else {
+      throw ScriptError("module " + m.handle + " prints nothing (no IFormUI or IReportUI)");
+    }
+    if (path.empty()) {
+      throw ScriptError("module " + m.handle +
+                        " names no print data file (ReturnPrintName is empty): it has not printed");
+    }
+    return script::ReadPrintFile(path);
+  }
+
+  Json ReadPrint(const Json& step) {
+    const Json& which = step["read_print"];
+    Json address = Json::object();
+    if (which.is_string()) {
+      address["module"] = which;
+    } else if (!which.is_boolean() || !which.get<bool>()) {
+      throw ScriptError("\"read_print\" must be a module handle or true, not " +
+                        script::Show(which));
+    }
+    return PrintFileOf(ModuleOf(address));
+  }
+
+  Json ReadSettings(const Json& step) {
+    if (!host) throw ScriptError("the script has no host context whose settings could be read");
+    const std::string name = script::ToText(step["read_settings"], "\"read_settings\"");
+    Json file = script::ReadSettingsFile(*host, name);
+    if (!step.contains("section")) {
+      if (step.contains("key")) throw ScriptError("\"key\" needs a \"section\"");
+      return file;
+    }
+    const Json section =
+        script::SettingsSection(file, script::ToText(step["section"], "\"section\""));
+    if (!step.contains("key")) return section.is_null() ? Json::object() : section;
+    return script::SettingsValue(section, script::ToText(step["key"], "\"key\""));
   }
 
   // --- Boxes ---------------------------------------------------------------------------------
@@ -681,7 +770,7 @@ struct ScriptHost::Impl final : DialogOwner {
     }
     if (expect.contains("control")) {
       std::string where;
-      const controls::Form* form = nullptr;
+      controls::Form* form = nullptr;
       const auto& list = ControlsOf(expect, where, &form);
       script::CheckControl(script::FindControl(list, expect, where), expect, failures);
       return;
@@ -731,13 +820,46 @@ struct ScriptHost::Impl final : DialogOwner {
         }
       } else if (key == "caption") {
         std::string where;
-        const controls::Form* form = nullptr;
+        controls::Form* form = nullptr;
         ControlsOf(expect, where, &form);
         const Json actual = form ? Json(form->caption()) : Json(nullptr);
         if (!script::SameValue(wanted, actual)) {
           failures.push_back("the caption of " + where + " is " + script::Show(actual) +
                              ", expected " + script::Show(wanted));
         }
+      } else if (key == "focused" || key == "busy" || key == "was_busy") {
+        std::string where;
+        controls::Form* form = nullptr;
+        ControlsOf(expect, where, &form);
+        if (form == nullptr) throw ScriptError(where + " shows no form");
+        Json actual;
+        if (key == "focused") {
+          actual = form->focused() ? Json(script::ControlLabel(*form->focused())) : Json(nullptr);
+        } else if (key == "busy") {
+          actual = form->busy();
+        } else {
+          actual = std::find(last_busy.begin(), last_busy.end(), form) != last_busy.end();
+        }
+        if (!script::SameValue(wanted, actual)) {
+          failures.push_back("the " + std::string(key == "focused" ? "focused control" : key) +
+                             " of " + where + " is " + script::Show(actual) + ", expected " +
+                             script::Show(wanted));
+        }
+      } else if (key == "objects") {
+        Module& m = ModuleOf(expect);
+        if (m.interfaces.picker == nullptr) {
+          throw ScriptError("module " + m.handle + " is no picker (it has no IPickerUI)");
+        }
+        script::CheckFields("the record of module " + m.handle,
+                            script::RecordJson(m.interfaces.picker->Objects()), wanted, failures);
+      } else if (key == "print") {
+        script::CheckPrint(PrintFileOf(ModuleOf(expect)), wanted, failures);
+      } else if (key == "settings") {
+        if (!host) throw ScriptError("the script has no host context whose settings could be read");
+        script::CheckSettings(*host, wanted, failures);
+      } else if (key == "host") {
+        if (!host) throw ScriptError("the script has no host context");
+        script::CheckFields("the host", HostState(), wanted, failures);
       } else if (key == "dialogs") {
         Json names = Json::array();
         for (const auto& s : forms) names.push_back(s.form->name());
@@ -755,7 +877,8 @@ struct ScriptHost::Impl final : DialogOwner {
       } else {
         throw ScriptError("unknown expectation \"" + key +
                           "\" (control, result, event, no_event, events, box, boxes, caption, "
-                          "dialogs, queued)");
+                          "focused, busy, was_busy, dialogs, queued, objects, print, settings, "
+                          "host)");
       }
     }
   }
@@ -781,8 +904,9 @@ struct ScriptHost::Impl final : DialogOwner {
       std::vector<std::string> keys;
       for (const auto& [key, value] : step.items()) keys.push_back("\"" + key + "\"");
       throw ScriptError(
-          "unknown command: the step names none of open, close, call, act, "
-          "answer, input, snapshot, sql, fail_statements, approve, withdraw, expect (it has " +
+          "unknown command: the step names none of open, close, call, act, answer, input, "
+          "snapshot, read_print, read_settings, sql, fail_statements, approve, withdraw, "
+          "expect (it has " +
           (keys.empty() ? std::string("no keys") : Join(keys, ", ")) + ")");
     }
     if (found.size() > 1) {
@@ -826,6 +950,10 @@ struct ScriptHost::Impl final : DialogOwner {
     } else if (command == "snapshot") {
       out["snapshot"] = Snapshot(step);
       return out;
+    } else if (command == "read_print") {
+      result = ReadPrint(step);
+    } else if (command == "read_settings") {
+      result = ReadSettings(step);
     } else if (command == "sql") {
       result = Sql(step, failures);
     } else if (command == "fail_statements") {
@@ -837,6 +965,7 @@ struct ScriptHost::Impl final : DialogOwner {
     last_result = result;
     last_events = log_events;
     last_boxes = log_boxes;
+    last_busy = log_busy;
     if (checks_after) Check(step["expect"], failures);
     return out;
   }
@@ -845,6 +974,7 @@ struct ScriptHost::Impl final : DialogOwner {
     log_events = Json::array();
     log_boxes = Json::array();
     log_failures.clear();
+    log_busy.clear();
     acting.clear();
 
     std::string command;
@@ -903,11 +1033,13 @@ struct ScriptHost::Impl final : DialogOwner {
   Json log_events = Json::array();
   Json log_boxes = Json::array();
   std::vector<std::string> log_failures;
+  std::vector<const controls::Form*> log_busy;  // the module forms that showed the wait cursor
 
   // What the last step that acted saw, for later expectations.
   Json last_result = nullptr;
   Json last_events = Json::array();
   Json last_boxes = Json::array();
+  std::vector<const controls::Form*> last_busy;
   int failure_count = 0;
 };
 

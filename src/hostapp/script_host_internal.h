@@ -62,6 +62,15 @@ std::shared_ptr<ParameterSet> ToParameters(const Json& value, std::string_view w
 bool SameValue(const Json& expected, const Json& actual);
 // The JSON text of a value, for messages; never throws.
 std::string Show(const Json& value);
+// Checks the named members of `expected` (an object) against those of `actual`, leaving the
+// others of `actual` unlooked at; a member `actual` lacks, or an `actual` that is no object,
+// is a mismatch. `what` names `actual` in the messages ("the record of module cp").
+void CheckFields(const std::string& what, const Json& actual, const Json& expected,
+                 std::vector<std::string>& failures);
+
+// A record a module handed out (a picker's Objects) as an object of its properties in the
+// record's order; null for none. Throws ScriptError for an object that is no PropertyBag.
+Json RecordJson(const std::shared_ptr<Object>& record);
 
 // --- Host interface members ------------------------------------------------------------------
 
@@ -112,10 +121,34 @@ int ShiftState(const Json& shift);
 Json Snapshot(const ControlList& list, const controls::Form* form);
 Json ControlState(const controls::Control& control);
 
+// Gives the form a new inner size ("width" and "height" in twips), as a person dragging its
+// border does; the form's Resize fires.
+Json ResizeForm(controls::Form& form, const Json& step);
+
 // Checks the expectation's keys against the control's state; every mismatch or unknown key
 // appends a message to `failures`.
 void CheckControl(const controls::Control& control, const Json& expect,
                   std::vector<std::string>& failures);
+
+// --- Files the modules wrote --------------------------------------------------------------
+
+// The print data file at `path` as {"file", "values", "tables"}. Throws ScriptError when it
+// cannot be read or is no print data file.
+Json ReadPrintFile(const std::string& path);
+// Checks a print data file's content against {"values": {...}, "table": name, "rows": n,
+// "cells": [[row, col, text], ...]}; the table defaults to the file's first.
+void CheckPrint(const Json& content, const Json& expect, std::vector<std::string>& failures);
+
+// The user's settings file `name` (as the modules name it, "2101FmMCpml_Sr") as an object of
+// sections, each an object of its keys' values as the modules read them; {} when the file is
+// missing. Throws ScriptError when the host's settings are no INI files.
+Json ReadSettingsFile(HostContext& host, const std::string& name);
+// A section of ReadSettingsFile's object, or a key's value of a section, by name (ASCII case
+// ignored); null when missing.
+Json SettingsSection(const Json& file, std::string_view section);
+Json SettingsValue(const Json& section, std::string_view key);
+// Checks {"file", "section", "values": {key: value or null for absent}}.
+void CheckSettings(HostContext& host, const Json& expect, std::vector<std::string>& failures);
 
 }  // namespace korvane::hostapp::script
 

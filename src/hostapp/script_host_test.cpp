@@ -6,10 +6,13 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "host/print_file.h"
+#include "host/settings_files.h"
 #include "host/test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/script_test_module.h"
 #include "hostapp/test_database.h"
+#include "pickers/cls_cpml.h"
 #include "registration/registry.h"
 
 namespace korvane::hostapp {
@@ -22,7 +25,9 @@ class ScriptHostTest : public ::testing::Test {
  protected:
   ScriptHostTest()
       : script_([this](std::string_view progid) -> std::shared_ptr<Object> {
-          if (progid == "Korvane.SCCJD_S") return ClassRegistry::Instance().Create(progid);
+          if (progid == "Korvane.SCCJD_S" || progid == "Korvane.pdmCpml") {
+            return ClassRegistry::Instance().Create(progid);
+          }
           if (progid != "Test.Fake") return nullptr;
           auto module = std::make_shared<ScriptTestModule>();
           created_.push_back(module);
@@ -303,6 +308,198 @@ TEST_F(ScriptHostTest, SnapshotShowsEveryControlAndTheGridsHiddenParts) {
   EXPECT_EQ(grid["widths"][1], 1500);
   // One control alone.
   EXPECT_EQ(Ok(R"({"snapshot": true, "control": "Chk"})")["snapshot"]["value"], 0);
+}
+
+TEST_F(ScriptHostTest, SnapshotShowsStylesFormatsPlacesAndTheHost) {
+  OpenFake();
+  const json snap = Ok(R"({"snapshot": "doc"})")["snapshot"];
+  EXPECT_EQ(snap["busy"], false);
+  EXPECT_EQ(snap["width"], 4800);
+  EXPECT_EQ(snap["height"], 3600);
+  EXPECT_EQ(snap["host"], json({{"title", "Korvane"}, {"user", "admin"}, {"date", "2026-03-20"}}));
+  std::map<std::string, json> by_name;
+  for (const auto& c : snap["controls"]) {
+    if (c["index"] <= 0) by_name[c["name"]] = c;
+  }
+  EXPECT_EQ(by_name["cmdAsk"]["tooltip"], "保存修改");
+  EXPECT_EQ(by_name["Chk"]["tooltip"], "");
+  const json& field = by_name["qxTxt"];
+  EXPECT_EQ(json::array({field["left"], field["top"], field["width"], field["height"]}),
+            json({120, 120, 2400, 300}));
+  const json& grid = by_name["qxGrid"];
+  // The two grey cells of column 1 are one run; the bold cell stands alone.
+  EXPECT_EQ(grid["styles"],
+            json::parse(R"([[[1, 2], 1, {"fore_color": 8388608, "back_color": 14737632}],
+                            [2, 2, {"bold": true}]])"));
+  EXPECT_EQ(grid["formats"], json({"", "", "#,##0.00", ""}));
+  EXPECT_EQ(grid["data_types"], json({0, 0, 5, 0}));
+  EXPECT_EQ(grid["top_row"], 1);
+  EXPECT_EQ(grid["left_col"], 1);
+
+  // A run breaks where the style changes, and a run may reach the last row.
+  Fake().grid().SetCellForeColor(2, 1, 255);
+  Fake().grid().SetCellBold(3, 2, true);
+  const json styles = Ok(R"({"snapshot": true, "control": "qxGrid"})")["snapshot"]["styles"];
+  EXPECT_EQ(styles, json::parse(R"([[1, 1, {"fore_color": 8388608, "back_color": 14737632}],
+                                    [2, 1, {"fore_color": 255, "back_color": 14737632}],
+                                    [[2, 3], 2, {"bold": true}]])"));
+}
+
+TEST_F(ScriptHostTest, ExpectationsSeeColoursFormatsFocusTooltipsAndTheWaitCursor) {
+  OpenFake();
+  Ok(R"({"expect": [{"control": "qxGrid", "row": 1, "col": 1, "fore_color": 8388608, "back_color": 14737632, "bold": false},
+                    {"control": "qxGrid", "row": 2, "col": 2, "bold": true, "back_color": null},
+                    {"control": "qxGrid", "col": 2, "format": "#,##0.00", "data_type": 5},
+                    {"control": "qxGrid", "top_row": 1, "left_col": 1},
+                    {"control": "cboType", "items": ["生产", "返工"]},
+                    {"control": "cmdAsk", "tooltip": "保存修改", "width": 0},
+                    {"host": {"title": "Korvane"}}]})");
+  std::string error =
+      Fails(R"({"expect": {"control": "qxGrid", "row": 1, "col": 2, "back_color": 14737632}})");
+  EXPECT_NE(error.find("qxGrid cell (1, 2).back_color is null, expected 14737632"),
+            std::string::npos)
+      << error;
+  error = Fails(R"({"expect": {"control": "cboType", "items": ["生产"]}})");
+  EXPECT_NE(error.find("cboType.items is [\"生产\",\"返工\"]"), std::string::npos) << error;
+  error = Fails(R"({"expect": {"host": {"title": "Korvane", "colour": 1}}})");
+  EXPECT_NE(error.find("the host has no property \"colour\""), std::string::npos) << error;
+
+  Fake().grid().set_rows(40);
+  Ok(R"({"act": "wheel", "position": 4, "expect": {"control": "qxGrid", "top_row": 6}})");
+
+  // The focus, by the label of the control that holds it.
+  Ok(R"({"expect": {"focused": null}})");
+  Ok(R"js({"act": "focus", "control": "qxTxt", "index": 1, "expect": {"focused": "qxTxt(1)"}})js");
+  error = Fails(R"({"expect": {"focused": "qxGrid"}})");
+  EXPECT_NE(error.find("the focused control of module doc is \"qxTxt(1)\", expected \"qxGrid\""),
+            std::string::npos)
+      << error;
+
+  // The wait cursor shows while the module refreshes and is gone when it returns; the next
+  // command did not show it.
+  Ok(R"({"call": "Refresh", "expect": [{"was_busy": true}, {"busy": false}]})");
+  Ok(R"({"expect": {"was_busy": true}})");
+  Ok(R"({"call": "GetID", "expect": {"was_busy": false}})");
+  Fake().form().set_busy(true);
+  Ok(R"({"expect": {"busy": true}})");
+}
+
+TEST_F(ScriptHostTest, ResizesTheFormAndDragsABar) {
+  OpenFake();
+  // The module's proportional layout follows the new size.
+  Ok(R"({"act": "resize", "width": 9600, "height": 7200, "expect": {"control": "qxTxt", "index": 0, "left": 240, "top": 240, "width": 4800, "height": 300}})");
+  EXPECT_EQ(Fake().form().inner_width(), 9600);
+  std::string error = Fails(R"({"act": "resize", "width": 9600})");
+  EXPECT_NE(error.find("act \"resize\" on form frmFake needs \"width\" and \"height\""),
+            std::string::npos)
+      << error;
+  error = Fails(R"({"act": "resize", "width": 0, "height": 100})");
+  EXPECT_NE(error.find("wider and higher than 0"), std::string::npos) << error;
+
+  // A drag is press, sideways move and release, measured from the bar's left edge.
+  auto& bar = Fake().form().Get<test::DragBar>("bar");
+  const double left = bar.geometry().left;
+  Ok(R"({"act": "drag", "control": "bar", "by": -300})");
+  Ok(R"({"act": "drag", "control": "bar", "to": )" + FormatNumber(left + 450) + "}");
+  EXPECT_EQ(bar.log, (std::vector<std::string>{"down 1 0", "move 1 -300", "up 1 -300", "down 1 0",
+                                               "move 1 450", "up 1 450"}));
+  error = Fails(R"({"act": "drag", "control": "bar", "by": 1, "to": 2})");
+  EXPECT_NE(error.find("needs either \"by\""), std::string::npos) << error;
+  error = Fails(R"({"act": "drag", "control": "qxGrid", "by": 100})");
+  EXPECT_NE(error.find("needs a control a person drags"), std::string::npos) << error;
+  bar.set_enabled(false);
+  error = Fails(R"({"act": "drag", "control": "bar", "by": 100})");
+  EXPECT_NE(error.find("cannot drag bar: it is disabled"), std::string::npos) << error;
+  EXPECT_EQ(bar.log.size(), 6u);
+}
+
+TEST_F(ScriptHostTest, ReadsThePickersRecord) {
+  Ok(R"({"open": "Korvane.pdmCpml", "as": "cp"})");
+  EXPECT_EQ(Ok(R"({"call": "Objects"})")["result"], nullptr) << "no record before Init";
+  Ok(R"({"call": "Init", "args": [6101, ""]})");
+  Ok(R"({"call": "Validate", "args": ["", "", "", "YG-45-20"]})");
+  // Every property, in the record's own order (which a sorted JSON object would lose).
+  const auto answer = script_.RunLine(R"({"call": "Objects"})", ++step_);
+  ASSERT_TRUE(answer);
+  const nlohmann::ordered_json record = nlohmann::ordered_json::parse(*answer)["result"];
+  ASSERT_TRUE(record.is_object());
+  std::vector<std::string> names;
+  for (const auto& [name, value] : record.items()) names.push_back(name);
+  std::vector<std::string> declared;
+  for (const auto& info : clsCpml::Properties()) declared.emplace_back(info.name);
+  EXPECT_EQ(names, declared);
+  EXPECT_EQ(record["l产品ID"], 1);
+  EXPECT_EQ(record["s物品编码"], "YG-45-20");
+  EXPECT_EQ(record["Change"], true);
+  EXPECT_EQ(record["b是否使用"], true);
+
+  Ok(R"({"expect": {"objects": {"l产品ID": 1, "Change": true}}})");
+  std::string error = Fails(R"({"expect": {"objects": {"l产品ID": 2, "l不存在": 0}}})");
+  EXPECT_NE(error.find("the record of module cp.l产品ID is 1, expected 2"), std::string::npos)
+      << error;
+  EXPECT_NE(error.find("the record of module cp has no property \"l不存在\""), std::string::npos)
+      << error;
+  OpenFake();
+  error = Fails(R"({"expect": {"objects": {"Change": true}}})");
+  EXPECT_NE(error.find("module doc is no picker"), std::string::npos) << error;
+}
+
+TEST_F(ScriptHostTest, ReadsThePrintDataAndSettingsTheModuleWrote) {
+  OpenFake();
+  Fake().print_name = "";
+  std::string error = Fails(R"({"read_print": "doc"})");
+  EXPECT_NE(error.find("names no print data file (ReturnPrintName is empty): it has not printed"),
+            std::string::npos)
+      << error;
+  Fake().print_name = folder_ / "2101.txt";
+  error = Fails(R"({"read_print": true})");
+  EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
+
+  JsonPrintDataWriter writer;
+  writer.AddValue("金额大写", "柒拾贰元整");
+  writer.AddValue("车间名称", "机加工车间");
+  writer.AddTable("qxGrid", {{"#", "产品"}, {"1", "泵轴"}});
+  ASSERT_TRUE(writer.WriteFile(Fake().print_name));
+  const json read = Ok(R"({"read_print": "doc"})")["result"];
+  EXPECT_EQ(read["file"], Fake().print_name);
+  EXPECT_EQ(read["values"]["车间名称"], "机加工车间");
+  EXPECT_EQ(read["tables"]["qxGrid"][1][1], "泵轴");
+  Ok(R"({"expect": {"print": {"values": {"金额大写": "柒拾贰元整"}, "rows": 2, "cells": [[0, 1, "产品"], [1, 1, "泵轴"]]}}})");
+  error = Fails(
+      R"({"expect": {"print": {"values": {"数量合计": "1"}, "cells": [[1, 1, "叶轮"], [5, 0, "1"]]}}})");
+  EXPECT_NE(error.find("the print data's values has no property \"数量合计\""), std::string::npos)
+      << error;
+  EXPECT_NE(error.find("the printed table qxGrid cell (1, 1) is \"泵轴\", expected \"叶轮\""),
+            std::string::npos)
+      << error;
+  EXPECT_NE(error.find("cell (5, 0) is outside the table"), std::string::npos) << error;
+  error = Fails(R"({"expect": {"print": {"table": "lines", "rows": 1}}})");
+  EXPECT_NE(error.find("the print data has no table \"lines\""), std::string::npos) << error;
+  error = Fails(R"({"expect": {"print": {"value": {}}}})");
+  EXPECT_NE(error.find("unknown key \"value\" in \"print\""), std::string::npos) << error;
+
+  // A settings file, as the modules write it.
+  ASSERT_TRUE(WriteSetting("2101Fake", "Form", "Width", "12000", *host_));
+  ASSERT_TRUE(WriteSetting("2101Fake", "vscolwidth_qxGrid", "VsCol1", "1500", *host_));
+  EXPECT_EQ(
+      Ok(R"({"read_settings": "2101Fake"})")["result"],
+      json::parse(R"({"Form": {"Width": "12000"}, "vscolwidth_qxGrid": {"VsCol1": "1500"}})"));
+  EXPECT_EQ(Ok(R"({"read_settings": "2101Fake", "section": "FORM"})")["result"],
+            json({{"Width", "12000"}}));
+  EXPECT_EQ(Ok(R"({"read_settings": "2101Fake", "section": "Form", "key": "width"})")["result"],
+            "12000");
+  EXPECT_EQ(Ok(R"({"read_settings": "2101Fake", "section": "Form", "key": "Height"})")["result"],
+            nullptr);
+  EXPECT_EQ(Ok(R"({"read_settings": "NoSuchFile"})")["result"], json::object());
+  Ok(R"({"expect": {"settings": {"file": "2101Fake", "section": "Form", "values": {"Width": 12000, "Height": null}}}})");
+  error = Fails(
+      R"({"expect": {"settings": {"file": "2101Fake", "section": "Form", "values": {"Width": "9600", "Left": "0"}}}})");
+  EXPECT_NE(error.find("the setting [Form] Width of 2101Fake is \"12000\", expected \"9600\""),
+            std::string::npos)
+      << error;
+  EXPECT_NE(error.find("[Form] Left of 2101Fake is absent"), std::string::npos) << error;
+  error = Fails(R"({"read_settings": "2101Fake", "key": "Width"})");
+  EXPECT_NE(error.find("\"key\" needs a \"section\""), std::string::npos) << error;
 }
 
 TEST_F(ScriptHostTest, ExpectationsCheckControlsResultsEventsAndTables) {

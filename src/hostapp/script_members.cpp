@@ -218,7 +218,7 @@ void AddPickerMembers(std::vector<Member>& out) {
                    m.picker->SetText(a.Text(0));
                    return Json(nullptr);
                  }});
-  add0("Objects", [](IPickerUI& p) { return p.Objects() ? Json("object") : Json(nullptr); });
+  add0("Objects", [](IPickerUI& p) { return RecordJson(p.Objects()); });
   out.push_back({"IPickerUI", "Validate", 4, 4, "table, value_column, text_column, typed", has,
                  [](const ModuleInterfaces& m, const Args& a, const Host&) {
                    const auto table = a.Text(0);

@@ -1,6 +1,8 @@
 // A small document module for the scripted host's tests: a form with text boxes, a grid, a
-// check box, a combo box, a tree, a timer and buttons that ask message and input boxes, show a
-// dialog form or throw; it records what the host handed it so that tests can look.
+// check box, a combo box, a tree, a timer, a bar a person drags and buttons that ask message
+// and input boxes, show a dialog form or throw; its form keeps a proportional layout and shows
+// the wait cursor while it refreshes. It records what the host handed it so that tests can
+// look.
 #ifndef KORVANE_HOSTAPP_SCRIPT_TEST_MODULE_H_
 #define KORVANE_HOSTAPP_SCRIPT_TEST_MODULE_H_
 
@@ -19,6 +21,25 @@
 #include "host/shared_routines.h"
 
 namespace korvane::test {
+
+// A bar a person drags with the mouse; it keeps every press, move and release it was given.
+class DragBar : public controls::Control, public PointerTarget {
+ public:
+  DragBar(std::string name, int index)
+      : Control(controls::ControlKind::kPicture, "DragBar", std::move(name), index) {}
+  bool MouseDown(int button, int, double x, double) override { return Note("down", button, x); }
+  bool MouseMove(int button, int, double x, double) override { return Note("move", button, x); }
+  bool MouseUp(int button, int, double x, double) override { return Note("up", button, x); }
+
+  std::vector<std::string> log;
+
+ private:
+  bool Note(const char* what, int button, double x) {
+    if (!CanAct()) return false;
+    log.push_back(std::string(what) + " " + std::to_string(button) + " " + FormatNumber(x));
+    return true;
+  }
+};
 
 class ScriptTestModule : public Object,
                          public IFormUI,
@@ -44,6 +65,14 @@ class ScriptTestModule : public Object,
     grid_->SetColWidth(1, 1500);
     grid_->SetCellPicture(2, 2, "note");
     grid_->SetRowHidden(3, true);
+    grid_->SetColFormat(2, "#,##0.00");
+    grid_->SetColDataType(2, grid_type::kDouble);
+    // The product codes are read-only: grey on dark blue; the second quantity stands out.
+    for (int row = 1; row <= 2; ++row) {
+      grid_->SetCellBackColor(row, 1, 14737632);
+      grid_->SetCellForeColor(row, 1, 8388608);
+    }
+    grid_->SetCellBold(2, 2, true);
     grid_->set_editable(true);
     grid_->validate_edit.Connect([this](int row, int col, bool& cancel) {
       if (col == 2 && !IsNumber(grid_->edit_text())) {
@@ -80,6 +109,7 @@ class ScriptTestModule : public Object,
     });
     auto& ask = form_.Add<Button>("cmdAsk");
     ask.set_caption("保存");
+    ask.set_tooltip("保存修改");
     ask.click.Connect([this] {
       const MsgAnswer answer = Host().dialogs().MessageBox("保存修改吗？", MsgButtons::kYesNo,
                                                            MsgIcon::kQuestion, "提示：");
@@ -98,7 +128,12 @@ class ScriptTestModule : public Object,
     auto& thrower = form_.Add<Button>("cmdThrow");
     thrower.click.Connect([] { throw std::runtime_error("boom"); });
     form_.Add<Button>("cmdLocked").set_enabled(false);
+    form_.Add<DragBar>("bar").set_geometry({2400, 600, 75, 3000});
 
+    form_.Get<TextBox>("qxTxt", 0).set_geometry({120, 120, 2400, 300});
+    form_.SetInnerSize(4800, 3600);
+    layout_.Record(form_);
+    layout_.Attach(form_);
     dialog_.set_caption("选择产品");
     dialog_.Add<TextBox>("txtCode");
     auto& ok = dialog_.Add<Button>("cmdOK");
@@ -155,6 +190,7 @@ class ScriptTestModule : public Object,
     return true;
   }
   bool Refresh() override {
+    controls::BusyCursor busy(form_);
     Say("refreshed");
     Raise([](DocumentEvents& e) { e.FormRefreshed(); });
     return true;
@@ -176,7 +212,7 @@ class ScriptTestModule : public Object,
   }
   std::int32_t GetID() override { return 42; }
   bool CheckStatus(std::string_view) override { return approved_view; }
-  std::string ReturnPrintName() override { return "p.txt"; }
+  std::string ReturnPrintName() override { return print_name; }
   bool IsDirty() override { return false; }
   bool DoGetFormStatus() override { return true; }
   bool DoSaveFormStatus() override { return true; }
@@ -206,6 +242,8 @@ class ScriptTestModule : public Object,
   bool approved_view = false;
   int last_shift = -1;
   bool cleared = false;
+  // What ReturnPrintName answers.
+  std::string print_name = "p.txt";
 
  private:
   HostContext& Host() {
@@ -221,6 +259,7 @@ class ScriptTestModule : public Object,
   controls::Grid* grid_ = nullptr;
   controls::MouseWheel wheel_;
   double rate_ = 2;
+  ProportionalLayout layout_;
   std::shared_ptr<HostContext> context_;
 };
 

@@ -206,6 +206,37 @@ bool SameValue(const Json& expected, const Json& actual) {
   return expected == actual;
 }
 
+void CheckFields(const std::string& what, const Json& actual, const Json& expected,
+                 std::vector<std::string>& failures) {
+  if (!expected.is_object()) {
+    throw ScriptError("the properties expected of " + what + " must be an object, not " +
+                      Show(expected));
+  }
+  if (!actual.is_object()) {
+    failures.push_back(what + " is " + Show(actual) + ", expected properties " + Show(expected));
+    return;
+  }
+  for (const auto& [name, wanted] : expected.items()) {
+    if (!actual.contains(name)) {
+      failures.push_back(what + " has no property \"" + name + "\"");
+    } else if (!SameValue(wanted, actual[name])) {
+      failures.push_back(what + "." + name + " is " + Show(actual[name]) + ", expected " +
+                         Show(wanted));
+    }
+  }
+}
+
+Json RecordJson(const std::shared_ptr<Object>& record) {
+  if (!record) return nullptr;
+  const auto* bag = dynamic_cast<const PropertyBag*>(record.get());
+  if (bag == nullptr) throw ScriptError("the module handed out a record the host cannot read");
+  Json out = Json::object();
+  for (std::string_view name : bag->PropertyNames()) {
+    out[std::string(name)] = ToJson(bag->Get(name));
+  }
+  return out;
+}
+
 std::string Show(const Json& value) {
   try {
     std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);

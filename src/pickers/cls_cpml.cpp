@@ -26,6 +26,10 @@ void clsCpml::sbClear() {
 
 std::span<const PropertyInfo> clsCpml::Properties() { return kProperties; }
 
+std::vector<std::string_view> clsCpml::PropertyNames() const {
+  return record_detail::NamesOf(Properties());
+}
+
 std::span<const record_detail::MemberPtr<clsCpml>> clsCpml::Members() {
 #define KORVANE_MEMBER_PTR(name, type, column, load, sets_change, cleared) \
   record_detail::MemberPtr<clsCpml>(&clsCpml::name##_),

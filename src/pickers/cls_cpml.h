@@ -1,7 +1,7 @@
 // clsCpml: the product record. One read/write property per product attribute of PDMCPML, named
 // by type prefix and column (s物品编码, l产品ID, d损耗率, b是否使用), plus the modified flag
 // Change and the clearing method sbClear. The product pickers fill it from a row of the view
-// vtPDMCPML and hand it to the host.
+// vtPDMCPML and hand it to the host, which reads it by name through PropertyBag.
 //
 // Contract:
 //  - A new record is in the cleared state (see sbClear).
@@ -18,7 +18,9 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
+#include "host/interfaces.h"
 #include "host/object.h"
 #include "host/recordset.h"
 #include "host/variant.h"
@@ -109,7 +111,7 @@
 
 namespace korvane {
 
-class clsCpml : public Object {
+class clsCpml : public Object, public PropertyBag {
  public:
   // A cleared record.
   clsCpml();
@@ -131,13 +133,15 @@ class clsCpml : public Object {
 
   // The property called `name` (ASCII case ignored); an empty value for an unknown name. Texts
   // come as text, l as integer, d (and l重量单位ID) as double, b as boolean.
-  Variant Get(std::string_view name) const;
+  Variant Get(std::string_view name) const override;
   // Assigns the property called `name` with the null-safe conversion to its type, marking the
   // record changed as its setter does. False, and nothing changed, for an unknown name.
   bool Set(std::string_view name, const Variant& value);
 
   // The properties in declaration order.
   static std::span<const PropertyInfo> Properties();
+  // Their names, Change included, for a host that reads the record by name.
+  std::vector<std::string_view> PropertyNames() const override;
 
  private:
   static std::span<const record_detail::MemberPtr<clsCpml>> Members();

@@ -18,6 +18,10 @@ constexpr std::array<PropertyInfo, kPropertyCount> kProperties = {
 
 std::span<const PropertyInfo> clsGY::Properties() { return kProperties; }
 
+std::vector<std::string_view> clsGY::PropertyNames() const {
+  return record_detail::NamesOf(Properties());
+}
+
 std::span<const record_detail::MemberPtr<clsGY>> clsGY::Members() {
 #define KORVANE_MEMBER_PTR(name, type, column, load, sets_change, cleared) \
   record_detail::MemberPtr<clsGY>(&clsGY::name##_),

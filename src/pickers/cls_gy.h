@@ -1,6 +1,7 @@
 // clsGY: the employee record. One read/write property per employee attribute of PDMGY, named by
 // type prefix and column (l雇员ID, s姓名, b性别, t雇佣日期), plus the modified flag Change. The
-// employee picker fills it from a row and hands it to the host.
+// employee picker fills it from a row and hands it to the host, which reads it by name through
+// PropertyBag.
 //
 // Contract:
 //  - A new record holds empty texts, zeros, false and no dates; there is no clearing method.
@@ -20,7 +21,9 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
+#include "host/interfaces.h"
 #include "host/object.h"
 #include "host/recordset.h"
 #include "host/variant.h"
@@ -59,7 +62,7 @@
 
 namespace korvane {
 
-class clsGY : public Object {
+class clsGY : public Object, public PropertyBag {
  public:
   clsGY() = default;
 
@@ -74,7 +77,7 @@ class clsGY : public Object {
   bool LoadFrom(const Recordset& row);
 
   // The property called `name` (ASCII case ignored); an empty value for an unknown name.
-  Variant Get(std::string_view name) const;
+  Variant Get(std::string_view name) const override;
   // Assigns the property called `name` with the null-safe conversion to its type, marking the
   // record changed as its setter does. False, and nothing changed, for an unknown name or a
   // date property given a value that names no date (a blank value clears a date).
@@ -82,6 +85,8 @@ class clsGY : public Object {
 
   // The properties in declaration order.
   static std::span<const PropertyInfo> Properties();
+  // Their names, Change included, for a host that reads the record by name.
+  std::vector<std::string_view> PropertyNames() const override;
 
  private:
   static std::span<const record_detail::MemberPtr<clsGY>> Members();

@@ -18,6 +18,7 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "host/recordset.h"
 #include "host/variant.h"
@@ -113,6 +114,13 @@ inline std::optional<std::size_t> FindProperty(std::span<const PropertyInfo> inf
     if (EqualsIgnoreCase(infos[i].name, name)) return i;
   }
   return std::nullopt;
+}
+
+inline std::vector<std::string_view> NamesOf(std::span<const PropertyInfo> infos) {
+  std::vector<std::string_view> names;
+  names.reserve(infos.size());
+  for (const PropertyInfo& info : infos) names.push_back(info.name);
+  return names;
 }
 
 template <typename R>

@@ -33,13 +33,14 @@
 
 #include "controls/control.h"
 #include "controls/event.h"
+#include "host/interfaces.h"
 #include "host/profile_store.h"
 
 namespace korvane::controls {
 
 inline constexpr std::string_view kSplitterTypeName = "Korvane.Splitter";
 
-class Splitter : public Control {
+class Splitter : public Control, public PointerTarget {
  public:
   static constexpr std::int16_t kDefaultSplitterWidth = 75;
   static constexpr int kMinimumLeftWidth = 300;
@@ -81,9 +82,9 @@ class Splitter : public Control {
   // Lays the bar and the two sides out again; the container calls it when its size changes.
   void Resize();
 
-  bool MouseDown(int button, int shift, double x, double y);
-  bool MouseMove(int button, int shift, double x, double y);
-  bool MouseUp(int button, int shift, double x, double y);
+  bool MouseDown(int button, int shift, double x, double y) override;
+  bool MouseMove(int button, int shift, double x, double y) override;
+  bool MouseUp(int button, int shift, double x, double y) override;
 
   void ReadProperties(ProfileStore& store, std::string_view section);
   bool WriteProperties(ProfileStore& store, std::string_view section) const;
