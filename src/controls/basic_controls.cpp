@@ -19,7 +19,7 @@ void TextBox::set_locked(bool locked) {
 }
 
 bool TextBox::Type(std::string text) {
-  if (!CanAct() || locked_) return false;
+  if (!CanAct() || locked_ || HoldsNul(text)) return false;
   SetFocus();
   set_text(std::move(text));
   return true;
@@ -129,7 +129,7 @@ bool ComboBox::ChooseText(std::string_view text) {
 }
 
 bool ComboBox::Type(std::string text) {
-  if (!CanAct()) return false;
+  if (!CanAct() || HoldsNul(text)) return false;
   SetFocus();
   set_text(std::move(text));
   return true;

@@ -35,7 +35,8 @@ class TextBox : public Control {
   bool locked() const { return locked_; }
   void set_locked(bool locked);
 
-  // A person types: the focus moves here and the text is replaced, firing `change`.
+  // A person types: the focus moves here and the text is replaced, firing `change`. A text
+  // holding a NUL byte cannot have been typed: it is refused (false, nothing changes).
   bool Type(std::string text);
   // A person leaves the field: `validate` may keep the focus (cancel); otherwise the focus
   // moves off and lost_focus fires. Returns false when validation kept the focus.
@@ -105,7 +106,8 @@ class ComboBox : public Control {
   // The data of the chosen item; empty when none is chosen.
   Variant ItemData() const;
 
-  // A person chooses an item (fires click) or types a text (fires change).
+  // A person chooses an item (fires click) or types a text (fires change); a typed text
+  // holding a NUL byte is refused as TextBox::Type refuses it.
   bool Choose(int index);
   bool ChooseText(std::string_view text);
   bool Type(std::string text);

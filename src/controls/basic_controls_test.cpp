@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "controls/form.h"
@@ -139,6 +141,34 @@ TEST(TextBox, TypingFiresChangeAndLeavingCanBeRefused) {
   EXPECT_FALSE(txt.HasFocus());
   txt.set_locked(true);
   EXPECT_FALSE(txt.Type("other"));
+}
+
+TEST(Controls, ATypedTextHoldingANulByteIsRefusedAndChangesNothing) {
+  using namespace std::string_literals;
+  Form form("frm");
+  auto& txt = form.Add<TextBox>("Txt");
+  auto& cmb = form.Add<ComboBox>("Cmb");
+  auto& field = form.Add<LookupField>("qxTxt");
+  int changes = 0;
+  for (Event<>* change : {&txt.change, &cmb.change, &field.change}) {
+    change->Connect([&] { ++changes; });
+  }
+  // How a person types into each, and what each then shows.
+  const std::vector<std::pair<std::function<bool(std::string)>, std::function<std::string()>>>
+      fields = {
+          {[&](std::string t) { return txt.Type(std::move(t)); }, [&] { return txt.text(); }},
+          {[&](std::string t) { return cmb.Type(std::move(t)); }, [&] { return cmb.text(); }},
+          {[&](std::string t) { return field.Type(std::move(t)); }, [&] { return field.text(); }},
+      };
+  for (const auto& [type, shown] : fields) {
+    ASSERT_TRUE(type("A-100"));
+    changes = 0;
+    for (const std::string& text : {"A-100\0 or 1=1"s, "\0"s, "B\0"s}) {
+      EXPECT_FALSE(type(text)) << shown();
+      EXPECT_EQ(shown(), "A-100");
+    }
+    EXPECT_EQ(changes, 0);
+  }
 }
 
 TEST(CheckBox, ClickTogglesAndCodeChangesFireClickOnlyWhenTheValueChanges) {

@@ -1220,7 +1220,7 @@ bool Grid::ClickCellButton(int row, int col) {
 }
 
 bool Grid::EditCell(int row, int col, std::string text) {
-  if (!CanAct() || !editable_ || Peek(row, col) == nullptr) return false;
+  if (!CanAct() || !editable_ || Peek(row, col) == nullptr || HoldsNul(text)) return false;
   if (row < fixed_rows_ || col < fixed_cols_ || ColLocked(col)) return false;
   if (!ColIsVisible(col) || RowHidden(row)) return false;
   SetFocus();

@@ -276,8 +276,8 @@ class Grid : public Control {
   // Edits a cell as a person does: moves to it, fires before_edit (may cancel), sets
   // edit_text, fires validate_edit (may cancel or change edit_text), stores edit_text into
   // the cell and fires after_edit. Returns false when the grid or column is not editable, the
-  // cell is fixed or not shown (hidden row or column), or a handler cancelled; the cell is
-  // then unchanged.
+  // cell is fixed or not shown (hidden row or column), the text holds a NUL byte (no person
+  // types one), or a handler cancelled; the cell is then unchanged.
   bool EditCell(int row, int col, std::string text);
   // Selects a data row and presses Delete on it, the way a person removes a line; the owning
   // module's key_down handler decides what happens. False for a fixed row.

@@ -322,11 +322,12 @@ TEST_F(GridEditing, AnEditRunsBeforeValidateStoreAfterAndMayBeCancelledOrCorrect
 TEST_F(GridEditing, CellsAPersonCannotEditAreRefused) {
   grid.SetColLocked(3, true);
   grid.SetColHidden(1, true);
-  EXPECT_FALSE(grid.EditCell(2, 3, "x"));  // locked column
-  EXPECT_FALSE(grid.EditCell(0, 2, "x"));  // fixed row
-  EXPECT_FALSE(grid.EditCell(2, 0, "x"));  // fixed column
-  EXPECT_FALSE(grid.EditCell(2, 1, "x"));  // hidden column
-  EXPECT_FALSE(grid.EditCell(9, 2, "x"));  // outside
+  EXPECT_FALSE(grid.EditCell(2, 3, "x"));                     // locked column
+  EXPECT_FALSE(grid.EditCell(0, 2, "x"));                     // fixed row
+  EXPECT_FALSE(grid.EditCell(2, 0, "x"));                     // fixed column
+  EXPECT_FALSE(grid.EditCell(2, 1, "x"));                     // hidden column
+  EXPECT_FALSE(grid.EditCell(9, 2, "x"));                     // outside
+  EXPECT_FALSE(grid.EditCell(2, 2, std::string("x\0y", 3)));  // no person types a NUL byte
   grid.set_editable(false);
   EXPECT_FALSE(grid.EditCell(2, 2, "x"));
   grid.set_editable(true);
@@ -335,6 +336,7 @@ TEST_F(GridEditing, CellsAPersonCannotEditAreRefused) {
   EXPECT_TRUE(log.empty());
   EXPECT_EQ(grid.TextMatrix(2, 3), "");
   EXPECT_EQ(grid.TextMatrix(0, 2), "");
+  EXPECT_EQ(grid.TextMatrix(2, 2), "old");
   EXPECT_EQ(grid.row(), 1);  // refused edits do not move the current cell either
 }
 

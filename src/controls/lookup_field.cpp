@@ -88,7 +88,7 @@ bool LookupField::Validate() {
 }
 
 bool LookupField::Type(std::string text) {
-  if (!CanAct()) return false;
+  if (!CanAct() || HoldsNul(text)) return false;
   SetFocus();
   if (text == text_) return true;
   text_ = std::move(text);

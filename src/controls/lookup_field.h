@@ -90,7 +90,8 @@ class LookupField : public Control {
   // `invalid` with the definition's error text.
   bool Validate();
 
-  // A person types into the field (fires change).
+  // A person types into the field (fires change). A text holding a NUL byte is refused
+  // (false, nothing changes), as TextBox::Type refuses it.
   bool Type(std::string text);
   // A person leaves the field: Validate, then lost_focus. Returns Validate's result.
   bool Leave();

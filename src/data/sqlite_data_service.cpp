@@ -35,12 +35,15 @@ constexpr const char* kCallSavepoint = "korvane_call";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-// The statement on one line, cut after kQuotedStatementChars characters.
+// The statement on one line, cut after kQuotedStatementChars characters. A NUL byte shows as
+// "\0": a message holding the byte itself would end there for most readers.
 std::string StatementBeginning(std::string_view sql) {
   std::string flat;
   for (char c : sql) {
     if (IsBlank(c)) {
       if (!flat.empty() && flat.back() != ' ') flat += ' ';
+    } else if (c == '\0') {
+      flat += "\\0";
     } else {
       flat += c;
     }
@@ -52,6 +55,28 @@ std::string StatementBeginning(std::string_view sql) {
 
 std::string InStatement(std::string message, std::string_view sql) {
   return message + " (in: " + StatementBeginning(sql) + ")";
+}
+
+// Why a statement must not run because its text or a text value holds a NUL byte; empty when
+// none does. SQLite would read the statement only up to the NUL ("delete from t\0 where ..."
+// deletes every row), and a stored NUL would cut every later statement that quotes the value.
+template <typename Values, typename ValueOf>
+std::string NulRefusal(std::string_view what, std::string_view sql, const Values& values,
+                       ValueOf value_of) {
+  if (HoldsNul(sql)) return InStatement(std::string(what) + " refused: it holds a NUL byte", sql);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const Variant& value = value_of(values[i]);
+    if (value.type() == VarType::kText && HoldsNul(value.text())) {
+      return InStatement(
+          std::string(what) + " refused: its value " + std::to_string(i + 1) + " holds a NUL byte",
+          sql);
+    }
+  }
+  return {};
+}
+
+std::string NulRefusal(std::string_view sql, const std::vector<Variant>& binds) {
+  return NulRefusal("statement", sql, binds, [](const Variant& v) -> const Variant& { return v; });
 }
 
 // Where a statement's text begins, after blanks and comments (and opening parentheses when
@@ -126,6 +151,7 @@ struct SqliteDataService::Impl {
                                      std::string& error) override {
       error.clear();
       try {
+        if (error = NulRefusal(sql, binds); !error.empty()) return nullptr;
         std::optional<Recordset> rows;
         std::size_t next = 0;
         if (!impl_.RunStatement(sql, binds, next, true, &rows, true, error)) return nullptr;
@@ -139,6 +165,7 @@ struct SqliteDataService::Impl {
               std::string& error) override {
       error.clear();
       try {
+        if (error = NulRefusal(sql, binds); !error.empty()) return false;
         std::size_t next = 0;
         return impl_.RunStatement(sql, binds, next, true, nullptr, true, error);
       } catch (const std::exception& e) {
@@ -434,7 +461,12 @@ struct SqliteDataService::Impl {
   std::unique_ptr<Recordset> Run(Command& command) {
     last_error.clear();
     try {
-      if (command.type == CommandType::kStoredProcedure) return RunProcedure(command);
+      const bool procedure = command.type == CommandType::kStoredProcedure;
+      std::string refusal =
+          NulRefusal(procedure ? "procedure call" : "statement", command.text, command.parameters,
+                     [](const Parameter& p) -> const Variant& { return p.value; });
+      if (!refusal.empty()) return Fail(std::move(refusal));
+      if (procedure) return RunProcedure(command);
       return RunText(command);
     } catch (const std::exception& e) {
       last_error = std::string("unexpected failure: ") + e.what();
@@ -460,6 +492,7 @@ struct SqliteDataService::Impl {
   }
 
   bool ExecScript(std::string_view script, std::string& error) {
+    if (error = NulRefusal(script, {}); !error.empty()) return false;
     const char* p = script.data();
     const char* const end = script.data() + script.size();
     while (p < end) {

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "data/tsql_translator.h"
 #include "host/test_support.h"
 
 namespace korvane::data {
@@ -337,6 +339,101 @@ TEST_F(SqliteDataServiceTest, ProceduresTakeParametersAndWriteOutputsBack) {
   EXPECT_FALSE(db_->Execute(throws));
   EXPECT_NE(db_->LastError().find("thrown inside"), std::string::npos) << db_->LastError();
   EXPECT_EQ(Rows().size(), 3u);
+}
+
+TEST_F(SqliteDataServiceTest, EveryWayInRefusesATextHoldingANulByteAndWritesNothing) {
+  using namespace std::string_literals;
+  Script("INSERT INTO t VALUES (1, 'a'), (2, 'ab'), (3, 'c');");
+  int calls = 0;
+  db_->RegisterProcedure("p_wipe",
+                         [&calls](std::vector<Parameter>&, SqlReader& db,
+                                  std::string& error) -> std::unique_ptr<Recordset> {
+                           ++calls;
+                           if (!db.Exec("DELETE FROM t", {}, error)) return nullptr;
+                           return std::make_unique<Recordset>();
+                         });
+  // Run as far as SQLite reads them, these would delete every row, or add one.
+  const std::string cut = "delete from t\0 where id = 1"s;
+  const std::vector<Variant> nul_value = {Variant("x\0y"s)};
+  // Had the quoting dropped the byte, this would delete the row 'ab'.
+  const std::string quoted = "delete from t where name = " + SqlQuote("a\0b"s);
+  const auto service = [&](Command command) {
+    db_->Execute(command);
+    return db_->LastError();
+  };
+  const auto native = [](bool ok, const std::string& error) { return ok ? std::string() : error; };
+  std::string error;
+  const std::vector<std::pair<std::string, std::function<std::string()>>> ways = {
+      {"ExecuteSql", [&] { return db_->ExecuteSql(cut) ? "" : db_->LastError(); }},
+      {"OpenSql", [&] { return db_->OpenSql(cut) ? "" : db_->LastError(); }},
+      {"ScalarSql",
+       [&] {
+         db_->ScalarSql(cut);
+         return db_->LastError();
+       }},
+      {"quoted text", [&] { return db_->ExecuteSql(quoted) ? "" : db_->LastError(); }},
+      {"text parameter",
+       [&] {
+         return service({"insert into t values (9, ?)", CommandType::kText, {{"", nul_value[0]}}});
+       }},
+      {"procedure name",
+       [&] {
+         return service({"p_wipe\0"s, CommandType::kStoredProcedure, {}});
+       }},
+      {"procedure parameter",
+       [&] {
+         return service({"p_wipe", CommandType::kStoredProcedure, {{"@x", nul_value[0]}}});
+       }},
+      {"native exec", [&] { return native(db_->Native().Exec(cut, {}, error), error); }},
+      {"native query",
+       [&] { return native(db_->Native().Query(cut, {}, error) != nullptr, error); }},
+      {"native value",
+       [&] {
+         return native(db_->Native().Exec("INSERT INTO t VALUES (9, ?)", nul_value, error), error);
+       }},
+      {"script", [&] { return native(db_->ExecScript(cut + ";", error), error); }},
+  };
+  const std::vector<std::string> before = Rows();
+  for (const auto& [way, run] : ways) {
+    const std::string refusal = run();
+    EXPECT_NE(refusal.find("refused: "), std::string::npos) << way << ": " << refusal;
+    EXPECT_NE(refusal.find("holds a NUL byte"), std::string::npos) << way << ": " << refusal;
+    // The message quotes the statement with the byte shown, not cut short by it.
+    EXPECT_FALSE(HoldsNul(refusal)) << way;
+    EXPECT_EQ(Rows(), before) << way;
+    EXPECT_TRUE(db_->ExecuteSql("select 1")) << db_->LastError();
+  }
+  EXPECT_EQ(calls, 0);
+  EXPECT_FALSE(db_->InTransaction());
+  EXPECT_FALSE(db_->ExecuteSql(cut));
+  EXPECT_NE(db_->LastError().find("(in: delete from t\\0 where id = 1)"), std::string::npos)
+      << db_->LastError();
+}
+
+TEST_F(SqliteDataServiceTest, AStatementNestedTooDeeplyIsRefusedAndTheDeepestAllowedRuns) {
+  Script("INSERT INTO t VALUES (1, 'a'), (2, 'b');");
+  const auto nested = [](int levels, std::string_view inner) {
+    return std::string(static_cast<std::size_t>(levels), '(') + std::string(inner) +
+           std::string(static_cast<std::size_t>(levels), ')');
+  };
+  // A chain of operators as deep as the translator takes runs; SQLite's own parser stops
+  // parentheses sooner, with its own error.
+  std::string chain = "id";
+  for (int i = 1; i < kMaxTsqlNesting; ++i) chain += " + 0";
+  EXPECT_EQ(db_->ScalarSql("select " + chain + " from t where id = 2"), Variant(2))
+      << db_->LastError();
+  EXPECT_EQ(db_->ScalarSql("select " + nested(50, "id") + " from t where id = 2"), Variant(2))
+      << db_->LastError();
+  EXPECT_FALSE(db_->ExecuteSql("delete from t where id > " + nested(kMaxTsqlNesting - 1, "0")));
+  EXPECT_NE(db_->LastError().find("parser stack overflow"), std::string::npos) << db_->LastError();
+  for (int levels : {kMaxTsqlNesting, 10000}) {
+    EXPECT_FALSE(db_->ExecuteSql("delete from t where id > " + nested(levels, "0")));
+    EXPECT_NE(db_->LastError().find("nests too deeply"), std::string::npos) << db_->LastError();
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"1:a", "2:b"}));
+  }
+  EXPECT_FALSE(db_->ExecuteSql("delete from t where id > " + chain + " + 0"));
+  EXPECT_NE(db_->LastError().find("nests too deeply"), std::string::npos) << db_->LastError();
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"1:a", "2:b"}));
 }
 
 TEST_F(SqliteDataServiceTest, FunctionsReadTheDatabaseWhileTheirStatementSteps) {

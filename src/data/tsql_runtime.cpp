@@ -373,7 +373,11 @@ void SubstringFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const auto offsets = CodePointOffsets(s);
   const auto count = static_cast<std::int64_t>(offsets.size() - 1);
   const std::int64_t first = std::max<std::int64_t>(start, 1);
-  const std::int64_t last = std::min(count, start + length - 1);  // inclusive
+  // One past the last position; a sum past the largest integer reaches the end anyway.
+  std::int64_t end = 0;
+  if (__builtin_add_overflow(start, length, &end)) end = count + 1;
+  if (end <= first) return ResultText(ctx, "");
+  const std::int64_t last = std::min(count, end - 1);  // inclusive
   if (first > last) return ResultText(ctx, "");
   ResultText(ctx, s.substr(offsets[first - 1], offsets[last] - offsets[first - 1]));
 }
@@ -563,8 +567,13 @@ void DateDiffFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void DateAddFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   const std::string_view part = TextOf(argv[0]);
-  // The server drops the fraction of the number to add.
-  const auto n = static_cast<std::int64_t>(std::trunc(sqlite3_value_double(argv[1])));
+  // The server drops the fraction of the number to add. Beyond a trillion of any part the date
+  // leaves every calendar, and the arithmetic below would overflow.
+  const double amount = std::trunc(sqlite3_value_double(argv[1]));
+  if (!(std::fabs(amount) < 1e12)) {
+    return ResultError(ctx, "Adding a value to a 'datetime' column caused an overflow.");
+  }
+  const auto n = static_cast<std::int64_t>(amount);
   DateValue date;
   if (!ReadDateArg(ctx, argv[2], date)) return;
   auto add_months = [&](std::int64_t months) {
@@ -654,7 +663,12 @@ void ReplicateFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   const std::int64_t n = sqlite3_value_int64(argv[1]);
   const std::string_view s = TextOf(argv[0]);
-  if (n < 0 || static_cast<std::uint64_t>(n) * s.size() > 1000000) return sqlite3_result_null(ctx);
+  // Divided rather than multiplied, so that no count wraps around past the bound; an empty
+  // text repeated any number of times is empty at once.
+  if (n < 0 || (!s.empty() && static_cast<std::uint64_t>(n) > 1000000 / s.size())) {
+    return sqlite3_result_null(ctx);
+  }
+  if (s.empty()) return ResultText(ctx, "");
   std::string out;
   out.reserve(static_cast<std::size_t>(n) * s.size());
   for (std::int64_t i = 0; i < n; ++i) out += s;

@@ -310,6 +310,16 @@ TEST(TsqlRuntimeTest, FunctionsFollowTheServersRules) {
       {"select korvane_str(123456, 3)", "***"},
       {"select korvane_space(3) || '|'", "   |"},
       {"select korvane_replicate('ab', 3)", "ababab"},
+      // Extreme counts and positions end at once, without wrapping around.
+      {"select korvane_replicate('', 1000000000000000000)", ""},
+      {"select korvane_replicate('abcd', 4611686018427387904)", "NULL"},
+      {"select korvane_substring('abc', 2, 9223372036854775807)", "bc"},
+      {"select korvane_substring('abc', -9223372036854775807 - 1, 9223372036854775807)", ""},
+      {"select korvane_substring('abc', 9223372036854775807, 9223372036854775807)", ""},
+      {"select korvane_dateadd('year', 1e300, '2024-01-31')",
+       "error: Adding a value to a 'datetime' column caused an overflow."},
+      {"select korvane_dateadd('hour', -9e18, '2024-01-31')",
+       "error: Adding a value to a 'datetime' column caused an overflow."},
       // Dates in the stored forms and the styles.
       {"select korvane_datetext('2024-03-05', 120)", "2024-03-05 00:00:00"},
       {"select korvane_datetext('2024-3-5 8:05', 111)", "2024/03/05"},

@@ -1,5 +1,6 @@
 #include "data/tsql_translator.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,11 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 constexpr std::string_view kUnsupported =
     "T-SQL construct not supported by the embedded database: ";
 constexpr std::string_view kUnreadable = "T-SQL text cannot be read: ";
+
+std::string TooDeep() {
+  return "T-SQL text nests too deeply: more than " + std::to_string(kMaxTsqlNesting) +
+         " levels of parentheses, subqueries, CASE, function calls or operators";
+}
 
 template <std::size_t N>
 bool OneOf(std::string_view word, const std::string_view (&list)[N]) {
@@ -241,6 +247,9 @@ struct Expr {
   bool star = false;               // kName: "alias.*"
   std::vector<Expr> body;          // kFunc/kParen/kCase: what is inside
   std::vector<Expr> kids;          // kUnary: operand; kBinary: left, right
+  // Levels of elements from this one down to its deepest part (1 for a leaf). Translating
+  // recurses along body and kids, so this bounds how deep it goes.
+  int height = 1;
 };
 using Seq = std::vector<Expr>;
 
@@ -320,7 +329,10 @@ class Translator {
   Expr ParseAdditive(Seq& flat, std::size_t& i);
   Expr ParseMultiplicative(Seq& flat, std::size_t& i);
   Expr ParseUnary(Seq& flat, std::size_t& i);
+  bool IsSign(const Expr& e) const;
   bool StartsOperand(const Seq& flat, std::size_t i) const;
+  // Sets e.height from its parts; refuses the text when that passes kMaxTsqlNesting.
+  void Nest(Expr& e) const;
 
   // --- output
   std::string Lead(const Expr& e) const { return toks_[e.first].space_before ? " " : ""; }
@@ -366,6 +378,7 @@ class Translator {
   // count of a TOP goes to the end as LIMIT, and the values are bound in the order written.
   std::map<std::size_t, std::size_t> parameter_numbers_;
   mutable std::string error_;  // the first failure; analysis may record one from const code
+  int parse_depth_ = 0;        // Parse calls under way
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -478,35 +491,53 @@ Expr Translator::ParseNameOrCall(std::size_t& i, std::size_t end) {
     e.open = i;
     e.close = match_[i];
     e.body = Parse(i + 1, e.close);
+    Nest(e);
     i = e.close + 1;
   }
   return e;
 }
 
-bool Translator::StartsOperand(const Seq& flat, std::size_t i) const {
-  if (i >= flat.size()) return false;
-  if (IsOperand(flat[i])) return true;
-  if (RawOp(flat[i], "+") || RawOp(flat[i], "-") || RawOp(flat[i], "~")) {
-    return StartsOperand(flat, i + 1);
-  }
-  return false;
+bool Translator::IsSign(const Expr& e) const {
+  return RawOp(e, "+") || RawOp(e, "-") || RawOp(e, "~");
 }
 
+// Signs before an operand ("- - x") are read in a loop: a text may hold thousands of them.
+bool Translator::StartsOperand(const Seq& flat, std::size_t i) const {
+  while (i < flat.size() && IsSign(flat[i])) ++i;
+  return i < flat.size() && IsOperand(flat[i]);
+}
+
+void Translator::Nest(Expr& e) const {
+  int height = 0;
+  for (const Expr& part : e.body) height = std::max(height, part.height);
+  for (const Expr& kid : e.kids) height = std::max(height, kid.height);
+  e.height = height + 1;
+  if (e.height > kMaxTsqlNesting) Fail(TooDeep());
+}
+
+// REQUIRES: StartsOperand(flat, i).
 Expr Translator::ParseUnary(Seq& flat, std::size_t& i) {
-  if (!IsOperand(flat[i])) {
-    Expr e;
-    e.kind = EK::kUnary;
-    e.tok = e.first = flat[i].tok;
-    ++i;
-    e.kids.push_back(ParseUnary(flat, i));
-    return e;
+  const std::size_t signs = i;
+  while (i < flat.size() && !IsOperand(flat[i])) ++i;
+  Expr e = std::move(flat[i++]);
+  // Each sign wraps what follows it, the innermost first. A chain too long to translate stops
+  // growing, so that the tree given up on is never deeper than the limit.
+  for (std::size_t k = i - 1; k-- > signs && error_.empty();) {
+    Expr unary;
+    unary.kind = EK::kUnary;
+    unary.tok = unary.first = flat[k].tok;
+    unary.kids.push_back(std::move(e));
+    Nest(unary);
+    e = std::move(unary);
   }
-  return std::move(flat[i++]);
+  return e;
 }
 
 Expr Translator::ParseMultiplicative(Seq& flat, std::size_t& i) {
   Expr left = ParseUnary(flat, i);
-  while (i < flat.size() && (RawOp(flat[i], "*") || RawOp(flat[i], "/") || RawOp(flat[i], "%")) &&
+  // Each operator of a chain adds a level; a chain too long stops growing (see ParseUnary).
+  while (error_.empty() && i < flat.size() &&
+         (RawOp(flat[i], "*") || RawOp(flat[i], "/") || RawOp(flat[i], "%")) &&
          StartsOperand(flat, i + 1)) {
     Expr e;
     e.kind = EK::kBinary;
@@ -515,6 +546,7 @@ Expr Translator::ParseMultiplicative(Seq& flat, std::size_t& i) {
     ++i;
     e.kids.push_back(std::move(left));
     e.kids.push_back(ParseUnary(flat, i));
+    Nest(e);
     left = std::move(e);
   }
   return left;
@@ -524,7 +556,7 @@ Expr Translator::ParseMultiplicative(Seq& flat, std::size_t& i) {
 // server.
 Expr Translator::ParseAdditive(Seq& flat, std::size_t& i) {
   Expr left = ParseMultiplicative(flat, i);
-  while (i < flat.size() &&
+  while (error_.empty() && i < flat.size() &&
          (RawOp(flat[i], "+") || RawOp(flat[i], "-") || RawOp(flat[i], "&") ||
           RawOp(flat[i], "|") || RawOp(flat[i], "^")) &&
          StartsOperand(flat, i + 1)) {
@@ -535,6 +567,7 @@ Expr Translator::ParseAdditive(Seq& flat, std::size_t& i) {
     ++i;
     e.kids.push_back(std::move(left));
     e.kids.push_back(ParseMultiplicative(flat, i));
+    Nest(e);
     left = std::move(e);
   }
   return left;
@@ -542,6 +575,17 @@ Expr Translator::ParseAdditive(Seq& flat, std::size_t& i) {
 
 Seq Translator::Parse(std::size_t begin, std::size_t end) {
   Seq flat;
+  // Parentheses, CASE and calls parse their insides by calling Parse again; the first call
+  // past the limit refuses the text instead of going deeper.
+  if (parse_depth_ >= kMaxTsqlNesting) {
+    Fail(TooDeep());
+    return flat;
+  }
+  ++parse_depth_;
+  struct Leave {
+    int& depth;
+    ~Leave() { --depth; }
+  } leave{parse_depth_};
   std::size_t i = begin;
   while (i < end) {
     const Token& t = toks_[i];
@@ -551,6 +595,7 @@ Seq Translator::Parse(std::size_t begin, std::size_t end) {
       e.kind = EK::kParen;
       e.close = match_[i];
       e.body = Parse(i + 1, e.close);
+      Nest(e);
       i = e.close + 1;
     } else if (t.kind == TokKind::kString) {
       e.kind = EK::kString;
@@ -581,6 +626,7 @@ Seq Translator::Parse(std::size_t begin, std::size_t end) {
       e.kind = EK::kCase;
       e.close = j;
       e.body = Parse(i + 1, j);
+      Nest(e);
       i = j + 1;
     } else if (IsWord(t, "null")) {
       e.kind = EK::kNull;
@@ -1545,6 +1591,11 @@ std::string Translator::Statement(const Seq& seq) {
 
 Translation Translator::Run() {
   Translation result;
+  // SQLite reads a statement only up to a NUL byte: what runs would be less than what was sent.
+  if (const std::size_t nul = batch_.find('\0'); nul != std::string_view::npos) {
+    result.error = std::string(kUnreadable) + "a NUL byte at offset " + std::to_string(nul);
+    return result;
+  }
   if (!Tokenize(batch_, toks_, error_)) {
     result.error = error_;
     return result;

@@ -27,9 +27,17 @@ struct Translation {
   bool ok() const { return error.empty(); }
 };
 
+// How deeply the expressions of a statement may nest: parentheses, subqueries, CASE, function
+// arguments, chains of unary operators and of binary operators each add a level. The
+// statements the modules send nest a few dozen levels at most; the limit keeps the
+// translator's recursion far from the end of the stack, sanitizer builds and worker threads
+// included.
+inline constexpr int kMaxTsqlNesting = 256;
+
 // Translates a batch of one or more T-SQL statements (separated by ';' or by nothing at all,
 // as the server allows). `catalog` decides whether "+" joins texts or adds numbers where the
-// operands alone do not tell.
+// operands alone do not tell. A batch holding a NUL byte, or nesting deeper than
+// kMaxTsqlNesting, is refused with an error.
 Translation TranslateTsql(std::string_view batch, const SchemaCatalog& catalog);
 
 // Translations remembered by statement text. Entries made against an older catalog generation

@@ -257,6 +257,116 @@ TEST(TsqlTranslatorTest, ConstructsWithoutAFaithfulTranslationAreErrors) {
   EXPECT_TRUE(mixed.statements.empty());
 }
 
+TEST(TsqlTranslatorTest, ATextHoldingANulByteIsRefusedWhereverTheByteStands) {
+  using namespace std::string_literals;
+  for (const std::string& sql : {
+           "delete from SFCDJMXFS\0 where 报工单明细ID = 1"s,
+           "select 物品编码 from PDMCPML where 物品编码 = 'A\0' or 1 = 1"s,
+           "select 1 -- \0 a comment\nselect 2"s,
+           "\0"s,
+       }) {
+    const Translation t = TranslateTsql(sql, FactoryCatalog());
+    EXPECT_FALSE(t.ok()) << sql;
+    EXPECT_TRUE(t.statements.empty()) << sql;
+    EXPECT_TRUE(Has(t.error, "NUL byte at offset " + std::to_string(sql.find('\0')))) << t.error;
+  }
+}
+
+// One level of each way an expression nests: what comes before and after the level below.
+struct Nesting {
+  const char* what;
+  std::pair<std::string, std::string> (*level)(int level);
+};
+
+const Nesting kNestings[] = {
+    {"parentheses",
+     [](int) {
+       return std::pair<std::string, std::string>{"(", ")"};
+     }},
+    {"subqueries",
+     [](int) {
+       return std::pair<std::string, std::string>{"(select ", ")"};
+     }},
+    {"CASE",
+     [](int) {
+       return std::pair<std::string, std::string>{"case when 1 = 1 then ", " end"};
+     }},
+    {"function arguments",
+     [](int) {
+       return std::pair<std::string, std::string>{"abs(", ")"};
+     }},
+    {"conversions",
+     [](int) {
+       return std::pair<std::string, std::string>{"convert(int, ", ")"};
+     }},
+    {"signs",
+     [](int) {
+       return std::pair<std::string, std::string>{"- ", ""};
+     }},
+    {"additions",
+     [](int) {
+       return std::pair<std::string, std::string>{"", " + 1"};
+     }},
+    {"multiplications",
+     [](int) {
+       return std::pair<std::string, std::string>{"", " * 2"};
+     }},
+    {"texts joined",
+     [](int) {
+       return std::pair<std::string, std::string>{"", " + 'a'"};
+     }},
+    {"all of them in turn",
+     [](int level) -> std::pair<std::string, std::string> {
+       switch (level % 6) {
+         case 0:
+           return {"(", ")"};
+         case 1:
+           return {"isnull(", ", 0)"};
+         case 2:
+           return {"(select ", " from PDMCPML)"};
+         case 3:
+           return {"case when 产品ID > 0 then ", " else 0 end"};
+         case 4:
+           return {"~ ", ""};
+         default:
+           return {"", " / 2"};
+       }
+     }},
+};
+
+std::string Nested(const Nesting& nesting, int levels) {
+  std::string before;
+  std::string after;
+  std::vector<std::string> closes;
+  for (int level = levels - 1; level >= 0; --level) {
+    auto [open, close] = nesting.level(level);
+    before += open;
+    closes.push_back(std::move(close));
+  }
+  for (auto it = closes.rbegin(); it != closes.rend(); ++it) after += *it;
+  return "select " + before + "产品ID" + after + " from PDMCPML";
+}
+
+TEST(TsqlTranslatorTest, NestingUpToTheLimitTranslatesAndDeeperIsRefused) {
+  for (const Nesting& nesting : kNestings) {
+    // Each level wraps the column once more: the column under n levels is n + 1 deep.
+    const Translation deepest =
+        TranslateTsql(Nested(nesting, kMaxTsqlNesting - 1), FactoryCatalog());
+    EXPECT_TRUE(deepest.ok()) << nesting.what << ": " << deepest.error;
+    EXPECT_EQ(deepest.statements.size(), 1u) << nesting.what;
+    for (int levels : {kMaxTsqlNesting, 10000}) {
+      const Translation t = TranslateTsql(Nested(nesting, levels), FactoryCatalog());
+      EXPECT_FALSE(t.ok()) << nesting.what << " " << levels;
+      EXPECT_TRUE(t.statements.empty()) << nesting.what;
+      EXPECT_TRUE(Has(t.error, "nests too deeply")) << nesting.what << ": " << t.error;
+    }
+  }
+  // Words that do not nest may repeat without limit.
+  std::string nots = "select 1 from PDMCPML where ";
+  for (int i = 0; i < 10000; ++i) nots += "not ";
+  EXPECT_TRUE(TranslateTsql(nots + "产品ID = 1", FactoryCatalog()).ok());
+}
+
 TEST(TsqlTranslatorTest, NamesSqliteReservesAreQuotedAndOthersKept) {
   EXPECT_EQ(One("select limit, text, status from t order by limit"),
             "select \"limit\", text, status from t order by \"limit\"");

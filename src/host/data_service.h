@@ -36,6 +36,8 @@ class DataService {
   // Executes the command and returns what it selected (an empty recordset for a statement
   // that selects nothing). Output parameters are written back into `command`.
   // Returns nullptr on failure; LastError() then holds the database's message.
+  // A command whose text or text parameter holds a NUL byte (HoldsNul) fails without running:
+  // the database would read the statement only up to it.
   virtual std::unique_ptr<Recordset> Open(Command& command) = 0;
   // Executes the command for its effect. Returns false on failure (see LastError()).
   virtual bool Execute(Command& command) = 0;
@@ -58,9 +60,14 @@ class DataService {
 
 // A text as a SQL string literal: between single quotes, every single quote inside doubled.
 // The one way any text a user typed reaches a statement.
+//
+// A NUL byte is kept where it stands, never dropped or replaced: a statement holding one is
+// refused as a whole by the DataService (and by the translator), so the text cannot reach
+// the database as a shorter statement, nor as another value than the one given. Controls
+// refuse a typed NUL before it gets this far.
 std::string SqlQuote(std::string_view text);
 // Only the doubling, for texts that are placed inside a literal the statement already opens
-// (for example between "'%" and "%'").
+// (for example between "'%" and "%'"). A NUL byte is kept, as SqlQuote keeps it.
 std::string SqlEscape(std::string_view text);
 
 }  // namespace korvane

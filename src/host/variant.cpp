@@ -262,6 +262,8 @@ std::string RightChars(std::string_view text, std::size_t n) {
   return std::string(text.substr(OffsetOfCodePoint(text, count - n)));
 }
 
+bool HoldsNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
 bool IsValidUtf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {

@@ -105,6 +105,10 @@ std::string LeftChars(std::string_view text, std::size_t n);
 std::string RightChars(std::string_view text, std::size_t n);
 // Whether the text is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
+// Whether the text holds a NUL byte. No person can type one, and SQLite ends a statement at
+// one (so "delete from t\0 where id = 1" would delete every row): statements and typed texts
+// holding one are refused wherever they arrive.
+bool HoldsNul(std::string_view text);
 // Leading and trailing blanks (spaces and tabs) removed.
 std::string Trim(std::string_view text);
 // ASCII upper and lower case; other characters are kept.

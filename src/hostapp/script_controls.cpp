@@ -47,6 +47,17 @@ const Json& Need(const Json& step, const char* key, std::string_view action,
   return step[key];
 }
 
+// The text a step types into a field or a cell. The controls refuse a text holding a NUL byte,
+// which no person can type; the step fails saying so rather than merely answering false.
+std::string TypedText(const Json& step, std::string_view action, const Control& control) {
+  std::string text = TextOf(Need(step, "text", action, control), "\"text\"");
+  if (HoldsNul(text)) {
+    throw ScriptError(ControlLabel(control) + " refuses the text of act \"" + std::string(action) +
+                      "\": it holds a NUL byte, which no person can type");
+  }
+  return text;
+}
+
 template <typename T>
 T& As(Control& control, std::string_view action, std::string_view wanted) {
   auto* typed = dynamic_cast<T*>(&control);
@@ -321,7 +332,7 @@ Json Act(Control& control, const Json& step) {
     return control.DoubleClick();
   }
   if (action == "type") {
-    const std::string text = TextOf(Need(step, "text", action, control), "\"text\"");
+    const std::string text = TypedText(step, action, control);
     const bool leave = step.contains("leave") ? ToBool(step["leave"], "\"leave\"") : true;
     if (auto* box = dynamic_cast<TextBox*>(&control)) {
       const bool typed = box->Type(text);
@@ -344,7 +355,7 @@ Json Act(Control& control, const Json& step) {
   if (action == "edit") {
     auto& g = As<Grid>(control, action, "a grid");
     const auto [row, col] = CellOf(g, step, action);
-    return g.EditCell(row, col, TextOf(Need(step, "text", action, control), "\"text\""));
+    return g.EditCell(row, col, TypedText(step, action, control));
   }
   if (action == "delete_row") {
     auto& g = As<Grid>(control, action, "a grid");

@@ -8,6 +8,7 @@
 
 #include "hostapp/reference_host.h"
 #include "hostapp/script_host.h"
+#include "hostapp/script_host_internal.h"
 #include "hostapp/script_test_module.h"
 #include "hostapp/test_database.h"
 
@@ -41,14 +42,18 @@ const char* const kSeeds[] = {
     R"({"snapshot": true})",
     R"({"expect": [{"control": "qxGrid", "row": 1, "col": 1, "text": "A-100"}, {"result": true}]})",
     R"({"sql": "SELECT progID FROM xt_menu WHERE progID = 2101", "expect_rows": [[2101]]})",
+    R"({"sql": "delete from SFCDJMXFS\u0000 where 报工单明细ID = 1"})",
+    R"({"act": "edit", "control": "qxGrid", "row": 1, "col": 2, "text": "3\u0000"})",
     R"({"close": "doc"})",
 };
 
 std::string Mutate(std::string line, std::mt19937& random) {
   static const std::string kPieces[] = {
-      "{",         "}",        "[",  "]",     ",",         ":",       "\"",
-      "null",      "true",     "-1", "1e309", "\"qxTxt\"", "\\u0000", "99999999999",
-      "\"index\"", "\"form\"", "[]", "{}",    "报"};
+      "{", "}", "[", "]", ",", ":", "\"", "null", "true", "-1", "1e309", "\"qxTxt\"", "\\u0000",
+      "99999999999", "\"index\"", "\"form\"", "[]", "{}", "报",
+      // A list nested deeper than a step may nest.
+      std::string(static_cast<std::size_t>(script::kMaxStepDepth) + 1, '[') +
+          std::string(static_cast<std::size_t>(script::kMaxStepDepth) + 1, ']')};
   const int edits = 1 + static_cast<int>(random() % 4);
   for (int i = 0; i < edits; ++i) {
     const std::size_t at = line.empty() ? 0 : random() % (line.size() + 1);
@@ -134,6 +139,110 @@ TEST(ScriptFuzzTest, EveryLineGetsOneWellFormedAnswerWithinTheTimeBound) {
     }
   }
   EXPECT_GT(answered, 100) << "the fuzzer ran too few steps to mean anything";
+}
+
+std::string Repeated(std::string_view piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+// Input that, obeyed, would cut a statement short, or that once crashed the host: each step
+// fails with a message saying what was refused, and the run, the fields and the tables go on
+// as they were.
+TEST(ScriptFuzzTest, BadInputIsRefusedWithAClearMessageAndChangesNothing) {
+  test::DemoDatabase db;
+  test::test_database_detail::TempFolder folder;
+  ScriptHost script([](std::string_view progid) -> std::shared_ptr<Object> {
+    if (progid != "Test.Fake") return nullptr;
+    return std::make_shared<test::ScriptTestModule>();
+  });
+  ReferenceHostOptions options;
+  options.database_path = db.path();
+  options.local_folder = folder.path().string();
+  options.business_date = std::chrono::year{2026} / 3 / 20;
+  std::string error;
+  auto host = ReferenceHost::Open(options, script.dialogs(), error);
+  ASSERT_TRUE(host) << error;
+  script.set_host(host);
+
+  int step = 0;
+  const auto run = [&](const std::string& line) {
+    const std::optional<std::string> answer = script.RunLine(line, ++step);
+    EXPECT_TRUE(answer.has_value()) << line.substr(0, 80);
+    const json parsed = answer ? json::parse(*answer, nullptr, false) : json();
+    EXPECT_TRUE(parsed.is_object() && parsed.value("step", -1) == step) << answer.value_or("");
+    return parsed;
+  };
+  const auto count = [&] {
+    const json answer = run(R"({"sql": "select count(*) from SFCDJMXFS"})");
+    EXPECT_TRUE(answer.value("ok", false)) << answer.dump();
+    return answer["result"]["rows"][0][0].get<int>();
+  };
+  const std::string deep_list = Repeated("[", 50000) + Repeated("]", 50000);
+  const std::string deep_statement = Repeated("(", 10000) + "1" + Repeated(")", 10000);
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {R"({"sql": "delete from SFCDJMXFS\u0000 where 报工单明细ID = 1"})", "holds a NUL byte"},
+      {R"({"sql": "delete from SFCDJMXFS where 报工单明细ID = )" + deep_statement + "\"}",
+       "nests too deeply"},
+      {deep_list, "levels deep"},
+      {Repeated("[", 50000), "levels deep"},
+      {R"({"call": "Find", "args": [)" + deep_list + "]}", "levels deep"},
+      {R"({"expect": {"result": )" + deep_list + "}}", "levels deep"},
+      {R"({"act": "type", "control": "qxTxt", "index": 0, "text": "A-100\u0000 or 1=1"})",
+       "holds a NUL byte"},
+      {R"({"act": "edit", "control": "qxGrid", "row": 1, "col": 2, "text": "3\u0000"})",
+       "holds a NUL byte"},
+  };
+  ASSERT_TRUE(run(R"({"open": "Test.Fake", "as": "doc"})").value("ok", false));
+  ASSERT_TRUE(run(R"({"act": "type", "control": "qxTxt", "index": 0, "text": "A-100"})")
+                  .value("ok", false));
+  ASSERT_TRUE(run(R"({"act": "edit", "control": "qxGrid", "row": 1, "col": 2, "text": "7"})")
+                  .value("ok", false));
+  const int rows = count();
+  ASSERT_GT(rows, 0) << "a delete that obeyed the NUL would go unseen";
+  for (const auto& [line, message] : refused) {
+    const json answer = run(line);
+    EXPECT_FALSE(answer.value("ok", true)) << line.substr(0, 80);
+    const std::string text = answer.value("error", "");
+    EXPECT_NE(text.find(message), std::string::npos) << line.substr(0, 80) << " -> " << text;
+    EXPECT_EQ(count(), rows) << line.substr(0, 80);
+  }
+  const json unchanged = run(R"({"expect": [{"control": "qxTxt", "index": 0, "text": "A-100"},)"
+                             R"( {"control": "qxGrid", "row": 1, "col": 2, "text": "7"}]})");
+  EXPECT_TRUE(unchanged.value("ok", false)) << unchanged.dump();
+}
+
+// The helpers that keep answers within reach of the stack, on values built in code (which no
+// step can make), so that the checks hold for whatever an answer holds.
+TEST(ScriptFuzzTest, ValuesNestedTooDeeplyAreReportedNotWalked) {
+  using script::Json;
+  const auto nested = [](int levels) {
+    Json value = 1;
+    for (int i = 0; i < levels; ++i) {
+      Json list = Json::array();
+      list.push_back(std::move(value));
+      value = std::move(list);
+    }
+    return value;
+  };
+  for (int levels : {1, 2, script::kMaxAnswerDepth}) {
+    EXPECT_TRUE(script::NestsWithin(nested(levels), levels)) << levels;
+    EXPECT_FALSE(script::NestsWithin(nested(levels), levels - 1)) << levels;
+  }
+  EXPECT_TRUE(script::NestsWithin(Json("text"), 0));
+  Json wide = Json::object();
+  wide["a"] = nested(3);
+  wide["b"] = Json::array({nested(1), nested(5)});
+  EXPECT_TRUE(script::NestsWithin(wide, 7));
+  EXPECT_FALSE(script::NestsWithin(wide, 6));
+
+  const Json deep = nested(100000);
+  EXPECT_NE(script::Show(deep).find("levels deep"), std::string::npos);
+  EXPECT_THROW(script::DumpAnswer(deep), script::ScriptError);
+  EXPECT_EQ(script::DumpAnswer(nested(3)), "[[[1]]]");
+  EXPECT_THROW(script::ParseStep(nested(script::kMaxStepDepth + 1).dump()), script::ScriptError);
+  EXPECT_EQ(script::ParseStep(nested(script::kMaxStepDepth).dump()), nested(script::kMaxStepDepth));
 }
 
 }  // namespace

@@ -982,12 +982,7 @@ struct ScriptHost::Impl final : DialogOwner {
     std::string error;
     Json details = Json::object();
     try {
-      Json in;
-      try {
-        in = Json::parse(line);
-      } catch (const Json::parse_error& e) {
-        throw ScriptError(std::string("malformed JSON: ") + e.what());
-      }
+      const Json in = script::ParseStep(line);
       if (!in.is_object())
         throw ScriptError("a step must be a JSON object, not " + script::Show(in));
       details = Dispatch(in, command, failures);
@@ -1017,7 +1012,7 @@ struct ScriptHost::Impl final : DialogOwner {
     for (auto& [key, value] : details.items()) out[key] = value;
     out["events"] = log_events;
     out["boxes"] = log_boxes;
-    return out.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return script::DumpAnswer(out);
   }
 
   ModuleFactory factory;

@@ -60,7 +60,8 @@ std::shared_ptr<ParameterSet> ToParameters(const Json& value, std::string_view w
 // text that is exactly a number's digits matches that number), arrays and objects member by
 // member, everything else exactly.
 bool SameValue(const Json& expected, const Json& actual);
-// The JSON text of a value, for messages; never throws.
+// The JSON text of a value, for messages; never throws. A value nested deeper than
+// kMaxAnswerDepth shows as a note saying so.
 std::string Show(const Json& value);
 // Checks the named members of `expected` (an object) against those of `actual`, leaving the
 // others of `actual` unlooked at; a member `actual` lacks, or an `actual` that is no object,
@@ -71,6 +72,23 @@ void CheckFields(const std::string& what, const Json& actual, const Json& expect
 // A record a module handed out (a picker's Objects) as an object of its properties in the
 // record's order; null for none. Throws ScriptError for an object that is no PropertyBag.
 Json RecordJson(const std::shared_ptr<Object>& record);
+
+// How deeply a step's lists and objects may nest. Real steps nest a handful of levels; a
+// deeper one is refused as it is read, before nlohmann::json's recursive dumps, copies and
+// comparisons (and this host's) could run out of stack on it.
+inline constexpr int kMaxStepDepth = 100;
+// An answer holds what a step gave a few levels deeper.
+inline constexpr int kMaxAnswerDepth = kMaxStepDepth + 10;
+
+// The step a script line holds. Throws ScriptError for malformed JSON and for lists and
+// objects nested more than kMaxStepDepth deep.
+Json ParseStep(std::string_view line);
+// Whether the value's lists and objects nest at most `levels` deep (a number or text: 0, [1]:
+// 1). Walks without recursing, so any value may be asked about.
+bool NestsWithin(const Json& value, int levels);
+// The answer as one line of JSON. Throws ScriptError when it nests deeper than
+// kMaxAnswerDepth.
+std::string DumpAnswer(const Json& answer);
 
 // --- Host interface members ------------------------------------------------------------------
 

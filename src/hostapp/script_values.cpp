@@ -238,6 +238,9 @@ Json RecordJson(const std::shared_ptr<Object>& record) {
 }
 
 std::string Show(const Json& value) {
+  if (!NestsWithin(value, kMaxAnswerDepth)) {
+    return "(a value nested more than " + std::to_string(kMaxAnswerDepth) + " levels deep)";
+  }
   try {
     std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
     if (CodePointCount(text) > 200) text = LeftChars(text, 197) + "...";
