@@ -89,22 +89,29 @@ bool IsStep(std::string line) {
   return !(line.empty() || line.front() == '#' || line.rfind("//", 0) == 0);
 }
 
-TEST(ScriptFuzzTest, EveryLineGetsOneWellFormedAnswerWithinTheTimeBound) {
+// A scripted host on the demo factory, with the test module openable as "Test.Fake".
+class ScriptFuzzTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ReferenceHostOptions options;
+    options.database_path = db.path();
+    options.local_folder = folder.path().string();
+    options.business_date = std::chrono::year{2026} / 3 / 20;
+    std::string error;
+    host = ReferenceHost::Open(options, script.dialogs(), error);
+    ASSERT_TRUE(host) << error;
+    script.set_host(host);
+  }
   test::DemoDatabase db;
   test::test_database_detail::TempFolder folder;
-  ScriptHost script([](std::string_view progid) -> std::shared_ptr<Object> {
+  ScriptHost script{[](std::string_view progid) -> std::shared_ptr<Object> {
     if (progid != "Test.Fake") return nullptr;
     return std::make_shared<test::ScriptTestModule>();
-  });
-  ReferenceHostOptions options;
-  options.database_path = db.path();
-  options.local_folder = folder.path().string();
-  options.business_date = std::chrono::year{2026} / 3 / 20;
-  std::string error;
-  auto host = ReferenceHost::Open(options, script.dialogs(), error);
-  ASSERT_TRUE(host) << error;
-  script.set_host(host);
+  }};
+  std::shared_ptr<ReferenceHost> host;
+};
 
+TEST_F(ScriptFuzzTest, EveryLineGetsOneWellFormedAnswerWithinTheTimeBound) {
   std::mt19937 random(20260320);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   int step = 0;
@@ -150,22 +157,7 @@ std::string Repeated(std::string_view piece, int times) {
 // Input that, obeyed, would cut a statement short, or that once crashed the host: each step
 // fails with a message saying what was refused, and the run, the fields and the tables go on
 // as they were.
-TEST(ScriptFuzzTest, BadInputIsRefusedWithAClearMessageAndChangesNothing) {
-  test::DemoDatabase db;
-  test::test_database_detail::TempFolder folder;
-  ScriptHost script([](std::string_view progid) -> std::shared_ptr<Object> {
-    if (progid != "Test.Fake") return nullptr;
-    return std::make_shared<test::ScriptTestModule>();
-  });
-  ReferenceHostOptions options;
-  options.database_path = db.path();
-  options.local_folder = folder.path().string();
-  options.business_date = std::chrono::year{2026} / 3 / 20;
-  std::string error;
-  auto host = ReferenceHost::Open(options, script.dialogs(), error);
-  ASSERT_TRUE(host) << error;
-  script.set_host(host);
-
+TEST_F(ScriptFuzzTest, BadInputIsRefusedWithAClearMessageAndChangesNothing) {
   int step = 0;
   const auto run = [&](const std::string& line) {
     const std::optional<std::string> answer = script.RunLine(line, ++step);
@@ -215,7 +207,7 @@ TEST(ScriptFuzzTest, BadInputIsRefusedWithAClearMessageAndChangesNothing) {
 
 // The helpers that keep answers within reach of the stack, on values built in code (which no
 // step can make), so that the checks hold for whatever an answer holds.
-TEST(ScriptFuzzTest, ValuesNestedTooDeeplyAreReportedNotWalked) {
+TEST(ScriptDepthTest, ValuesNestedTooDeeplyAreReportedNotWalked) {
   using script::Json;
   const auto nested = [](int levels) {
     Json value = 1;
