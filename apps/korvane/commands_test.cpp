@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "host/recordset.h"
+#include "values/recordset.h"
 #include "host/test_support.h"
 #include "korvane/table_text.h"
 

@@ -5,8 +5,8 @@
 
 #include "controls/basic_controls.h"
 #include "controls/lookup_field.h"
-#include "host/recordset.h"
-#include "host/variant.h"
+#include "values/recordset.h"
+#include "values/variant.h"
 #include "table_text.h"
 
 namespace korvane::cli {

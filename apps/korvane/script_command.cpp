@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/variant.h"
+#include "values/variant.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/script_host.h"
 #include "registration/registry.h"

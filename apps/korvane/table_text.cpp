@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/recordset.h"
+#include "values/recordset.h"
 
 namespace korvane::cli {
 

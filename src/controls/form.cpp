@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::controls {
 

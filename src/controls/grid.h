@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "controls/control.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::controls {
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "controls/control.h"
-#include "host/object.h"
-#include "host/variant.h"
+#include "values/object.h"
+#include "values/variant.h"
 
 namespace korvane::controls {
 

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::data {
 namespace {

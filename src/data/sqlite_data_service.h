@@ -18,8 +18,8 @@
 
 #include "data/schema_catalog.h"
 #include "host/data_service.h"
-#include "host/recordset.h"
-#include "host/variant.h"
+#include "values/recordset.h"
+#include "values/variant.h"
 
 struct sqlite3;
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "data/tsql_dates_internal.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::data {
 namespace {

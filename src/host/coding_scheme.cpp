@@ -5,7 +5,7 @@
 #include <charconv>
 #include <climits>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 

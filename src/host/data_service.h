@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "host/recordset.h"
-#include "host/variant.h"
+#include "values/recordset.h"
+#include "values/variant.h"
 
 namespace korvane {
 

@@ -10,7 +10,7 @@
 #include "controls/tree_view.h"
 #include "host/grid_settings.h"
 #include "host/settings_files.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 namespace {

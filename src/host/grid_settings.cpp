@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/settings_files.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 namespace {

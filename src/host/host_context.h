@@ -21,7 +21,7 @@
 #include "host/parameter_set.h"
 #include "host/print_data.h"
 #include "host/profile_store.h"
-#include "host/recordset.h"
+#include "values/recordset.h"
 
 namespace korvane {
 

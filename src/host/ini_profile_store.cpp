@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "host/atomic_file.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 namespace {

@@ -16,9 +16,9 @@
 #include "controls/form.h"
 #include "host/host_context.h"
 #include "host/log.h"
-#include "host/object.h"
+#include "values/object.h"
 #include "host/parameter_set.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 

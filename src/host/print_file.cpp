@@ -9,7 +9,7 @@
 #include "controls/lookup_field.h"
 #include "host/atomic_file.h"
 #include "host/settings_files.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 namespace {

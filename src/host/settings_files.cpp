@@ -8,7 +8,7 @@
 #include <limits>
 #include <system_error>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 namespace {

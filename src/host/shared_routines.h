@@ -13,8 +13,8 @@
 #include "controls/form.h"
 #include "controls/grid.h"
 #include "host/host_context.h"
-#include "host/recordset.h"
-#include "host/variant.h"
+#include "values/recordset.h"
+#include "values/variant.h"
 
 namespace korvane {
 

@@ -39,8 +39,8 @@
 #include "host/interfaces.h"
 #include "host/parameter_set.h"
 #include "host/print_file.h"
-#include "host/recordset.h"
-#include "host/variant.h"
+#include "values/recordset.h"
+#include "values/variant.h"
 
 namespace korvane::test {
 

@@ -11,8 +11,8 @@
 
 #include "data/sqlite_data_service.h"
 #include "host/data_service.h"
-#include "host/recordset.h"
-#include "host/variant.h"
+#include "values/recordset.h"
+#include "values/variant.h"
 
 namespace korvane::hostapp::proc {
 

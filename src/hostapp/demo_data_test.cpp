@@ -16,8 +16,8 @@
 
 #include "data/schema.h"
 #include "hostapp/test_database.h"
-#include "pickers/cls_cpml.h"
-#include "pickers/cls_gy.h"
+#include "records/cls_cpml.h"
+#include "records/cls_gy.h"
 
 namespace korvane::hostapp {
 namespace {

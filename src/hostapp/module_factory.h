@@ -8,7 +8,7 @@
 #include <memory>
 #include <string_view>
 
-#include "host/object.h"
+#include "values/object.h"
 
 namespace korvane::hostapp {
 

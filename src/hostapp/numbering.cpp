@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::hostapp {
 namespace {

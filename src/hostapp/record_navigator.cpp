@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::hostapp {
 namespace {

@@ -24,7 +24,7 @@
 
 #include "host/dialogs.h"
 #include "host/host_context.h"
-#include "host/object.h"
+#include "values/object.h"
 #include "hostapp/module_factory.h"
 
 namespace korvane::hostapp {

@@ -18,8 +18,8 @@
 #include "host/host_context.h"
 #include "host/interfaces.h"
 #include "host/parameter_set.h"
-#include "host/recordset.h"
-#include "host/variant.h"
+#include "values/recordset.h"
+#include "values/variant.h"
 
 namespace korvane::hostapp::script {
 

@@ -12,7 +12,7 @@
 #include "hostapp/reference_host.h"
 #include "hostapp/script_test_module.h"
 #include "hostapp/test_database.h"
-#include "pickers/cls_cpml.h"
+#include "records/cls_cpml.h"
 #include "registration/registry.h"
 
 namespace korvane::hostapp {

@@ -2,7 +2,7 @@
 // value below; a stored value always wins.
 #include "hostapp/settings_defaults.h"
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::hostapp {
 

@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::hostapp {
 

@@ -19,7 +19,7 @@
 #include "controls/form.h"
 #include "controls/grid.h"
 #include "controls/lookup_field.h"
-#include "host/recordset.h"
+#include "values/recordset.h"
 
 namespace korvane::hostapp {
 

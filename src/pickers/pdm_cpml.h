@@ -36,9 +36,9 @@
 #include "controls/form.h"
 #include "controls/grid.h"
 #include "host/interfaces.h"
-#include "host/object.h"
+#include "values/object.h"
 #include "host/shared_routines.h"
-#include "pickers/cls_cpml.h"
+#include "records/cls_cpml.h"
 
 namespace korvane {
 

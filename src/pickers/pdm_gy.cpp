@@ -12,7 +12,7 @@
 #include "host/grid_settings.h"
 #include "host/parameter_set.h"
 #include "host/settings_files.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 namespace pickers {

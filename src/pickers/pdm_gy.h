@@ -29,9 +29,9 @@
 #include "host/dialogs.h"
 #include "host/host_context.h"
 #include "host/interfaces.h"
-#include "host/object.h"
+#include "values/object.h"
 #include "host/shared_routines.h"
-#include "pickers/cls_gy.h"
+#include "records/cls_gy.h"
 
 namespace korvane {
 

@@ -16,8 +16,8 @@
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
 #include "hostapp/test_host.h"
-#include "pickers/cls_cpml.h"
-#include "pickers/cls_gy.h"
+#include "records/cls_cpml.h"
+#include "records/cls_gy.h"
 #include "registration/registry.h"
 
 namespace korvane {

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "host/object.h"
+#include "values/object.h"
 
 namespace korvane {
 namespace fs = std::filesystem;

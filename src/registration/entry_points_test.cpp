@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "pickers/cls_gy.h"
+#include "records/cls_gy.h"
 
 namespace korvane {
 namespace {

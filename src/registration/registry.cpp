@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "host/interfaces.h"
-#include "pickers/cls_cpml.h"
-#include "pickers/cls_gy.h"
+#include "records/cls_cpml.h"
+#include "records/cls_gy.h"
 #include "pickers/pdm_cpml.h"
 #include "pickers/pdm_cpml_sr.h"
 #include "pickers/pdm_gy.h"

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/object.h"
+#include "values/object.h"
 
 namespace korvane {
 

@@ -5,9 +5,9 @@
 #include <set>
 #include <string>
 
-#include "host/variant.h"
-#include "pickers/cls_cpml.h"
-#include "pickers/cls_gy.h"
+#include "values/variant.h"
+#include "records/cls_cpml.h"
+#include "records/cls_gy.h"
 
 namespace korvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "controls/form.h"
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane::controls {
 namespace {

@@ -41,8 +41,8 @@
 #include "controls/lookup_field.h"
 #include "host/dialogs.h"
 #include "host/host_context.h"
-#include "host/object.h"
-#include "host/variant.h"
+#include "values/object.h"
+#include "values/variant.h"
 
 namespace korvane {
 

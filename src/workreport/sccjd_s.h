@@ -43,7 +43,7 @@
 #include "host/error_rule.h"
 #include "host/host_context.h"
 #include "host/interfaces.h"
-#include "host/object.h"
+#include "values/object.h"
 
 namespace korvane {
 

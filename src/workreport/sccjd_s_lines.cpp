@@ -9,7 +9,7 @@
 
 #include "host/data_service.h"
 #include "host/shared_routines.h"
-#include "pickers/cls_cpml.h"
+#include "records/cls_cpml.h"
 #include "workreport/frm_sel_gy.h"
 #include "workreport/sccjd_s.h"
 

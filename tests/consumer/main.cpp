@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "pickers/cls_cpml.h"
+#include "records/cls_cpml.h"
 #include "registration/entry_points.h"
 #include "registration/registry.h"
 

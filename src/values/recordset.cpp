@@ -1,5 +1,5 @@
 // Rows returned by a statement, walked with a current position.
-#include "host/recordset.h"
+#include "values/recordset.h"
 
 #include <algorithm>
 #include <stdexcept>

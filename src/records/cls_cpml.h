@@ -10,8 +10,8 @@
 //  - l重量单位ID holds a double despite its prefix.
 //  - Get/Set by name ignore ASCII case; Set refuses (returns false) only an unknown name.
 //  - Records are not thread-safe; a record belongs to the thread of its host.
-#ifndef KORVANE_PICKERS_CLS_CPML_H_
-#define KORVANE_PICKERS_CLS_CPML_H_
+#ifndef KORVANE_RECORDS_CLS_CPML_H_
+#define KORVANE_RECORDS_CLS_CPML_H_
 
 #include <cstdint>
 #include <span>
@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "host/interfaces.h"
-#include "host/object.h"
-#include "host/recordset.h"
-#include "host/variant.h"
-#include "pickers/record_property.h"
+#include "values/object.h"
+#include "values/recordset.h"
+#include "values/variant.h"
+#include "records/record_property.h"
 
 // The product record's properties in declaration order:
 // X(name, type, view column of vtPDMCPML, LoadRule, sets Change, value after sbClear).
@@ -151,4 +151,4 @@ class clsCpml : public Object, public PropertyBag {
 
 }  // namespace korvane
 
-#endif  // KORVANE_PICKERS_CLS_CPML_H_
+#endif  // KORVANE_RECORDS_CLS_CPML_H_

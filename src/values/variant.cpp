@@ -1,5 +1,5 @@
 // Conversions between the value kinds a field or a host call carries.
-#include "host/variant.h"
+#include "values/variant.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The count of live library objects, read by the unload entry point.
-#include "host/object.h"
+#include "values/object.h"
 
 #include <atomic>
 

@@ -6,8 +6,8 @@
 //  - NumericValue("12.5kg") is 12.5: the number a text begins with, 0 when it begins with none.
 //  - A null or empty value converts to 0, false or the empty text ("null-safe").
 //  - Dates are shown as "yyyy-mm-dd"; a date with a time of day adds " hh:mm:ss".
-#ifndef KORVANE_HOST_VARIANT_H_
-#define KORVANE_HOST_VARIANT_H_
+#ifndef KORVANE_VALUES_VARIANT_H_
+#define KORVANE_VALUES_VARIANT_H_
 
 #include <chrono>
 #include <cstdint>
@@ -147,4 +147,4 @@ class VariantArray {
 
 }  // namespace korvane
 
-#endif  // KORVANE_HOST_VARIANT_H_
+#endif  // KORVANE_VALUES_VARIANT_H_

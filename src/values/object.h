@@ -1,8 +1,8 @@
 // Object: the root of every class the library creates for a host. A host asks an object for
 // one of its interfaces with QueryInterface; the library counts its live objects so that a host
 // knows when it may unload it.
-#ifndef KORVANE_HOST_OBJECT_H_
-#define KORVANE_HOST_OBJECT_H_
+#ifndef KORVANE_VALUES_OBJECT_H_
+#define KORVANE_VALUES_OBJECT_H_
 
 #include <memory>
 
@@ -32,4 +32,4 @@ std::shared_ptr<I> QueryInterface(const std::shared_ptr<Object>& object) {
 
 }  // namespace korvane
 
-#endif  // KORVANE_HOST_OBJECT_H_
+#endif  // KORVANE_VALUES_OBJECT_H_

@@ -4,15 +4,15 @@
 // A recordset owns a copy of its rows; it stays valid after the statement or the data service
 // that produced it is gone. Field names are matched without regard to ASCII case, as the
 // database does.
-#ifndef KORVANE_HOST_RECORDSET_H_
-#define KORVANE_HOST_RECORDSET_H_
+#ifndef KORVANE_VALUES_RECORDSET_H_
+#define KORVANE_VALUES_RECORDSET_H_
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "host/variant.h"
+#include "values/variant.h"
 
 namespace korvane {
 
@@ -91,4 +91,4 @@ class Recordset {
 
 }  // namespace korvane
 
-#endif  // KORVANE_HOST_RECORDSET_H_
+#endif  // KORVANE_VALUES_RECORDSET_H_

@@ -6,8 +6,8 @@
 //
 // Conversions are null-safe as the host's value helpers are: a null or empty value becomes
 // false, 0, the empty text or "no date". Nothing here throws except on memory exhaustion.
-#ifndef KORVANE_PICKERS_RECORD_PROPERTY_H_
-#define KORVANE_PICKERS_RECORD_PROPERTY_H_
+#ifndef KORVANE_RECORDS_RECORD_PROPERTY_H_
+#define KORVANE_RECORDS_RECORD_PROPERTY_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -20,8 +20,8 @@
 #include <variant>
 #include <vector>
 
-#include "host/recordset.h"
-#include "host/variant.h"
+#include "values/recordset.h"
+#include "values/variant.h"
 
 namespace korvane {
 
@@ -203,4 +203,4 @@ bool SetProperty(R& record, std::span<const MemberPtr<R>> members, std::string_v
   ::korvane::PropertyInfo{#name, ::korvane::PropertyTypeOf<type>(), column, \
                           ::korvane::LoadRule::load, sets_change},
 
-#endif  // KORVANE_PICKERS_RECORD_PROPERTY_H_
+#endif  // KORVANE_RECORDS_RECORD_PROPERTY_H_

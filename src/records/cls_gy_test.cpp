@@ -1,4 +1,4 @@
-#include "pickers/cls_gy.h"
+#include "records/cls_gy.h"
 
 #include <gtest/gtest.h>
 

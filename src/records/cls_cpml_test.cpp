@@ -1,4 +1,4 @@
-#include "pickers/cls_cpml.h"
+#include "records/cls_cpml.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The employee record: its accessors come from the property table in the header; this file
 // builds the descriptor and member tables from the same list.
-#include "pickers/cls_gy.h"
+#include "records/cls_gy.h"
 
 #include <array>
 

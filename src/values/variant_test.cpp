@@ -1,9 +1,9 @@
-#include "host/variant.h"
+#include "values/variant.h"
 
 #include <gtest/gtest.h>
 
 #include "host/data_service.h"
-#include "host/recordset.h"
+#include "values/recordset.h"
 
 namespace korvane {
 namespace {

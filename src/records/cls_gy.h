@@ -12,8 +12,8 @@
 //  - Dates are optional: nullopt is "no date" and reads as an empty value through Get.
 //  - Get/Set by name ignore ASCII case; Set refuses (returns false) an unknown name and, for a
 //    date, a value that names no date.
-#ifndef KORVANE_PICKERS_CLS_GY_H_
-#define KORVANE_PICKERS_CLS_GY_H_
+#ifndef KORVANE_RECORDS_CLS_GY_H_
+#define KORVANE_RECORDS_CLS_GY_H_
 
 #include <cstdint>
 #include <optional>
@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "host/interfaces.h"
-#include "host/object.h"
-#include "host/recordset.h"
-#include "host/variant.h"
-#include "pickers/record_property.h"
+#include "values/object.h"
+#include "values/recordset.h"
+#include "values/variant.h"
+#include "records/record_property.h"
 
 // The employee record's properties in declaration order:
 // X(name, type, column of PDMGY, LoadRule, sets Change, initial value).
@@ -96,4 +96,4 @@ class clsGY : public Object, public PropertyBag {
 
 }  // namespace korvane
 
-#endif  // KORVANE_PICKERS_CLS_GY_H_
+#endif  // KORVANE_RECORDS_CLS_GY_H_

@@ -1,6 +1,6 @@
 // The product record: its accessors come from the property table in the header; this file
 // builds the descriptor and member tables from the same list.
-#include "pickers/cls_cpml.h"
+#include "records/cls_cpml.h"
 
 #include <array>
 
