@@ -14,58 +14,6 @@
 
 namespace korvane {
 
-namespace workreport {
-
-std::optional<std::string> ConditionText(const ConditionArray& conditions) {
-  if (conditions.empty()) return std::nullopt;
-  std::string text;
-  for (int c = 0; c < conditions.cols(); ++c) {
-    if (conditions.get(0, c).IsBlank()) continue;
-    const std::string field = conditions.get(1, c).ToText();
-    const std::string value = SqlEscape(conditions.get(2, c).ToText());
-    // The host writes the operator and its blanks; only a row ending exactly in "like" gets the
-    // pattern's "%" around the value. "编号 like " (blank after it) compares the value as it is.
-    if (RightChars(field, 4) == "like") {
-      text += " and " + field + "'%" + value + "%'";
-    } else {
-      text += " and " + field + "'" + value + "'";
-    }
-  }
-  return text.size() > 4 ? text.substr(4) : std::string();
-}
-
-namespace {
-
-using namespace std::chrono;
-
-// The date y-m-d, moved back a day at a time until it exists.
-year_month_day ValidDate(int y, unsigned m, int d) {
-  year_month_day date = year{y} / month{m} / day{static_cast<unsigned>(d > 0 ? d : 1)};
-  while (!date.ok() && static_cast<unsigned>(date.day()) > 1) {
-    date = date.year() / date.month() / (date.day() - days{1});
-  }
-  return date;
-}
-
-}  // namespace
-
-DateWindow ApprovedDateWindow(int period, int closing_day, int months_before) {
-  const int earlier = SubtractPeriods(period, months_before);
-  const year_month_day end =
-      ValidDate(period / 100, static_cast<unsigned>(period % 100), closing_day);
-  year_month_day start =
-      ValidDate(earlier / 100, static_cast<unsigned>(earlier % 100), closing_day);
-  start = start - months{1};
-  if (!start.ok()) {
-    start = ValidDate(static_cast<int>(start.year()), static_cast<unsigned>(start.month()),
-                      static_cast<int>(static_cast<unsigned>(start.day())));
-  }
-  start = year_month_day{sys_days{start} + days{1}};
-  return {FormatDate(start), FormatDate(end)};
-}
-
-}  // namespace workreport
-
 namespace {
 
 using workreport::kKeyColumn;
@@ -139,7 +87,22 @@ bool RateDiffers(const std::string& used, const std::string& standard) {
 
 }  // namespace workreport
 
-SCCJD_S::SCCJD_S() : form_(std::string(workreport::kModuleName)) {
+namespace {
+
+document::DocumentRules WorkReportRules() {
+  document::DocumentRules rules;
+  rules.module_name = std::string(workreport::kModuleName);
+  rules.browsing.load_select = std::string(kLoadSelect);
+  rules.browsing.find_select = std::string(kFindSelect);
+  rules.browsing.key_column = std::string(kKeyColumn);
+  rules.browsing.period_module = "SFC";
+  rules.browsing.date_column = "生产日期";
+  return rules;
+}
+
+}  // namespace
+
+SCCJD_S::SCCJD_S() : DocumentBase(WorkReportRules()) {
   SetUpForm();
   SetUpGrid();
   LockForm(true);
@@ -147,170 +110,44 @@ SCCJD_S::SCCJD_S() : form_(std::string(workreport::kModuleName)) {
 
 SCCJD_S::~SCCJD_S() = default;
 
-void SCCJD_S::RaiseMessage(const std::string& text) {
-  Raise([&](DocumentEvents& sink) { sink.Message(text); });
-}
+void SCCJD_S::RaiseEvent(const std::function<void(DocumentEvents&)>& event) { Raise(event); }
 
-void SCCJD_S::RaiseError(const ErrorReport& report) {
-  const std::string title = host_ ? host_->ApplicationTitle() : report.title;
-  Raise([&](DocumentEvents& sink) { sink.ErrMessage(report.text, report.level, title); });
-}
+void SCCJD_S::InitModule() {
+  lookups_ = host_->Lookups();
+  for (controls::LookupField* field : fields_) field->set_resolver(lookups_.get());
 
-bool SCCJD_S::Init(std::shared_ptr<HostContext> context, std::int32_t progid,
-                   std::int32_t document_id) {
-  return Guard("Init", [&] {
-    progid_ = progid;
-    requested_id_ = document_id;
-    if (!context) return false;
-    host_ = std::move(context);
-    data_ = host_->Data();
-    navigator_ = host_->CreateRecordNavigator();
-    if (!data_ || !navigator_) throw std::runtime_error("the host offers no data service");
-    lookups_ = host_->Lookups();
-    for (controls::LookupField* field : fields_) field->set_resolver(lookups_.get());
+  const std::string attribute =
+      "select text from xt_billattribute where progID=" + std::to_string(progid());
+  source_progid_ = sql_.Scalar(attribute + " and attribute='原单号'").ToLong();
+  process_multi_select_ =
+      NumericValue(sql_.Scalar(attribute + " and attribute='工艺选择' and caption='工艺是否多选'")
+                       .ToText()) == 1;
+  quantity_control_ =
+      NumericValue(
+          sql_.Scalar(attribute + " and attribute='选单' and caption='数量控制'").ToText()) == 1;
 
-    const std::string id = std::to_string(progid);
-    const auto scalar = [&](const std::string& sql) {
-      Variant value = data_->ScalarSql(sql);
-      if (const std::string error = data_->LastError(); !error.empty()) {
-        last_error_ = error;
-        throw std::runtime_error(error);
-      }
-      return value;
-    };
-    form_.set_caption(scalar("select menuname from xt_menu where progID=" + id).ToText());
-    const std::string attribute = "select text from xt_billattribute where progID=" + id;
-    source_progid_ = scalar(attribute + " and attribute='原单号'").ToLong();
-    process_multi_select_ =
-        NumericValue(
-            scalar(attribute + " and attribute='工艺选择' and caption='工艺是否多选'").ToText()) ==
-        1;
-    quantity_control_ =
-        NumericValue(scalar(attribute + " and attribute='选单' and caption='数量控制'").ToText()) ==
-        1;
-
-    ReadLineSettings();
-    try {
-      SetUpGrid();
-    } catch (const std::exception& e) {
-      RaiseError({"加载VS时出错，原因：" + std::string(e.what()), LogLevel::kError,
-                  host_->ApplicationTitle()});
-    }
-    if (!wheel_attached_) {
-      AttachWheel(wheel_, *grid_, scroll_rate_);
-      wheel_attached_ = true;
-    }
-    scroll_rate_ = ScrollRateFromSetting(host_->Setting("mouseeventscrollrate"));
-    current_id_ = 0;
-    last_shown_id_ = 0;
-    first_status_.clear();
-    mode_ = Mode::kBrowsing;
-    LockForm(true);
-    SumTotals();
-    return true;
-  });
-}
-
-bool SCCJD_S::Clear() {
-  return Guard("Clear", [&] {
-    filling_ = true;
-    for (controls::LookupField* field : fields_) field->Reset();
-    filling_ = false;
-    ResetGrid(workreport::kMinimumDataRows);
-    navigator_.reset();
-    allocation_.reset();
-    for (controls::LookupField* field : fields_) field->set_resolver(nullptr);
-    lookups_.reset();
-    data_.reset();
-    host_.reset();
-    current_id_ = 0;
-    dirty_ = false;
-    return true;
-  });
-}
-
-std::string SCCJD_S::BaseCondition() {
-  std::string condition = "progid=" + std::to_string(progid_);
-  if (requested_id_ < 1) {
-    if (!approved_view()) {
-      condition += " and smark='01'";
-    } else {
-      condition += " and smark='02'";
-      const std::optional<ModulePeriod> period = host_->Period("SFC");
-      if (!period) throw std::runtime_error("no accounting period is set for module SFC");
-      const int months_before = static_cast<int>(NumericValue(host_->Setting("befmonth")));
-      const workreport::DateWindow window =
-          workreport::ApprovedDateWindow(period->period, period->closing_day, months_before);
-      condition += " and 生产日期<='" + window.end + "' and 生产日期>='" + window.start + "'";
-    }
-  } else {
-    if (!first_status_.empty())
-      condition += approved_view() ? " and smark='02'" : " and smark='01'";
-    condition += " and 报工单ID=" + std::to_string(requested_id_);
+  ReadLineSettings();
+  try {
+    SetUpGrid();
+  } catch (const std::exception& e) {
+    RaiseErrorText("加载VS时出错，原因：" + std::string(e.what()), LogLevel::kError);
   }
-  return condition;
+  SumTotals();
 }
 
-bool SCCJD_S::LoadData(NavigationMode mode) {
-  return Guard("LoadData", [&] {
-    if (!host_ || !navigator_) return false;
-    base_condition_ = BaseCondition();
-    std::string condition = base_condition_;
-    if (!filter_condition_.empty()) condition = filter_condition_ + " AND " + base_condition_;
-    lab_filter_->set_visible(!filter_condition_.empty());
-
-    NavigatorAnswer answer =
-        navigator_->Navigate(kLoadSelect, condition, mode, current_id_, kKeyColumn);
-    if (!answer.error.empty()) {
-      last_error_ = answer.error;
-      RaiseError(MakeErrorReport(workreport::kModuleName, "LoadData", answer.error));
-      return false;
-    }
-    ClearForm();
-    current_id_ = 0;
-    mode_ = Mode::kBrowsing;
-    LockForm(true);
-    if (answer.rows && answer.rows->RecordCount() > 0) {
-      answer.rows->MoveFirst();
-      ShowDocument(*answer.rows);
-    }
-    dirty_ = false;
-    grid_->set_redraw(true);
-    Raise([](DocumentEvents& sink) { sink.FormRefreshed(); });
-    return true;
-  });
+void SCCJD_S::ClearModule() {
+  filling_ = true;
+  for (controls::LookupField* field : fields_) field->Reset();
+  filling_ = false;
+  ResetGrid(workreport::kMinimumDataRows);
+  allocation_.reset();
+  for (controls::LookupField* field : fields_) field->set_resolver(nullptr);
+  lookups_.reset();
 }
 
-bool SCCJD_S::FindData(std::string_view extra_condition, bool keep_form, bool& found) {
-  found = false;
-  return Guard("FindData", [&] {
-    if (!host_ || !navigator_) return false;
-    if (base_condition_.empty()) base_condition_ = BaseCondition();
-    NavigatorAnswer answer =
-        navigator_->FindFirst(kFindSelect, base_condition_, extra_condition, kKeyColumn);
-    if (!answer.error.empty()) {
-      last_error_ = answer.error;
-      RaiseError(MakeErrorReport(workreport::kModuleName, "FindData", answer.error));
-      return false;
-    }
-    found = answer.rows && answer.rows->RecordCount() > 0;
-    if (found) {
-      ClearForm();
-      answer.rows->MoveFirst();
-      ShowDocument(*answer.rows);
-    } else if (!keep_form) {
-      ClearForm();
-      current_id_ = 0;
-    }
-    grid_->set_redraw(true);
-    return true;
-  });
-}
+void SCCJD_S::EmptyForm() { ClearForm(); }
 
-void SCCJD_S::ShowDocument(const Recordset& header) {
-  current_id_ = header[kKeyColumn].ToLong();
-  last_shown_id_ = current_id_;
-
+void SCCJD_S::ShowHeader(const Recordset& header) {
   filling_ = true;
   const auto set = [&](int index, std::string text) {
     fields_[static_cast<std::size_t>(index)]->set_text(std::move(text));
@@ -326,19 +163,15 @@ void SCCJD_S::ShowDocument(const Recordset& header) {
   set(workreport::kFieldRemarks, header["备注"].ToText());
   filling_ = false;
 
-  lbl_record_->set_caption("记录：" + navigator_->PositionText());
+  record_label_->set_caption("记录：" + browser_.PositionText());
+  stamp_->set_visible(Trim(header["smark"].ToText()) != "01");
 
-  const std::string status = Trim(header["smark"].ToText());
-  if (first_status_.empty()) first_status_ = status;
-  lab_succeed_->set_visible(status != "01");
-
-  ShowLines(current_id_);
+  ShowLines(current_id());
   SumTotals();
 }
 
 void SCCJD_S::ShowLines(std::int32_t document_id) {
-  std::unique_ptr<Recordset> lines = data_->OpenSql(LinesQuery(document_id));
-  if (!lines) throw std::runtime_error(data_->LastError());
+  std::unique_ptr<Recordset> lines = sql_.Rows(LinesQuery(document_id));
 
   controls::Grid& grid = *grid_;
   const int fixed = grid.fixed_rows();
@@ -393,8 +226,7 @@ void SCCJD_S::ShowLines(std::int32_t document_id) {
     const std::int32_t line_id = line["报工单明细ID"].ToLong();
     grid.SetTextMatrix(r, kColLineId, std::to_string(line_id));
 
-    std::unique_ptr<Recordset> shares = data_->OpenSql(AllocationQuery(line_id));
-    if (!shares) throw std::runtime_error(data_->LastError());
+    std::unique_ptr<Recordset> shares = sql_.Rows(AllocationQuery(line_id));
     std::string names, ratios, employee_ids, allocation_ids;
     for (shares->MoveFirst(); !shares->Eof(); shares->MoveNext()) {
       const std::string separator = shares->Position() == 0 ? "" : ";";
@@ -413,63 +245,5 @@ void SCCJD_S::ShowLines(std::int32_t document_id) {
   filling_ = false;
   grid.set_redraw(true);
 }
-
-// --- Navigation, finding, filtering -------------------------------------------------------
-
-bool SCCJD_S::Refresh() { return host_ ? LoadData(NavigationMode::kLast) : false; }
-bool SCCJD_S::RecordTop() { return LoadData(NavigationMode::kFirst); }
-bool SCCJD_S::RecordPrevious() { return LoadData(NavigationMode::kPrevious); }
-bool SCCJD_S::RecordNext() { return LoadData(NavigationMode::kNext); }
-bool SCCJD_S::RecordBottom() { return LoadData(NavigationMode::kLast); }
-
-bool SCCJD_S::Find(const ConditionArray& conditions) {
-  const std::optional<std::string> condition = workreport::ConditionText(conditions);
-  if (!condition) return false;
-  find_condition_ = *condition;
-  bool found = false;
-  return FindData(find_condition_, false, found);
-}
-
-bool SCCJD_S::FindNext() {
-  if (find_condition_.empty()) return false;
-  bool found = false;
-  return FindData(find_condition_ + " AND 报工单ID > " + std::to_string(current_id_), true, found);
-}
-
-bool SCCJD_S::Filter(const ConditionArray& conditions) {
-  const std::optional<std::string> condition = workreport::ConditionText(conditions);
-  if (!condition) return false;
-  filter_condition_ = *condition;
-  return LoadData(NavigationMode::kLast);
-}
-
-bool SCCJD_S::DoSetStatus(std::string_view /*status*/, bool approved) {
-  controls::BusyCursor busy(form_);
-  RaiseMessage("数据正在切换状态");
-  LockForm(true);
-  lab_succeed_->set_visible(approved);
-  const bool result = LoadData(NavigationMode::kLast);
-  RaiseMessage("");
-  return result;
-}
-
-bool SCCJD_S::FileCancel() {
-  bool found = false;
-  if (!FindData(" 报工单ID=" + std::to_string(last_shown_id_), false, found)) return false;
-  mode_ = Mode::kBrowsing;
-  LockForm(true);
-  dirty_ = false;
-  RaiseMessage("");
-  return true;
-}
-
-bool SCCJD_S::FileNewNext() { return false; }
-bool SCCJD_S::Help() { return false; }
-void SCCJD_S::Attributes() {}
-
-std::int32_t SCCJD_S::GetID() { return current_id_; }
-bool SCCJD_S::CheckStatus(std::string_view /*status*/) { return lab_succeed_->visible(); }
-std::string SCCJD_S::ReturnPrintName() { return print_file_name_; }
-bool SCCJD_S::IsDirty() { return dirty_; }
 
 }  // namespace korvane

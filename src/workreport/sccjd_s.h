@@ -39,6 +39,7 @@
 #include "controls/form.h"
 #include "controls/grid.h"
 #include "controls/lookup_field.h"
+#include "document/document_base.h"
 #include "host/dialogs.h"
 #include "host/error_rule.h"
 #include "host/host_context.h"
@@ -106,24 +107,6 @@ inline constexpr int kMinimumDataRows = 100;
 // The picture marking a rate that is not the standard rate.
 inline constexpr std::string_view kNotePicture = "note";
 
-// The condition text of a host condition array (one column per condition: row 0 non-empty when
-// it counts, row 1 field and operator, row 2 the value): " and " + row 1 + "'%" + value + "%'"
-// when the last four characters of row 1 are exactly "like" (a blank after it, or "LIKE", makes
-// it an equality), else " and " + row 1 + "'" + value + "'",
-// for every counted condition, with the first four characters of the result cut off (so it begins
-// with a blank). The values are user text and are escaped. nullopt for an empty array.
-std::optional<std::string> ConditionText(const ConditionArray& conditions);
-
-// The production-date window of the approved view: from the day after the closing day one
-// month before period `period` less `months_before` months, to the closing day of `period`
-// ("yyyy-mm-dd" each). A closing day the month does not have moves back to the month's last
-// day. REQUIRES: period is yyyymm with a month 1 to 12.
-struct DateWindow {
-  std::string start;
-  std::string end;
-};
-DateWindow ApprovedDateWindow(int period, int closing_day, int months_before);
-
 // Code, name and size (规格) of a finished product joined by blanks; empty parts are left out.
 std::string JoinNonEmpty(std::initializer_list<std::string> parts);
 // Whether the rate used differs from the standard one: by value when both are given, and
@@ -132,82 +115,34 @@ bool RateDiffers(const std::string& used, const std::string& standard);
 
 }  // namespace workreport
 
-class SCCJD_S : public Object,
-                public IFormUI,
-                public IDesignUI,
-                public WheelSource,
-                public FormView,
-                public EventSource<DocumentEvents> {
+class SCCJD_S : public document::DocumentBase, public EventSource<DocumentEvents> {
  public:
-  enum class Mode { kBrowsing, kNew, kEditing };
-
   SCCJD_S();
   ~SCCJD_S() override;
 
-  // --- IFormUI -------------------------------------------------------------------------
-  bool Init(std::shared_ptr<HostContext> context, std::int32_t progid,
-            std::int32_t document_id) override;
-  bool Clear() override;
+  // --- IFormUI members of its own --------------------------------------------------------
   bool FileNew() override;
-  bool FileNewNext() override;
   bool FileEdit() override;
   bool FileDelete() override;
   bool FileSave() override;
-  bool FileCancel() override;
-  bool Find(const ConditionArray& conditions) override;
-  bool FindNext() override;
-  bool Filter(const ConditionArray& conditions) override;
-  bool Refresh() override;
-  bool RecordTop() override;
-  bool RecordPrevious() override;
-  bool RecordNext() override;
-  bool RecordBottom() override;
   bool Check() override;
   bool UnCheck() override;
-  bool PrintPreview() override;
-  bool DoPrint() override;
-  bool PrintSetup() override;
-  bool Help() override;
-  bool DoSetStatus(std::string_view status, bool approved) override;
-  std::int32_t GetID() override;
-  bool CheckStatus(std::string_view status) override;
-  std::string ReturnPrintName() override;
-  bool IsDirty() override;
-  bool DoGetFormStatus() override;
-  bool DoSaveFormStatus() override;
-  void Attributes() override;
-
-  // --- IDesignUI -----------------------------------------------------------------------
-  const std::vector<std::unique_ptr<controls::Control>>& Controls() override;
-  std::shared_ptr<ParameterSet> GetParameters() override;
-  void SetParameters(std::shared_ptr<ParameterSet> parameters) override;
 
   // --- What a host renders and drives ----------------------------------------------------
-  controls::Form& form() { return form_; }
-  const controls::Form& form() const { return form_; }
-  controls::Form& View() override { return form_; }
   controls::Grid& grid() { return *grid_; }
   controls::LookupField& field(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
-  controls::Label& stamp() { return *lab_succeed_; }
-  controls::Label& filter_label() { return *lab_filter_; }
-  controls::Label& record_label() { return *lbl_record_; }
+  controls::Label& stamp() { return *stamp_; }
+  controls::Label& filter_label() { return *filter_mark_; }
+  controls::Label& record_label() { return *record_label_; }
   controls::CheckBox& keep_header() { return *chkk_; }
   // The totals: quantity (数量合计), amount in figures (金额小写), amount in words (金额大写).
   controls::Label& quantity_total() { return *lbl_quantity_; }
   controls::Label& amount_total() { return *lbl_amount_; }
   controls::Label& amount_in_words() { return *lbl_amount_words_; }
-  // The host's wheel over the module's grid.
-  controls::MouseWheel& wheel() { return wheel_; }
-  controls::MouseWheel& Wheel() override { return wheel_; }
-
-  Mode mode() const { return mode_; }
-  double scroll_rate() const { return scroll_rate_; }
   // The document type's attributes read at Init.
   std::int32_t source_progid() const { return source_progid_; }
   bool process_multi_select() const { return process_multi_select_; }
   bool quantity_control() const { return quantity_control_; }
-  // The name of the per-user settings file of this document type.
-  std::string SettingsFileName() const;
 
   // --- Line operations (sccjd_s_lines.cpp) ---------------------------------------------
   // A line's wage is its qualified quantity times its rate, its actual wage the wage less the
@@ -229,67 +164,27 @@ class SCCJD_S : public Object,
   void ApplyEmployeeSelection(int row, const VariantArray& employees, bool shared);
 
  private:
-  // The load by navigation mode shared by Refresh, the four moves, Filter and DoSetStatus.
-  bool LoadData(NavigationMode mode);
-  // Shows the first report satisfying the base and the extra condition. `found` tells whether
-  // one was; with nothing found the form is emptied unless `keep_form`.
-  bool FindData(std::string_view extra_condition, bool keep_form, bool& found);
-  // The condition of the documents the module walks, by approved view and requested id.
-  std::string BaseCondition();
-  void ShowDocument(const Recordset& header);
+  // --- The document base's hooks -----------------------------------------------------------
+  void InitModule() override;
+  void ClearModule() override;
+  std::optional<std::string> WritePrintFile() override;
+  void RaiseEvent(const std::function<void(DocumentEvents&)>& event) override;
+  void ShowHeader(const Recordset& header) override;
+  void EmptyForm() override;
+
   void ShowLines(std::int32_t document_id);
   void ClearForm();
   void ResetGrid(int data_rows);
-  void LockForm(bool locked);
   void SumTotals();
   void SetUpForm();
   void SetUpGrid();
-  bool WritePrintData(std::string_view routine);
 
-  bool approved_view() const { return lab_succeed_->visible(); }
-  void RaiseMessage(const std::string& text);
-  void RaiseError(const ErrorReport& report);
-  // Runs `body`, reporting an escaping exception as an error of `routine`.
-  template <typename Body>
-  bool Guard(std::string_view routine, Body&& body) {
-    return Guarded(
-        workreport::kModuleName, routine, [this](const ErrorReport& r) { RaiseError(r); },
-        std::forward<Body>(body), false);
-  }
-
-  controls::Form form_;
-  controls::Grid* grid_ = nullptr;
   std::vector<controls::LookupField*> fields_;
-  controls::Label* lab_succeed_ = nullptr;
-  controls::Label* lab_filter_ = nullptr;
-  controls::Label* lbl_record_ = nullptr;
   controls::Label* lbl_quantity_ = nullptr;
   controls::Label* lbl_amount_ = nullptr;
   controls::Label* lbl_amount_words_ = nullptr;
   controls::CheckBox* chkk_ = nullptr;
-  controls::MouseWheel wheel_;
-  bool wheel_attached_ = false;
-
-  std::shared_ptr<HostContext> host_;
   std::shared_ptr<controls::LookupResolver> lookups_;
-  std::shared_ptr<DataService> data_;
-  std::unique_ptr<RecordNavigator> navigator_;
-
-  std::int32_t progid_ = 0;
-  std::int32_t requested_id_ = 0;
-  std::int32_t current_id_ = 0;
-  std::int32_t last_shown_id_ = 0;
-  std::string base_condition_;
-  std::string find_condition_;
-  std::string filter_condition_;
-  std::string first_status_;
-  bool dirty_ = false;
-  // Set while the module itself fills the controls, so their change events are not edits.
-  bool filling_ = false;
-  std::string print_file_name_;
-  std::string last_error_;
-  double scroll_rate_ = 5;
-  Mode mode_ = Mode::kBrowsing;
 
   std::int32_t source_progid_ = 0;
   bool process_multi_select_ = false;
@@ -354,15 +249,6 @@ class SCCJD_S : public Object,
   bool HandOverWages(bool write);
   // Code, name and size of a product, joined by blanks.
   std::string ProductText(std::int32_t product);
-
-  // Data service calls that throw the service's error text when it refuses the statement.
-  std::unique_ptr<Recordset> Rows(const std::string& sql);
-  Variant Scalar(const std::string& sql);
-  void Execute(const std::string& sql);
-  std::int32_t NextKey(std::string_view table, std::string_view column);
-  // Runs `writes` in one transaction: committed when it returns true, rolled back otherwise.
-  template <typename Writes>
-  bool InTransaction(std::string_view routine, Writes&& writes);
 
   void RaiseTitled(const std::string& text, LogLevel level, const std::string& title);
   void Tell(const std::string& text, std::string_view title = kPromptTitle);

@@ -81,14 +81,14 @@ void SCCJD_S::SetUpForm() {
   workshop.parameters = {{"pdmbmzzlx", Variant("3")}, {"pdmbmsfmx", Variant(1)}};
   fields_[workreport::kFieldWorkshop]->set_lookup(std::move(workshop));
 
-  lab_succeed_ = &form_.Add<controls::Label>("Lab_Succeed");
-  lab_succeed_->set_caption("已审核");
-  lab_succeed_->set_visible(false);
-  lab_filter_ = &form_.Add<controls::Label>("LabFilter");
-  lab_filter_->set_caption("已过滤");
-  lab_filter_->set_visible(false);
-  lbl_record_ = &form_.Add<controls::Label>("lblRecord");
-  lbl_record_->set_caption("记录：0/0");
+  stamp_ = &form_.Add<controls::Label>("Lab_Succeed");
+  stamp_->set_caption("已审核");
+  stamp_->set_visible(false);
+  filter_mark_ = &form_.Add<controls::Label>("LabFilter");
+  filter_mark_->set_caption("已过滤");
+  filter_mark_->set_visible(false);
+  record_label_ = &form_.Add<controls::Label>("lblRecord");
+  record_label_->set_caption("记录：0/0");
   lbl_quantity_ = &form_.Add<controls::Label>("lblSlHj");
   lbl_quantity_->set_tooltip("数量合计");
   lbl_amount_ = &form_.Add<controls::Label>("lblJeXx");
@@ -103,6 +103,9 @@ void SCCJD_S::SetUpForm() {
     if (!filling_) dirty_ = true;
   });
   SetUpLineEditing();
+  lock_rules_.stays_disabled = [](const controls::Control& control) {
+    return control.name() == "qxTxt" && AlwaysDisabled(control.index());
+  };
 }
 
 void SCCJD_S::SetUpGrid() {
@@ -149,25 +152,8 @@ void SCCJD_S::ClearForm() {
   filling_ = false;
   ResetGrid(workreport::kMinimumDataRows);
   deleted_lines_.clear();
-  lbl_record_->set_caption("记录：0/0");
+  record_label_->set_caption("记录：0/0");
   SumTotals();
-}
-
-void SCCJD_S::LockForm(bool locked) {
-  for (const auto& control : form_.Controls()) {
-    switch (control->kind()) {
-      case controls::ControlKind::kTextBox:
-      case controls::ControlKind::kLookupField:
-      case controls::ControlKind::kComboBox:
-      case controls::ControlKind::kButton:
-        control->set_enabled(!locked &&
-                             !(control->name() == "qxTxt" && AlwaysDisabled(control->index())));
-        break;
-      default:
-        break;
-    }
-  }
-  grid_->set_editable(!locked);
 }
 
 void SCCJD_S::SumTotals() {
@@ -188,53 +174,14 @@ void SCCJD_S::SumTotals() {
     lbl_amount_->set_caption(controls::FormatNumberVb(amount, TotalFormat(*host_, 12)));
     lbl_amount_words_->set_caption(host_->AmountInWords(amount));
   } catch (const std::exception& e) {
-    RaiseError({"SumJe:" + std::string(e.what()), LogLevel::kError,
-                host_ ? host_->ApplicationTitle() : std::string(kApplicationTitle)});
+    RaiseErrorText("SumJe:" + std::string(e.what()), LogLevel::kError);
   }
 }
 
-bool SCCJD_S::WritePrintData(std::string_view routine) {
-  return Guard(routine, [&] {
-    if (!host_) return false;
-    const PrintTotals totals{lbl_amount_words_->caption(), lbl_amount_->caption(),
-                             lbl_quantity_->caption()};
-    const std::optional<std::string> path =
-        WriteDocumentPrintData(*host_, progid_, form_, totals, *grid_);
-    if (!path) throw std::runtime_error("the print data file could not be written");
-    print_file_name_ = *path;
-    return true;
-  });
-}
-
-bool SCCJD_S::PrintPreview() { return WritePrintData("PrintPreview"); }
-bool SCCJD_S::DoPrint() { return WritePrintData("DoPrint"); }
-bool SCCJD_S::PrintSetup() { return WritePrintData("PrintSetup"); }
-
-std::string SCCJD_S::SettingsFileName() const {
-  return std::to_string(progid_) + std::string(workreport::kModuleName);
-}
-
-bool SCCJD_S::DoGetFormStatus() {
-  return Guard("DoGetFormStatus",
-               [&] { return host_ && RestoreFormState(SettingsFileName(), form_, true, *host_); });
-}
-
-bool SCCJD_S::DoSaveFormStatus() {
-  return Guard("DoSaveFormStatus",
-               [&] { return host_ && SaveFormState(SettingsFileName(), form_, true, *host_); });
-}
-
-const std::vector<std::unique_ptr<controls::Control>>& SCCJD_S::Controls() {
-  return form_.Controls();
-}
-
-std::shared_ptr<ParameterSet> SCCJD_S::GetParameters() { return nullptr; }
-
-void SCCJD_S::SetParameters(std::shared_ptr<ParameterSet> parameters) {
-  if (!parameters) return;
-  if (const std::optional<Variant> color = parameters->Item("backcolor")) {
-    form_.set_back_color(static_cast<std::uint32_t>(color->ToInt64()));
-  }
+std::optional<std::string> SCCJD_S::WritePrintFile() {
+  const PrintTotals totals{lbl_amount_words_->caption(), lbl_amount_->caption(),
+                           lbl_quantity_->caption()};
+  return WriteDocumentPrintData(*host_, progid(), form_, totals, *grid_);
 }
 
 }  // namespace korvane

@@ -194,12 +194,9 @@ void SCCJD_S::RecomputeLine(int row) {
 }
 
 void SCCJD_S::LoadStandardRate(std::int32_t product_id, std::int32_t process_id, int row) {
-  const Variant rate = data_->ScalarSql(
-      "select 单位工资 from pagzde where 产品ID=" + std::to_string(product_id) +
-      " and 工序ID=" + std::to_string(process_id) + " and 工作中心ID=0 and 品质=''");
-  if (const std::string error = data_->LastError(); !error.empty()) {
-    throw std::runtime_error(error);
-  }
+  const Variant rate =
+      sql_.Scalar("select 单位工资 from pagzde where 产品ID=" + std::to_string(product_id) +
+                  " and 工序ID=" + std::to_string(process_id) + " and 工作中心ID=0 and 品质=''");
   const std::string text = FormatNumber(rate.ToDouble());
   grid_->SetTextMatrix(row, kColRate, text);
   grid_->SetTextMatrix(row, kColStandardRate, text);
@@ -280,9 +277,8 @@ bool SCCJD_S::ProductTyped(int row, const std::string& typed) {
 
 void SCCJD_S::TakeProduct(int row, std::int32_t product_id) {
   std::unique_ptr<Recordset> product =
-      data_->OpenSql("select 物品编码,物品名称,规格,库存单位 from pdmcpml where 产品ID=" +
-                     std::to_string(product_id));
-  if (!product) throw std::runtime_error(data_->LastError());
+      sql_.Rows("select 物品编码,物品名称,规格,库存单位 from pdmcpml where 产品ID=" +
+                std::to_string(product_id));
   if (product->RecordCount() == 0) return;
   product->MoveFirst();
   grid_->SetTextMatrix(row, kColProductCode, (*product)["物品编码"].ToText());
@@ -306,12 +302,9 @@ void SCCJD_S::ComponentQuantity(int row) {
   const std::int32_t product =
       static_cast<std::int32_t>(grid_->CellKey(row, kColProductCode).ToLong());
   if (structure.empty() || product <= 0) return;
-  const Variant ratio = data_->ScalarSql(
+  const Variant ratio = sql_.Scalar(
       "select 实际配量分子/实际配量分母 from pdmbommx where 配件ID=" + std::to_string(product) +
       " and bomID=" + FormatNumber(NumericValue(structure)));
-  if (const std::string error = data_->LastError(); !error.empty()) {
-    throw std::runtime_error(error);
-  }
   grid_->SetTextMatrix(
       row, kColBomQuantity,
       FormatNumber(ratio.ToDouble() * NumericValue(grid_->TextMatrix(row, kColFinishedQuantity))));
@@ -452,7 +445,7 @@ bool SCCJD_S::OpenAllocation(int row) {
   });
   return allocation_->py_Init(
       grid_->CellKey(row, kColEmployees).ToText(), grid_->TextMatrix(row, kColEmployees),
-      grid_->TextMatrix(row, kColShares), grid_->CellKey(row, kColShares).ToText(), host_, progid_,
+      grid_->TextMatrix(row, kColShares), grid_->CellKey(row, kColShares).ToText(), host_, progid(),
       fields_[kFieldWorkshop]->text());
 }
 
@@ -504,31 +497,26 @@ void SCCJD_S::ApplyEmployeeSelection(int row, const VariantArray& employees, boo
 void SCCJD_S::PlanLineChanged(int row) {
   const std::string number = grid_->TextMatrix(row, kColPlanNumber);
   const std::string batch = grid_->TextMatrix(row, kColBatch);
-  const Variant plan_line = data_->ScalarSql(
+  const Variant plan_line = sql_.Scalar(
       "select 主计划ID from mrpplan A left join mrpplanmx B on A.主计划组ID=B.主计划组ID"
       " where smark='02' and 单据编号=" +
       SqlQuote(number) + " and 产品批次=" + SqlQuote(batch));
-  if (const std::string error = data_->LastError(); !error.empty()) {
-    throw std::runtime_error(error);
-  }
   if (plan_line.IsBlank()) return;
   const std::string line_id = FormatNumber(plan_line.ToDouble());
 
-  const Variant plan_progid = data_->ScalarSql("select progID from xt_objects where billitem=6501");
+  const Variant plan_progid = sql_.Scalar("select progID from xt_objects where billitem=6501");
   const std::string progid = FormatNumber(plan_progid.ToDouble());
-  grid_->SetTextMatrix(
-      row, kColSourceType,
-      data_->ScalarSql("select menuname from xt_menu where progID=" + progid).ToText());
+  grid_->SetTextMatrix(row, kColSourceType,
+                       sql_.Scalar("select menuname from xt_menu where progID=" + progid).ToText());
   grid_->SetCellKey(row, kColSourceType, plan_progid);
   grid_->SetTextMatrix(row, kColSourceNumber, number);
   grid_->SetCellKey(row, kColSourceNumber, plan_line);
 
-  std::unique_ptr<Recordset> finished = data_->OpenSql(
+  std::unique_ptr<Recordset> finished = sql_.Rows(
       "select A.产品ID,C.物品编码,C.物品名称,C.规格,产品批次,A.需求数量 from mrpplanmx A left "
       "join mrpplan B on A.主计划组ID=B.主计划组ID left join pdmcpml C on A.产品ID=C.产品ID"
       " where smark='02' and 主计划ID=" +
       line_id);
-  if (!finished) throw std::runtime_error(data_->LastError());
   if (finished->RecordCount() == 0) return;
   finished->MoveFirst();
   const Recordset& f = *finished;
@@ -537,7 +525,7 @@ void SCCJD_S::PlanLineChanged(int row) {
       JoinNonEmpty({f["物品编码"].ToText(), f["物品名称"].ToText(), f["规格"].ToText()}));
   grid_->SetTextMatrix(row, kColFinishedBatch, f["产品批次"].ToText());
   grid_->SetTextMatrix(row, kColFinishedQuantity, f["需求数量"].ToText());
-  const Variant structure = data_->ScalarSql(
+  const Variant structure = sql_.Scalar(
       "select top 1 bomID from pdmbom where 产品ID=" + FormatNumber(f["产品ID"].ToDouble()) +
       " and sMark='02' AND ISNULL(是否失效,0)=0 AND 是否标准=1 order by bomID desc");
   grid_->SetTextMatrix(row, kColBomId, structure.ToText());

@@ -10,6 +10,7 @@
 
 #include "host/data_service.h"
 #include "workreport/sccjd_s.h"
+#include "workreport/wage_handover.h"
 
 namespace korvane {
 
@@ -17,26 +18,12 @@ using namespace workreport;
 
 namespace {
 
-// A statement the data service refused (its text), as opposed to an unexpected error.
-class DataFailure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // The master plan's document class: its lines are the only sources whose quantities count.
 constexpr std::string_view kPlanPrograms = "(select progID from xt_objects where billitem=6501)";
 // Shares are typed as decimals; a sum such as 0.7 + 0.3 must still count as 1.
 constexpr double kShareTolerance = 1e-9;
 
-// The shortest text that reads back as the same double, so that amounts reach the database
-// without losing digits.
-std::string SqlNumber(double value) {
-  if (!std::isfinite(value)) return "0";
-  if (value == 0) return "0";
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+using document::SqlNumber;
 
 std::string CellNumber(const std::string& text) { return SqlNumber(NumericValue(text)); }
 
@@ -94,85 +81,17 @@ void SCCJD_S::PointAt(int row, int col) {
   grid_->Select(row, col);
 }
 
-// --- Data service helpers -----------------------------------------------------------------
-
-std::unique_ptr<Recordset> SCCJD_S::Rows(const std::string& sql) {
-  std::unique_ptr<Recordset> rows = data_->OpenSql(sql);
-  if (!rows) {
-    last_error_ = data_->LastError();
-    throw DataFailure(last_error_);
-  }
-  return rows;
-}
-
-Variant SCCJD_S::Scalar(const std::string& sql) {
-  Variant value = data_->ScalarSql(sql);
-  if (std::string error = data_->LastError(); !error.empty()) {
-    last_error_ = error;
-    throw DataFailure(error);
-  }
-  return value;
-}
-
-void SCCJD_S::Execute(const std::string& sql) {
-  if (!data_->ExecuteSql(sql)) {
-    last_error_ = data_->LastError();
-    throw DataFailure(last_error_);
-  }
-}
-
-std::int32_t SCCJD_S::NextKey(std::string_view table, std::string_view column) {
-  const NewKeyAnswer answer = navigator_->NewKey(table, column);
-  if (!answer.error.empty()) {
-    last_error_ = answer.error;
-    throw DataFailure(answer.error);
-  }
-  return answer.key;
-}
-
-// Runs `writes` inside one transaction: committed when it returns true, rolled back when it
-// returns false or throws. A refused statement is reported as an error of `routine`; any other
-// error is passed on to the caller's guard after the rollback.
-template <typename Writes>
-bool SCCJD_S::InTransaction(std::string_view routine, Writes&& writes) {
-  if (!data_->BeginTrans()) {
-    last_error_ = data_->LastError();
-    RaiseError(MakeErrorReport(kModuleName, routine, last_error_));
-    return false;
-  }
-  try {
-    if (!writes()) {
-      data_->RollbackTrans();
-      return false;
-    }
-  } catch (const DataFailure& failure) {
-    data_->RollbackTrans();
-    RaiseError(MakeErrorReport(kModuleName, routine, failure.what()));
-    return false;
-  } catch (...) {
-    data_->RollbackTrans();
-    throw;
-  }
-  if (!data_->CommitTrans()) {
-    last_error_ = data_->LastError();
-    data_->RollbackTrans();
-    RaiseError(MakeErrorReport(kModuleName, routine, last_error_));
-    return false;
-  }
-  return true;
-}
-
 // --- Modes ----------------------------------------------------------------------------------
 
 bool SCCJD_S::FileNew() {
   return Guard("FileNew", [&] {
-    if (!host_ || !navigator_) return false;
+    if (!host_ || !browser_.started()) return false;
     LockForm(false);
     ClearForm();
     const UserInfo user = host_->User();
-    const std::string number = host_->ProposeDocumentNumber(progid_, user.business_date);
-    current_id_ = -1;
-    mode_ = Mode::kNew;
+    const std::string number = host_->ProposeDocumentNumber(progid(), user.business_date);
+    browser_.set_current_id(-1);
+    set_mode(Mode::kNew);
     ForgetDeletedLines();
 
     filling_ = true;
@@ -190,7 +109,7 @@ bool SCCJD_S::FileNew() {
     } else {
       fields_[kFieldDate]->SetFocus();
     }
-    lbl_record_->set_caption("新建记录...");
+    record_label_->set_caption("新建记录...");
     dirty_ = false;
     RaiseMessage("正在新建单据中...");
     return true;
@@ -199,14 +118,14 @@ bool SCCJD_S::FileNew() {
 
 bool SCCJD_S::FileEdit() {
   return Guard("FileEdit", [&] {
-    if (current_id_ < 1) {
+    if (current_id() < 1) {
       if (host_) {
         host_->dialogs().MessageBox("没有可以修改的单据，不能编辑! ", MsgButtons::kOk,
                                     MsgIcon::kInformation, kPromptTitle);
       }
       return false;
     }
-    mode_ = Mode::kEditing;
+    set_mode(Mode::kEditing);
     // Lines deleted in an editing session that was cancelled stay stored.
     ForgetDeletedLines();
     LockForm(false);
@@ -300,9 +219,9 @@ bool SCCJD_S::CheckPlannedQuantity(int r) {
       static_cast<std::int32_t>(std::lround(NumericValue(grid_->TextMatrix(r, kColBomId))));
   const std::string demand = CellNumber(grid_->TextMatrix(r, kColFinishedQuantity));
   std::unique_ptr<Recordset> component =
-      Rows("select bomID,配件ID,case when 实际配量分母<>0 then " + demand +
-           "*实际配量分子/实际配量分母 else 0 end as 数量" +
-           " from pdmbommx where bomid=" + Id(structure) + " and 配件ID=" + Id(product));
+      sql_.Rows("select bomID,配件ID,case when 实际配量分母<>0 then " + demand +
+                "*实际配量分子/实际配量分母 else 0 end as 数量" +
+                " from pdmbommx where bomid=" + Id(structure) + " and 配件ID=" + Id(product));
   if (component->RecordCount() == 0) {
     PointAt(r, kColProductCode);
     Tell("第" + row + "行部件与成品不一致，请检查！");
@@ -311,11 +230,12 @@ bool SCCJD_S::CheckPlannedQuantity(int r) {
   component->MoveFirst();
   const double required = (*component)["数量"].ToDouble();
   const double earlier =
-      Scalar(
-          "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on A.报工单ID=B.报工单ID" +
-          std::string(" where 前置单据 in") + std::string(kPlanPrograms) +
-          " and 前置单据ID=" + Id(plan_line) + " and 产品ID=" + Id(product) +
-          " and 工艺ID=" + Id(process) + " and B.报工单ID<>" + Id(current_id_))
+      sql_.Scalar(
+              "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on "
+              "A.报工单ID=B.报工单ID" +
+              std::string(" where 前置单据 in") + std::string(kPlanPrograms) +
+              " and 前置单据ID=" + Id(plan_line) + " and 产品ID=" + Id(product) +
+              " and 工艺ID=" + Id(process) + " and B.报工单ID<>" + Id(current_id()))
           .ToDouble();
   double here = 0;
   for (int other = grid_->fixed_rows(); other < grid_->rows(); ++other) {
@@ -344,8 +264,8 @@ bool SCCJD_S::CheckEmployees() {
     if (!HasProduct(r)) continue;
     const std::string row = std::to_string(r);
     if (!staff_read) {
-      std::unique_ptr<Recordset> rows = Rows("SELECT 雇员ID FROM PDMGY where 部门ID=" +
-                                             Id(fields_[kFieldWorkshop]->value().ToLong()));
+      std::unique_ptr<Recordset> rows = sql_.Rows("SELECT 雇员ID FROM PDMGY where 部门ID=" +
+                                                  Id(fields_[kFieldWorkshop]->value().ToLong()));
       for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) staff.insert(rows->Value(0).ToLong());
       staff_read = true;
     }
@@ -390,7 +310,7 @@ bool SCCJD_S::CheckEmployees() {
 
 bool SCCJD_S::FileSave() {
   return Guard("FileSave", [&] {
-    if (!host_ || !navigator_ || mode_ == Mode::kBrowsing) return false;
+    if (!host_ || !browser_.started() || mode() == Mode::kBrowsing) return false;
     if (!IsCanSave()) return false;
     try {
       return SaveData();
@@ -404,14 +324,14 @@ bool SCCJD_S::FileSave() {
 
 bool SCCJD_S::SaveData() {
   const std::string number = Trim(fields_[kFieldNumber]->text());
-  const bool is_new = current_id_ < 1;
+  const bool is_new = current_id() < 1;
   const std::string module_title(kModuleName);
   const UserInfo user = host_->User();
-  std::int32_t saved_id = current_id_;
+  std::int32_t saved_id = current_id();
 
   // The number is taken inside the transaction, so that a save that fails gives it back.
-  const bool saved = InTransaction("FileSave", [&] {
-    if (is_new && !host_->CommitDocumentNumber(progid_, user.business_date, number)) {
+  const bool saved = sql_.InTransaction(guard(), "FileSave", [&] {
+    if (is_new && !host_->CommitDocumentNumber(progid(), user.business_date, number)) {
       if (!number.empty()) {
         RaiseTitled("单据编号[" + number + "]已被占用或无法登记，请检查后重试!", LogLevel::kError,
                     module_title);
@@ -425,10 +345,10 @@ bool SCCJD_S::SaveData() {
     }
     const std::string duplicate =
         is_new ? " select Top 1 报工单ID from SFCDJ where 报工单编号=" + SqlQuote(number) +
-                     " and progid =" + Id(progid_)
-               : " Select Top 1 报工单ID From SFCDJ Where 报工单ID <> " + Id(current_id_) +
-                     " and progid =" + Id(progid_) + " and 报工单编号=" + SqlQuote(number);
-    if (!Scalar(duplicate).IsBlank()) {
+                     " and progid =" + Id(progid())
+               : " Select Top 1 报工单ID From SFCDJ Where 报工单ID <> " + Id(current_id()) +
+                     " and progid =" + Id(progid()) + " and 报工单编号=" + SqlQuote(number);
+    if (!sql_.Scalar(duplicate).IsBlank()) {
       RaiseTitled("单据编号重复,请检查后重试!", LogLevel::kWarning, module_title);
       return false;
     }
@@ -438,16 +358,15 @@ bool SCCJD_S::SaveData() {
   if (!saved) return false;
 
   // Stored: whatever happens while showing it again, the report is saved.
-  current_id_ = saved_id;
-  mode_ = Mode::kBrowsing;
+  browser_.set_current_id(saved_id);
+  set_mode(Mode::kBrowsing);
   ForgetDeletedLines();
   bool found = false;
   // A report the current view does not walk (the approved view, another requested report)
   // stays on screen as entered.
   FindData("报工单ID=" + Id(saved_id), true, found);
   if (!found) {
-    current_id_ = saved_id;
-    last_shown_id_ = saved_id;
+    browser_.set_shown_id(saved_id);
   }
   LockForm(true);
   dirty_ = false;
@@ -461,9 +380,9 @@ std::int32_t SCCJD_S::WriteDocument(bool is_new, const std::string& number) {
   const std::string date = SqlQuote(DateText(fields_[kFieldDate]->text()));
   const std::string preparer = SqlQuote(fields_[kFieldPreparer]->text());
 
-  std::int32_t id = current_id_;
+  std::int32_t id = current_id();
   if (!is_new) {
-    Execute(
+    sql_.Execute(
         "Delete from SFCDJMxfs Where 报工单明细ID in(select 报工单明细ID from sfcdjmx where "
         "报工单ID=" +
         Id(id) + ")");
@@ -472,19 +391,21 @@ std::int32_t SCCJD_S::WriteDocument(bool is_new, const std::string& number) {
       if (line <= 0) continue;
       deleted += (deleted.empty() ? "" : ",") + Id(line);
     }
-    if (!deleted.empty()) Execute("Delete from SFCDJMx Where 报工单明细ID in(" + deleted + ")");
+    if (!deleted.empty())
+      sql_.Execute("Delete from SFCDJMx Where 报工单明细ID in(" + deleted + ")");
     // The preparation date follows the production date when a report is changed.
-    Execute(" Update SFCDJ  Set progID =" + Id(progid_) + "," + "报工单编号 =" + SqlQuote(number) +
-            "," + "工作中心ID =" + workshop + "," + "备注= " + remarks + "," + "生产日期 =" + date +
-            "," + "制单 =" + preparer + "," + "制单日期 =" + date + " Where 报工单ID=" + Id(id));
+    sql_.Execute(" Update SFCDJ  Set progID =" + Id(progid()) + "," +
+                 "报工单编号 =" + SqlQuote(number) + "," + "工作中心ID =" + workshop + "," +
+                 "备注= " + remarks + "," + "生产日期 =" + date + "," + "制单 =" + preparer + "," +
+                 "制单日期 =" + date + " Where 报工单ID=" + Id(id));
   } else {
-    id = NextKey("SFCDJ", "报工单ID");
-    Execute(
+    id = browser_.NewKey("SFCDJ", "报工单ID");
+    sql_.Execute(
         " InSert Into SFCDJ (报工单ID,progID,报工单编号,工作中心ID,备注,生产日期,制单,制单日期,"
         "审核,smark,审核日期) Values (" +
-        Id(id) + "," + Id(progid_) + "," + SqlQuote(number) + "," + workshop + "," + remarks + "," +
-        date + "," + preparer + "," + SqlQuote(DateText(fields_[kFieldPreparedOn]->text())) + "," +
-        SqlQuote(fields_[kFieldApprover]->text()) + ",'01'," +
+        Id(id) + "," + Id(progid()) + "," + SqlQuote(number) + "," + workshop + "," + remarks +
+        "," + date + "," + preparer + "," + SqlQuote(DateText(fields_[kFieldPreparedOn]->text())) +
+        "," + SqlQuote(fields_[kFieldApprover]->text()) + ",'01'," +
         SqlQuote(DateText(fields_[kFieldApprovedOn]->text())) + ")");
   }
 
@@ -503,8 +424,8 @@ void SCCJD_S::WriteLine(int r, std::int32_t document_id) {
 
   auto line_id = static_cast<std::int32_t>(std::lround(NumericValue(text(kColLineId))));
   if (line_id <= 0) {
-    line_id = NextKey("SFCDJMx", "报工单明细ID");
-    Execute(
+    line_id = browser_.NewKey("SFCDJMx", "报工单明细ID");
+    sql_.Execute(
         " InSert Into SFCDJMx (报工单明细ID,报工单ID,生产日期,工艺ID,工资定额系数,工资金额,"
         "工资扣减金额,合格数量,生产数量,包装数量,产品ID,备注,前置单据,前置单据ID,原单号,班次) "
         "Values (" +
@@ -515,24 +436,24 @@ void SCCJD_S::WriteLine(int r, std::int32_t document_id) {
         "," + key(kColSourceType) + "," + key(kColSourceNumber) + "," +
         SqlQuote(text(kColPlanNumber)) + "," + SqlQuote(text(kColBatch)) + ")");
   } else {
-    Execute(" Update SFCDJMx Set 工艺ID=" + key(kColProcess) + ",生产日期=" +
-            SqlQuote(DateText(text(kColDate))) + ",工资定额系数=" + number(kColRate) +
-            ",工资金额=" + number(kColWage) + ",工资扣减金额=" + number(kColDeduction) +
-            ",合格数量=" + number(kColQualified) + ",生产数量=" + number(kColProduced) +
-            ",包装数量=" + number(kColKitCount) + ",备注=" + SqlQuote(text(kColRemarks)) +
-            ",前置单据=" + key(kColSourceType) + ",前置单据ID=" + key(kColSourceNumber) +
-            ",产品ID=" + key(kColProductCode) + ",原单号=" + SqlQuote(text(kColPlanNumber)) +
-            ",班次=" + SqlQuote(text(kColBatch)) + " Where 报工单明细ID=" + Id(line_id));
+    sql_.Execute(" Update SFCDJMx Set 工艺ID=" + key(kColProcess) + ",生产日期=" +
+                 SqlQuote(DateText(text(kColDate))) + ",工资定额系数=" + number(kColRate) +
+                 ",工资金额=" + number(kColWage) + ",工资扣减金额=" + number(kColDeduction) +
+                 ",合格数量=" + number(kColQualified) + ",生产数量=" + number(kColProduced) +
+                 ",包装数量=" + number(kColKitCount) + ",备注=" + SqlQuote(text(kColRemarks)) +
+                 ",前置单据=" + key(kColSourceType) + ",前置单据ID=" + key(kColSourceNumber) +
+                 ",产品ID=" + key(kColProductCode) + ",原单号=" + SqlQuote(text(kColPlanNumber)) +
+                 ",班次=" + SqlQuote(text(kColBatch)) + " Where 报工单明细ID=" + Id(line_id));
   }
 
   const std::vector<std::int32_t> employees = KeyList(grid_->CellKey(r, kColEmployees));
   std::vector<double> shares = ShareList(text(kColShares));
   shares.resize(employees.size(), 0.0);
   for (std::size_t i = 0; i < employees.size(); ++i) {
-    const std::int32_t allocation = NextKey("SFCDJMxfs", "报工单明细附属ID");
-    Execute("insert into sfcdjmxfs(报工单明细附属ID,报工单明细ID,员工ID,分配比例)values(" +
-            Id(allocation) + "," + Id(line_id) + "," + Id(employees[i]) + "," +
-            SqlNumber(shares[i]) + ")");
+    const std::int32_t allocation = browser_.NewKey("SFCDJMxfs", "报工单明细附属ID");
+    sql_.Execute("insert into sfcdjmxfs(报工单明细附属ID,报工单明细ID,员工ID,分配比例)values(" +
+                 Id(allocation) + "," + Id(line_id) + "," + Id(employees[i]) + "," +
+                 SqlNumber(shares[i]) + ")");
   }
 }
 
@@ -540,8 +461,8 @@ void SCCJD_S::WriteLine(int r, std::int32_t document_id) {
 
 bool SCCJD_S::FileDelete() {
   return Guard("FileDelete", [&] {
-    if (!host_ || !navigator_) return false;
-    if (current_id_ < 1) {
+    if (!host_ || !browser_.started()) return false;
+    if (current_id() < 1) {
       host_->dialogs().MessageBox("没有可删除的记录!", MsgButtons::kOk, MsgIcon::kInformation,
                                   kPlainPromptTitle);
       return false;
@@ -553,14 +474,13 @@ bool SCCJD_S::FileDelete() {
     const std::string number = fields_[kFieldNumber]->text();
     const std::optional<DateTime> date = ParseDate(Trim(fields_[kFieldDate]->text()));
     const std::chrono::year_month_day day = date ? DateOf(*date) : host_->User().business_date;
-    const std::string id = Id(current_id_);
-    const bool deleted = InTransaction("DeleteData", [&] {
-      if (!host_->ReleaseDocumentNumber(progid_, day, number)) {
-        RaiseError(MakeErrorReport(kModuleName, "DeleteData",
-                                   "单据编号[" + number + "]无法释放，单据未删除"));
+    const std::string id = Id(current_id());
+    const bool deleted = sql_.InTransaction(guard(), "DeleteData", [&] {
+      if (!host_->ReleaseDocumentNumber(progid(), day, number)) {
+        RaiseError("DeleteData", "单据编号[" + number + "]无法释放，单据未删除");
         return false;
       }
-      Execute(
+      sql_.Execute(
           " DELETE FROM SFCDJMXFS WHERE 报工单明细ID in(select 报工单明细ID from sfcdjmx where "
           "报工单ID=" +
           id + ") DELETE FROM SFCDJ WHERE 报工单ID=" + id +
@@ -578,7 +498,7 @@ bool SCCJD_S::FileDelete() {
 
 bool SCCJD_S::Check() {
   return Guard("Check", [&] {
-    if (!host_ || !navigator_) return false;
+    if (!host_ || !browser_.started()) return false;
     if (quantity_control_ && !CheckPlanQuantities()) return false;
     return HandOverWages(true);
   });
@@ -586,14 +506,14 @@ bool SCCJD_S::Check() {
 
 bool SCCJD_S::UnCheck() {
   return Guard("UnCheck", [&] {
-    if (!host_ || !navigator_) return false;
+    if (!host_ || !browser_.started()) return false;
     return HandOverWages(false);
   });
 }
 
 std::string SCCJD_S::ProductText(std::int32_t product) {
   std::unique_ptr<Recordset> rows =
-      Rows("select 物品编码,物品名称,规格 from pdmcpml where 产品ID=" + Id(product));
+      sql_.Rows("select 物品编码,物品名称,规格 from pdmcpml where 产品ID=" + Id(product));
   if (rows->RecordCount() == 0) return {};
   rows->MoveFirst();
   std::string text;
@@ -607,8 +527,8 @@ std::string SCCJD_S::ProductText(std::int32_t product) {
 
 bool SCCJD_S::CheckPlanQuantities() {
   try {
-    const std::string id = Id(current_id_);
-    std::unique_ptr<Recordset> sources = Rows(
+    const std::string id = Id(current_id());
+    std::unique_ptr<Recordset> sources = sql_.Rows(
         "select DISTINCT 前置单据ID,产品ID,原单号,班次 as 批次号,工艺ID from sfcdjmx where "
         "报工单ID=" +
         id + " and 前置单据 in" + std::string(kPlanPrograms));
@@ -618,7 +538,7 @@ bool SCCJD_S::CheckPlanQuantities() {
       const std::int32_t product = source["产品ID"].ToLong();
       const std::int32_t process = source["工艺ID"].ToLong();
 
-      std::unique_ptr<Recordset> plan = Rows(
+      std::unique_ptr<Recordset> plan = sql_.Rows(
           "select 需求数量,产品ID from mrpplanmx A left join mrpplan B on "
           "A.主计划组ID=B.主计划组ID where smark='02' and 主计划ID=" +
           Id(plan_line));
@@ -634,17 +554,17 @@ bool SCCJD_S::CheckPlanQuantities() {
                                  "对应的[产品:" + ProductText(finished);
       double required = demand;
       if (product != finished) {
-        const Variant structure =
-            Scalar("select top 1 bomID from pdmbom where 产品ID=" + Id(finished) +
-                   " and sMark='02' AND ISNULL(是否失效,0)=0 AND 是否标准=1 order by bomID desc");
+        const Variant structure = sql_.Scalar(
+            "select top 1 bomID from pdmbom where 产品ID=" + Id(finished) +
+            " and sMark='02' AND ISNULL(是否失效,0)=0 AND 是否标准=1 order by bomID desc");
         if (structure.IsBlank()) {
           Tell(prefix + "]的BOM结构不存在");
           return false;
         }
-        std::unique_ptr<Recordset> component =
-            Rows("select 配件ID,case when 实际配量分母<>0 then " + SqlNumber(demand) +
-                 "*实际配量分子/实际配量分母 else 0 end as 数量" + " from pdmbommx where bomID=" +
-                 Id(structure.ToLong()) + " and 配件ID=" + Id(product));
+        std::unique_ptr<Recordset> component = sql_.Rows(
+            "select 配件ID,case when 实际配量分母<>0 then " + SqlNumber(demand) +
+            "*实际配量分子/实际配量分母 else 0 end as 数量" +
+            " from pdmbommx where bomID=" + Id(structure.ToLong()) + " and 配件ID=" + Id(product));
         if (component->RecordCount() == 0) {
           Tell(prefix + "]的BOM结构清单中，\n无[配件:" + ProductText(product) + "]");
           return false;
@@ -653,15 +573,15 @@ bool SCCJD_S::CheckPlanQuantities() {
         required = (*component)["数量"].ToDouble();
       }
       const double produced =
-          Scalar(
-              "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on "
-              "A.报工单ID=B.报工单ID where (smark='02' or A.报工单ID=" +
-              id + ") and 前置单据 in" + std::string(kPlanPrograms) + " and 前置单据ID=" +
-              Id(plan_line) + " and 产品ID=" + Id(product) + " and 工艺ID=" + Id(process))
+          sql_.Scalar(
+                  "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on "
+                  "A.报工单ID=B.报工单ID where (smark='02' or A.报工单ID=" +
+                  id + ") and 前置单据 in" + std::string(kPlanPrograms) + " and 前置单据ID=" +
+                  Id(plan_line) + " and 产品ID=" + Id(product) + " and 工艺ID=" + Id(process))
               .ToDouble();
       if (produced > required) {
         std::unique_ptr<Recordset> step =
-            Rows("select 编号,工艺名称 from PDMSR where 工艺ID=" + Id(process));
+            sql_.Rows("select 编号,工艺名称 from PDMSR where 工艺ID=" + Id(process));
         std::string process_text;
         if (step->RecordCount() > 0) {
           step->MoveFirst();
@@ -674,115 +594,23 @@ bool SCCJD_S::CheckPlanQuantities() {
       }
     }
     return true;
-  } catch (const DataFailure& failure) {
-    RaiseError(MakeErrorReport(kModuleName, "Check", failure.what()));
+  } catch (const document::DataFailure& failure) {
+    RaiseError("Check", failure.what());
   }
   return false;
 }
 
-// One intake row per employee and line of the report on approval; on withdrawal the rows are
-// taken back unless the wage system has begun to use them.
 bool SCCJD_S::HandOverWages(bool write) {
-  try {
-    if (NumericValue(host_->Setting("sfctopay")) == 0) return true;
-    const std::string id = Id(current_id_);
-    const std::string progid = Id(progid_);
-    if (!write) {
-      if (NumericValue(host_->Setting("sfctopay_zj")) == 1) return true;
-      const Variant taken =
-          Scalar("select max(bIsIntoGz) from PATempDataMx Where lOutAutoID=" + id +
-                 " and lOutCzID=" + progid);
-      if (taken.ToDouble() != 0) {
-        RaiseError({"已有部分数据记入工资系统，请先在工资系统中导出!", LogLevel::kError,
-                    host_->ApplicationTitle()});
-        return false;
-      }
-      return InTransaction("WritePaData", [&] {
-        Execute(" Delete from PATempDataMx Where lOutAutoID=" + id + " and lOutCzID=" + progid);
-        return true;
-      });
-    }
-
-    struct Share {
-      std::int32_t employee;
-      double share;
-    };
-    struct Line {
-      std::string number, date, batch, rate;
-      std::int32_t product, process, workshop;
-      double quantity, price, amount;
-      std::vector<Share> shares;
-    };
-    std::vector<Line> lines;
-    std::unique_ptr<Recordset> rows = Rows(
-        "select 报工单编号,报工单明细ID,产品ID,工艺ID,工作中心ID as 车间ID,A.生产日期,'' as 班次,"
-        "合格数量 as 数量,case when 合格数量=0 then 0 else (工资金额-工资扣减金额)/合格数量 end as "
-        "单价,工资金额-工资扣减金额 as 金额,工资定额系数 from sfcdjmx A left join sfcdj B on "
-        "A.报工单ID=B.报工单ID where A.报工单ID=" +
-        id);
-    if (rows->RecordCount() == 0) {
-      Tell("无数据记录!");
-      return false;
-    }
-    for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
-      const Recordset& row = *rows;
-      Line line;
-      line.number = row["报工单编号"].ToText();
-      const std::optional<DateTime> date = row["生产日期"].ToDate();
-      line.date = date ? FormatDate(*date) : row["生产日期"].ToText();
-      line.batch = row["班次"].ToText();
-      line.rate = row["工资定额系数"].ToText();
-      line.product = row["产品ID"].ToLong();
-      line.process = row["工艺ID"].ToLong();
-      line.workshop = row["车间ID"].ToLong();
-      line.quantity = row["数量"].ToDouble();
-      line.price = row["单价"].ToDouble();
-      line.amount = row["金额"].ToDouble();
-      std::unique_ptr<Recordset> people = Rows(
-          "select A.员工ID,分配比例,雇员编号+' '+姓名 as 姓名 from sfcdjmxfs A left join PDMGY B "
-          "on A.员工ID=B.雇员ID where A.报工单明细ID=" +
-          Id(row["报工单明细ID"].ToLong()));
-      if (people->RecordCount() == 0) {
-        Tell("无员工!");
-        return false;
-      }
-      for (people->MoveFirst(); !people->Eof(); people->MoveNext()) {
-        const double share = (*people)["分配比例"].ToDouble();
-        if (share == 0) {
-          Tell("[" + (*people)["姓名"].ToText() + "]" + "分配系数为零!");
-          return false;
-        }
-        line.shares.push_back({(*people)["员工ID"].ToLong(), share});
-      }
-      lines.push_back(std::move(line));
-    }
-
-    const std::string period = Id(static_cast<std::int32_t>(NumericValue(host_->Setting(1))));
-    const std::string item = Id(static_cast<std::int32_t>(NumericValue(host_->Setting(5))));
-    return InTransaction("WritePaData", [&] {
-      for (const Line& line : lines) {
-        for (const Share& share : line.shares) {
-          const std::int32_t key = NextKey("PATempDataMx", "lAutoID");
-          Execute(
-              " InSert Into PATempDataMx(  lAutoID,lKj,lFsno,lDeptID,lEmployeeID,tCzDate,sScPh,"
-              "sBanCi, dAmount,dHour,dPrice,dMoney,sRemark,sStandby1,sStandby2,sStandby3,"
-              "sStandby4,sStandby5, lGxID,lWorkCenterID,lOutAutoID,lGoodsID,lOutCzID,bIsIntoGz,"
-              "sOutNumber) Values (" +
-              Id(key) + "," + period + "," + item + "," + Id(line.workshop) + "," +
-              Id(share.employee) + "," + SqlQuote(line.date) + ",''," + SqlQuote(line.batch) + "," +
-              SqlNumber(line.quantity * share.share) + ",0," + SqlNumber(line.price) + "," +
-              SqlNumber(line.amount * share.share) + ",''," + SqlQuote(line.rate) + "," +
-              SqlQuote(Variant(share.share).ToText()) + ",'','',''," + Id(line.process) + "," +
-              Id(line.workshop) + "," + id + "," + Id(line.product) + "," + progid + ",0," +
-              SqlQuote(line.number) + ")");
-        }
-      }
-      return true;
-    });
-  } catch (const DataFailure& failure) {
-    RaiseError(MakeErrorReport(kModuleName, "WritePaData", failure.what()));
-  }
-  return false;
+  const workreport::WageHandOver hand_over{
+      *host_,
+      sql_,
+      browser_,
+      guard(),
+      progid(),
+      current_id(),
+      [this](const std::string& text) { Tell(text); },
+      [this](const std::string& text) { RaiseErrorText(text, LogLevel::kError); }};
+  return write ? workreport::ApproveWages(hand_over) : workreport::WithdrawWages(hand_over);
 }
 
 }  // namespace korvane

@@ -85,36 +85,6 @@ class WorkReportTest : public ::testing::Test {
   SCCJD_S* module_ = nullptr;
 };
 
-TEST(WorkReportConditions, ConditionArraysBecomeEscapedConditionTexts) {
-  EXPECT_EQ(ConditionText(ConditionArray()), std::nullopt);
-  // " and " joins; the first four characters go, so the text begins with a blank.
-  EXPECT_EQ(*ConditionText(Conditions({{"1", "备注 like", "O'Neil"}})), " 备注 like'%O''Neil%'");
-  // Uncounted columns are skipped; the operator and its blanks are the host's. Only a row whose
-  // very last four characters are "like" gets the pattern: a blank after it, or another case,
-  // leaves the value as it is.
-  EXPECT_EQ(*ConditionText(Conditions({{"", "制单 =", "x"},
-                                       {"1", "报工单编号=", "BG1"},
-                                       {"1", " 制单 like ", "a"},
-                                       {"1", " 制单 LIKE", "b"},
-                                       {"1", "规格like", "c"}})),
-            " 报工单编号='BG1' and  制单 like 'a' and  制单 LIKE'b' and 规格like'%c%'");
-  EXPECT_EQ(*ConditionText(Conditions({{"", "制单 =", "x"}})), "");
-}
-
-TEST(WorkReportConditions, ApprovedWindowSpansOneClosingDayToTheNext) {
-  const auto window = [](int period, int day, int before) {
-    const DateWindow w = ApprovedDateWindow(period, day, before);
-    return w.start + ".." + w.end;
-  };
-  EXPECT_EQ(window(202603, 25, 0), "2026-02-26..2026-03-25");
-  EXPECT_EQ(window(202603, 25, 1), "2026-01-26..2026-03-25");
-  EXPECT_EQ(window(202601, 25, 1), "2025-11-26..2026-01-25");
-  // Days a month lacks move back to its last day before the month is taken off.
-  EXPECT_EQ(window(202603, 31, 0), "2026-03-01..2026-03-31");
-  EXPECT_EQ(window(202604, 31, 0), "2026-03-31..2026-04-30");
-  EXPECT_EQ(window(202403, 30, 0), "2024-03-01..2024-03-30");
-}
-
 TEST_F(WorkReportTest, InitSetsUpTheDocumentTypeFormAndGrid) {
   EXPECT_FALSE(module_->Init(nullptr, kWorkReportProgId, 0));
   EXPECT_FALSE(module_->Refresh());

@@ -1,0 +1,30 @@
+// Locking and unlocking a document's form.
+#include "document/form_lock.h"
+
+#include "controls/grid.h"
+
+namespace korvane::document {
+
+void LockForm(controls::Form& form, bool locked, const LockRules& rules) {
+  for (const auto& control : form.Controls()) {
+    if (rules.disabled_while_unlocked && rules.disabled_while_unlocked(*control)) {
+      control->set_enabled(locked);
+      continue;
+    }
+    switch (control->kind()) {
+      case controls::ControlKind::kTextBox:
+      case controls::ControlKind::kLookupField:
+      case controls::ControlKind::kComboBox:
+      case controls::ControlKind::kButton:
+        control->set_enabled(!locked && !(rules.stays_disabled && rules.stays_disabled(*control)));
+        break;
+      case controls::ControlKind::kGrid:
+        static_cast<controls::Grid&>(*control).set_editable(!locked);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace korvane::document
