@@ -47,19 +47,10 @@ std::string RowText(int row) { return std::to_string(row); }
 
 }  // namespace
 
-template <typename Body>
-bool FrmSelGy::Guard(std::string_view routine, Body&& body) {
-  try {
-    return body();
-  } catch (const std::exception& e) {
-    ShowError(routine, e.what());
-  } catch (...) {
-    ShowError(routine, "unknown error");
-  }
-  return false;
-}
-
-FrmSelGy::FrmSelGy() : form_(std::string(kFormName)) {
+FrmSelGy::FrmSelGy()
+    : form_(std::string(kFormName)),
+      guard_(document::ErrorGuard::Box({std::string(kFormName), "-->", "::", ""},
+                                       [this] { return host_.get(); })) {
   SetUpForm();
   AttachWheel(wheel_, *grid_, scroll_rate_);
 }
@@ -453,12 +444,6 @@ bool FrmSelGy::Confirm() {
 void FrmSelGy::Cancel() {
   if (!shown_ || !host_) return;
   Close();
-}
-
-void FrmSelGy::ShowError(std::string_view routine, std::string_view text) {
-  if (!host_) return;
-  host_->dialogs().MessageBox(ErrorText(kFormName, routine, text), MsgButtons::kOk,
-                              MsgIcon::kCritical, host_->ApplicationTitle());
 }
 
 }  // namespace korvane

@@ -39,6 +39,7 @@
 #include "controls/form.h"
 #include "controls/grid.h"
 #include "controls/lookup_field.h"
+#include "document/guard.h"
 #include "host/dialogs.h"
 #include "host/host_context.h"
 #include "values/object.h"
@@ -153,11 +154,14 @@ class FrmSelGy : public Object, public WheelSource {
   void Close();
   void SaveWidths();
 
-  void ShowError(std::string_view routine, std::string_view text);
+  // Runs `body`; an escaping exception is shown in the dialog's error box and gives false.
   template <typename Body>
-  bool Guard(std::string_view routine, Body&& body);
+  bool Guard(std::string_view routine, Body&& body) {
+    return guard_.Run(routine, std::forward<Body>(body), false);
+  }
 
   controls::Form form_;
+  document::ErrorGuard guard_;
   controls::Grid* grid_ = nullptr;
   controls::CheckBox* chk_ = nullptr;
   controls::Button* cmd_ok_ = nullptr;

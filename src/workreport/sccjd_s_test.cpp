@@ -85,6 +85,14 @@ class WorkReportTest : public ::testing::Test {
   SCCJD_S* module_ = nullptr;
 };
 
+TEST(WorkReportRates, ARateIsMarkedAgainstAMissingStandardRateButNotAgainstItsOwnValue) {
+  EXPECT_TRUE(RateDiffers("12", ""));
+  EXPECT_TRUE(RateDiffers("", "0"));
+  EXPECT_FALSE(RateDiffers("", ""));
+  EXPECT_FALSE(RateDiffers("1.50", "1.5"));
+  EXPECT_TRUE(RateDiffers("0", "0.01"));
+}
+
 TEST_F(WorkReportTest, InitSetsUpTheDocumentTypeFormAndGrid) {
   EXPECT_FALSE(module_->Init(nullptr, kWorkReportProgId, 0));
   EXPECT_FALSE(module_->Refresh());
