@@ -211,10 +211,7 @@ const std::vector<std::unique_ptr<controls::Control>>& DocumentBase::Controls() 
 std::shared_ptr<ParameterSet> DocumentBase::GetParameters() { return nullptr; }
 
 void DocumentBase::SetParameters(std::shared_ptr<ParameterSet> parameters) {
-  if (!parameters) return;
-  if (const std::optional<Variant> color = parameters->Item("backcolor")) {
-    form_.set_back_color(static_cast<std::uint32_t>(color->ToInt64()));
-  }
+  ApplyDesignParameters(form_, parameters);
 }
 
 }  // namespace korvane::document

@@ -1,5 +1,8 @@
-// Locking and unlocking a document's form.
+// Locking and unlocking a document's form, and the design parameters a host gives it.
 #include "document/form_lock.h"
+
+#include <cstdint>
+#include <optional>
 
 #include "controls/grid.h"
 
@@ -24,6 +27,13 @@ void LockForm(controls::Form& form, bool locked, const LockRules& rules) {
       default:
         break;
     }
+  }
+}
+
+void ApplyDesignParameters(controls::Form& form, const std::shared_ptr<ParameterSet>& parameters) {
+  if (!parameters) return;
+  if (const std::optional<Variant> color = parameters->Item("backcolor")) {
+    form.set_back_color(static_cast<std::uint32_t>(color->ToInt64()));
   }
 }
 

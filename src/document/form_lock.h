@@ -6,9 +6,11 @@
 #define KORVANE_DOCUMENT_FORM_LOCK_H_
 
 #include <functional>
+#include <memory>
 
 #include "controls/control.h"
 #include "controls/form.h"
+#include "host/parameter_set.h"
 
 namespace korvane::document {
 
@@ -21,6 +23,10 @@ struct LockRules {
 
 // Locks or unlocks every control of `form` by the rules.
 void LockForm(controls::Form& form, bool locked, const LockRules& rules);
+
+// The design parameters a host gives a module's form: an entry "backcolor" sets its background
+// colour. Null parameters change nothing.
+void ApplyDesignParameters(controls::Form& form, const std::shared_ptr<ParameterSet>& parameters);
 
 }  // namespace korvane::document
 

@@ -50,6 +50,15 @@ std::string PrintPath(std::int32_t progid, HostContext& host) {
   }
 }
 
+std::string ReportPrintPath(std::int32_t progid, HostContext& host) {
+  const std::string name = "selfPrn/Rpt" + std::to_string(progid) + ".prn";
+  try {
+    return UserFolderPrefix(host) + name;
+  } catch (...) {
+    return name;
+  }
+}
+
 bool EnsureFolderOf(const std::string& path) {
   try {
     return EnsureFolder(std::filesystem::path(path).parent_path());

@@ -32,6 +32,10 @@ std::string SettingsPath(std::string_view file_name, HostContext& host);
 // Full path of a document type's print data file. Does not create anything.
 std::string PrintPath(std::int32_t progid, HostContext& host);
 
+// Full path of a report's print file: user folder + "/selfPrn/Rpt" + progid + ".prn". Does not
+// create anything.
+std::string ReportPrintPath(std::int32_t progid, HostContext& host);
+
 // Creates the folder a file is to be written into. False when it is missing afterwards.
 bool EnsureFolderOf(const std::string& path);
 
