@@ -81,11 +81,15 @@ struct ModulePeriod {
   int closing_day = 0;  // day of the month the period closes on
 };
 
+// What the host hands a module at Init. The module shares it (and drops it at Clear); every
+// member may be called at any time between, on the user-interface thread, and none throws.
 class HostContext {
  public:
   virtual ~HostContext() = default;
 
+  // The database of the host; may be null when the host has none, which makes Init fail.
   virtual std::shared_ptr<DataService> Data() = 0;
+  // The host's message and input boxes; always there.
   virtual Dialogs& dialogs() = 0;
 
   // A system setting as text; the empty text when it is not set.
@@ -124,7 +128,8 @@ class HostContext {
   // when the host has none (typed lookups then resolve to nothing).
   virtual std::shared_ptr<controls::LookupResolver> Lookups() = 0;
 
-  // Host-library objects a module creates for itself; each is bound to Data().
+  // Host-library objects a module creates for itself; each is bound to Data(). The module owns
+  // what it gets; null when the host offers no such object (the member that needs it fails).
   virtual std::unique_ptr<RecordNavigator> CreateRecordNavigator() = 0;
   virtual std::unique_ptr<StockQuery> CreateStockQuery() = 0;
   virtual std::unique_ptr<ProfileStore> CreateProfileStore() = 0;

@@ -82,83 +82,152 @@ class EventSource {
 
 // --- Interfaces --------------------------------------------------------------------------
 
+// A document module (work report, master plan, structure, route). A false result always means
+// the member did not do its work and the mode is unchanged; the reason has been told through a
+// message box (a refusal the person can correct) or ErrMessage (an error). Every member but
+// Init returns false (doing nothing) before a successful Init or after Clear.
 class IFormUI {
  public:
   virtual ~IFormUI() = default;
+  // Binds the module to the host's context and document type. A document id of 1 or more keeps
+  // every load on that one document. False when `context` is null (nothing is kept) or the
+  // document type cannot be read. Leaves the module browsing, the form locked and empty.
   virtual bool Init(std::shared_ptr<HostContext> context, std::int32_t progid,
                     std::int32_t document_id) = 0;
+  // Empties the form and drops the context and everything obtained from it. True.
   virtual bool Clear() = 0;
+  // Enters new-document mode: form unlocked, the proposed number and today's date filled,
+  // GetID -1. Nothing is stored until FileSave.
   virtual bool FileNew() = 0;
+  // Does nothing; false.
   virtual bool FileNewNext() = 0;
+  // Unlocks the form for the shown document; false (told) when no document is shown.
   virtual bool FileEdit() = 0;
+  // Deletes the shown document after the person confirms, in one transaction; false when the
+  // person declines, nothing is shown, or the delete failed (the database is as before).
   virtual bool FileDelete() = 0;
+  // Validates and stores the new or edited document in one transaction; true leaves it shown
+  // and locked. False while browsing, on a refusal, or on a failure: the database is as before
+  // and the form keeps what was entered, unlocked.
   virtual bool FileSave() = 0;
+  // Returns to the document shown before new/edit began (the form emptied when it is gone);
+  // false only when reading it again failed.
   virtual bool FileCancel() = 0;
+  // Keeps the condition of the array and shows its first match (the form emptied when none).
+  // False for an empty array or when the search failed.
   virtual bool Find(const ConditionArray& conditions) = 0;
+  // The next match of the kept condition; the document on screen stays when there is none.
+  // False when no Find came first or the search failed.
   virtual bool FindNext() = 0;
+  // Keeps the filter of the array and shows the last document it lets through; false for an
+  // empty array or when loading failed.
   virtual bool Filter(const ConditionArray& conditions) = 0;
+  // Reload in mode last, first, previous, next, last: the form emptied, the document the mode
+  // gives shown (none when there is none, still true), FormRefreshed raised. False when loading
+  // failed.
   virtual bool Refresh() = 0;
   virtual bool RecordTop() = 0;
   virtual bool RecordPrevious() = 0;
   virtual bool RecordNext() = 0;
   virtual bool RecordBottom() = 0;
+  // Hooks of approval and withdrawal, called by the host before it records the new status; true
+  // lets it go on. They never write the document's own status.
   virtual bool Check() = 0;
   virtual bool UnCheck() = 0;
+  // Each writes the print data file of the shown form (ReturnPrintName gives its path); false
+  // when it could not be written.
   virtual bool PrintPreview() = 0;
   virtual bool DoPrint() = 0;
   virtual bool PrintSetup() = 0;
+  // Does nothing; false.
   virtual bool Help() = 0;
+  // Switches between walking unapproved and approved documents and loads the last one; the
+  // status text is not used. The result of the load.
   virtual bool DoSetStatus(std::string_view status, bool approved) = 0;
+  // The key of the document on screen: 0 for none, -1 while a new one is entered.
   virtual std::int32_t GetID() = 0;
+  // Whether the shown document is approved (the stamp is visible); the text is not used.
   virtual bool CheckStatus(std::string_view status) = 0;
+  // The path of the last print data file; empty before the first print.
   virtual std::string ReturnPrintName() = 0;
+  // Whether the person changed the form since the last load, new, edit, cancel or save.
   virtual bool IsDirty() = 0;
+  // Restore and save the user's column widths; false when there is no host or the settings
+  // file could not be read or written.
   virtual bool DoGetFormStatus() = 0;
   virtual bool DoSaveFormStatus() = 0;
+  // Does nothing.
   virtual void Attributes() = 0;
 };
 
+// A report module. As for documents, false means the member did not do its work and the reason
+// was told (message box or ErrMessage); nothing works before a successful Init or after Clear.
 class IReportUI {
  public:
   virtual ~IReportUI() = default;
+  // Binds the report to the host's context; false when `context` is null.
   virtual bool Init(std::shared_ptr<HostContext> context, std::int32_t progid) = 0;
+  // Empties the grid and drops the context. True.
   virtual bool Clear() = 0;
+  // Find, find next and filter over the grid's rows, through the host's grid services.
   virtual bool Find(const ConditionArray& conditions) = 0;
   virtual bool FindNext() = 0;
   virtual bool Filter(const ConditionArray& conditions) = 0;
+  // Queries with the conditions on screen and fills the grid; false when a condition is
+  // missing (told) or the query failed.
   virtual bool Refresh() = 0;
+  // Do nothing; false.
   virtual bool RecordTop() = 0;
   virtual bool RecordPrevious() = 0;
   virtual bool RecordNext() = 0;
   virtual bool RecordBottom() = 0;
+  // Print the grid with the heading of the conditions; false when it could not be printed.
   virtual bool PrintPreview() = 0;
   virtual bool DoPrint() = 0;
   virtual bool PrintSetup() = 0;
+  // Does nothing; false.
   virtual bool Help() = 0;
+  // The path of the last print file; empty before the first print.
   virtual std::string ReturnPrintName() = 0;
+  // Restore and save the conditions, check boxes and column widths per user; false when there
+  // is no host or the settings file could not be read or written.
   virtual bool DoGetFormStatus() = 0;
   virtual bool DoSaveFormStatus() = 0;
+  // Does nothing.
   virtual void Attributes() = 0;
   // The report's table; no report of this library hands one out, so null.
   virtual std::shared_ptr<Recordset> oTable() = 0;
+  // The parameters the host set last (null before); setting replaces them.
   virtual std::shared_ptr<ParameterSet> GetParameters() = 0;
   virtual void SetParameters(std::shared_ptr<ParameterSet> parameters) = 0;
 };
 
+// A picker (a list a person chooses from: products, employees). It raises DoSelect when the
+// person chooses and DoCancel when they give up; Value, Text and Objects then hold the choice.
 class IPickerUI {
  public:
   virtual ~IPickerUI() = default;
+  // Binds the picker; the parameter text (or the parameters set before) narrows the list.
+  // False when `context` is null or the list cannot be loaded (told in the picker's box).
   virtual bool Init(std::shared_ptr<HostContext> context, std::int32_t progid,
                     std::string_view parameter_text) = 0;
+  // Empties the list and drops the context. True.
   virtual bool Clear() = 0;
+  // Loads the list again when what narrows it changed; false when loading failed (told).
   virtual bool Refresh() = 0;
+  // Whether the parameters changed since the list was loaded; setting it true makes the next
+  // Refresh load again.
   virtual bool GetIsDirty() = 0;
   virtual void SetIsDirty(bool dirty) = 0;
+  // Restore and save the user's column widths; false when there is no host or the settings
+  // file could not be read or written.
   virtual bool DoGetFormStatus() = 0;
   virtual bool DoSaveFormStatus() = 0;
   virtual void Attributes(std::string_view text) = 0;
+  // The parameters narrowing the list (null before any were set).
   virtual std::shared_ptr<ParameterSet> GetParameters() = 0;
   virtual void SetParameters(std::shared_ptr<ParameterSet> parameters) = 0;
+  // The key and the text of the last choice; empty before one.
   virtual Variant GetValue() = 0;
   virtual void SetValue(Variant value) = 0;
   virtual std::string GetText() = 0;
@@ -183,19 +252,26 @@ class PropertyBag {
   virtual Variant Get(std::string_view name) const = 0;
 };
 
+// A non-visual tool (the category deletion). It shows no form; what went wrong is in Error.
 class IToolUI {
  public:
   virtual ~IToolUI() = default;
   virtual std::shared_ptr<ParameterSet> GetParameters() = 0;
   virtual void SetParameters(std::shared_ptr<ParameterSet> parameters) = 0;
+  // Binds the tool; false when `context` is null.
   virtual bool Init(std::shared_ptr<HostContext> context, const Variant& argument1,
                     const Variant& argument2) = 0;
+  // Drops the context. True.
   virtual bool Clear() = 0;
+  // Texts describing the tool, never empty.
   virtual std::string Author() = 0;
   virtual std::string Version() = 0;
   virtual std::string FriendlyName() = 0;
   virtual std::string Description() = 0;
+  // Does the tool's work on `argument` as one transaction: true when it was done whole, false
+  // when nothing was changed (Error tells why).
   virtual bool Action(const Variant& argument) = 0;
+  // The text of the last failure; empty after a success.
   virtual std::string Error() = 0;
 };
 

@@ -27,28 +27,28 @@ void clsCpml::sbClear() {
 std::span<const PropertyInfo> clsCpml::Properties() { return kProperties; }
 
 std::vector<std::string_view> clsCpml::PropertyNames() const {
-  return record_detail::NamesOf(Properties());
+  return records::NamesOf(Properties());
 }
 
-std::span<const record_detail::MemberPtr<clsCpml>> clsCpml::Members() {
+std::span<const records::MemberPtr<clsCpml>> clsCpml::Members() {
 #define KORVANE_MEMBER_PTR(name, type, column, load, sets_change, cleared) \
-  record_detail::MemberPtr<clsCpml>(&clsCpml::name##_),
-  static const std::array<record_detail::MemberPtr<clsCpml>, kPropertyCount> members = {
+  records::MemberPtr<clsCpml>(&clsCpml::name##_),
+  static const std::array<records::MemberPtr<clsCpml>, kPropertyCount> members = {
       KORVANE_CLSCPML_PROPERTIES(KORVANE_MEMBER_PTR)};
 #undef KORVANE_MEMBER_PTR
   return members;
 }
 
 bool clsCpml::LoadFrom(const Recordset& row) {
-  return record_detail::LoadRecord(*this, Members(), row, Change_);
+  return records::LoadRecord(*this, Members(), row, Change_);
 }
 
 Variant clsCpml::Get(std::string_view name) const {
-  return record_detail::GetProperty(*this, Members(), name);
+  return records::GetProperty(*this, Members(), name);
 }
 
 bool clsCpml::Set(std::string_view name, const Variant& value) {
-  return record_detail::SetProperty(*this, Members(), name, value, Change_);
+  return records::SetProperty(*this, Members(), name, value, Change_);
 }
 
 }  // namespace korvane

@@ -144,7 +144,7 @@ class clsCpml : public Object, public PropertyBag {
   std::vector<std::string_view> PropertyNames() const override;
 
  private:
-  static std::span<const record_detail::MemberPtr<clsCpml>> Members();
+  static std::span<const records::MemberPtr<clsCpml>> Members();
 
   KORVANE_CLSCPML_PROPERTIES(KORVANE_RECORD_MEMBER)
 };

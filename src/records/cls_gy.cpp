@@ -19,28 +19,28 @@ constexpr std::array<PropertyInfo, kPropertyCount> kProperties = {
 std::span<const PropertyInfo> clsGY::Properties() { return kProperties; }
 
 std::vector<std::string_view> clsGY::PropertyNames() const {
-  return record_detail::NamesOf(Properties());
+  return records::NamesOf(Properties());
 }
 
-std::span<const record_detail::MemberPtr<clsGY>> clsGY::Members() {
+std::span<const records::MemberPtr<clsGY>> clsGY::Members() {
 #define KORVANE_MEMBER_PTR(name, type, column, load, sets_change, cleared) \
-  record_detail::MemberPtr<clsGY>(&clsGY::name##_),
-  static const std::array<record_detail::MemberPtr<clsGY>, kPropertyCount> members = {
+  records::MemberPtr<clsGY>(&clsGY::name##_),
+  static const std::array<records::MemberPtr<clsGY>, kPropertyCount> members = {
       KORVANE_CLSGY_PROPERTIES(KORVANE_MEMBER_PTR)};
 #undef KORVANE_MEMBER_PTR
   return members;
 }
 
 bool clsGY::LoadFrom(const Recordset& row) {
-  return record_detail::LoadRecord(*this, Members(), row, Change_);
+  return records::LoadRecord(*this, Members(), row, Change_);
 }
 
 Variant clsGY::Get(std::string_view name) const {
-  return record_detail::GetProperty(*this, Members(), name);
+  return records::GetProperty(*this, Members(), name);
 }
 
 bool clsGY::Set(std::string_view name, const Variant& value) {
-  return record_detail::SetProperty(*this, Members(), name, value, Change_);
+  return records::SetProperty(*this, Members(), name, value, Change_);
 }
 
 }  // namespace korvane

@@ -89,7 +89,7 @@ class clsGY : public Object, public PropertyBag {
   std::vector<std::string_view> PropertyNames() const override;
 
  private:
-  static std::span<const record_detail::MemberPtr<clsGY>> Members();
+  static std::span<const records::MemberPtr<clsGY>> Members();
 
   KORVANE_CLSGY_PROPERTIES(KORVANE_RECORD_MEMBER)
 };

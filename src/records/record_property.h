@@ -64,7 +64,7 @@ constexpr PropertyType PropertyTypeOf() {
 template <typename T>
 using PropertyGetType = std::conditional_t<std::is_scalar_v<T>, T, const T&>;
 
-namespace record_detail {
+namespace records {
 
 template <typename R>
 using MemberPtr = std::variant<std::int32_t R::*, double R::*, bool R::*, std::string R::*,
@@ -184,7 +184,7 @@ bool SetProperty(R& record, std::span<const MemberPtr<R>> members, std::string_v
   return true;
 }
 
-}  // namespace record_detail
+}  // namespace records
 }  // namespace korvane
 
 // Expands one row of a record's property table, (name, C++ type, column, LoadRule, sets Change,

@@ -16,7 +16,7 @@
 
 namespace korvane {
 
-using namespace selgy;
+using namespace workreport::selgy;
 
 namespace {
 

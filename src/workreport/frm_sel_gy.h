@@ -47,7 +47,7 @@
 
 namespace korvane {
 
-namespace selgy {
+namespace workreport::selgy {
 
 // Columns of the dialog grid.
 enum Col : int {
@@ -79,7 +79,7 @@ inline constexpr std::string_view kEmployeeError = "员工名称输入有误，�
 // Empty rows the grid offers at least.
 inline constexpr int kMinimumDataRows = 10;
 
-}  // namespace selgy
+}  // namespace workreport::selgy
 
 class FrmSelGy : public Object, public WheelSource {
  public:

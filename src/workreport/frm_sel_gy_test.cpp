@@ -24,7 +24,7 @@ namespace korvane {
 namespace {
 
 using hostapp::demo::kWorkReportProgId;
-using namespace selgy;
+using namespace workreport::selgy;
 
 // Answers boxes from the queue and keeps the dialog forms shown.
 class FormDialogs : public test::FakeDialogs {

@@ -452,12 +452,12 @@ bool SCCJD_S::OpenAllocation(int row) {
 void SCCJD_S::ApplyEmployeeSelection(int row, const VariantArray& employees, bool shared) {
   const auto entry = [&](int index) {
     return std::array<std::string, 4>{
-        FormatNumber(employees.get(selgy::kResultEmployeeId, index).ToDouble()),
-        employees.get(selgy::kResultName, index).ToText(),
-        FormatNumber(employees.get(selgy::kResultShare, index).ToDouble()),
-        employees.get(selgy::kResultAllocationId, index).IsBlank()
+        FormatNumber(employees.get(workreport::selgy::kResultEmployeeId, index).ToDouble()),
+        employees.get(workreport::selgy::kResultName, index).ToText(),
+        FormatNumber(employees.get(workreport::selgy::kResultShare, index).ToDouble()),
+        employees.get(workreport::selgy::kResultAllocationId, index).IsBlank()
             ? std::string()
-            : FormatNumber(employees.get(selgy::kResultAllocationId, index).ToDouble())};
+            : FormatNumber(employees.get(workreport::selgy::kResultAllocationId, index).ToDouble())};
   };
   const auto place = [&](int r, int first, int end) {
     std::vector<std::string> ids, names, shares, allocations;
