@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "controls/control.h"
+#include "controls/grid_format.h"
 #include "values/variant.h"
 
 namespace korvane::controls {
@@ -376,24 +377,6 @@ class Grid : public Control {
   std::string edit_text_;
   SubtotalPosition subtotal_position_ = SubtotalPosition::kBelow;
 };
-
-// A number formatted by a display format of the host's kind: "#" is an optional digit, "0"
-// a required one, "." the decimal point, "," groups thousands; for example
-// FormatNumberVb(3.456, "###.##") is "3.46", FormatNumberVb(0.5, "##0.00") is "0.50" and
-// FormatNumberVb(12, "###") is "12". An empty format gives FormatNumber(value).
-//
-// Rounding is half away from zero on the number's 15 significant decimal digits, so 2.675
-// rounds to "2.68" as a person expects. Integer digits beyond the placeholders are all shown.
-// As in the host, optional digits show nothing for a zero part: 0 with "###" is the empty
-// text and 0.5 with "#.##" is ".5". Unlike the host, a decimal point with no digit after it
-// is dropped (3 with "###.##" is "3", not "3."), and a value that rounds to zero has no minus
-// sign. Also understood: a "," right before the point (or at the end) divides by 1000; "%"
-// multiplies by 100; text in double quotes and a character after "\" are copied; other
-// characters are copied as they are; up to three sections "positive;negative;zero" (the
-// negative one gets no sign of its own); the named formats "General Number", "Fixed",
-// "Standard" and "Percent". A format without any digit placeholder (a date format, say) and
-// a value that is not finite give FormatNumber(value).
-std::string FormatNumberVb(double value, std::string_view format);
 
 }  // namespace korvane::controls
 
