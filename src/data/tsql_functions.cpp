@@ -1,7 +1,9 @@
 // Function rewrites: T-SQL functions onto SQLite's own and the runtime's korvane_* functions,
 // CONVERT and CAST onto SQLite's casts and the runtime's date texts.
+#include <charconv>
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -195,6 +197,18 @@ std::string Translator::FuncText(const Expr& e, const Scope* s) {
   return NameText(name_only) + (toks_[e.open].space_before ? " (" : "(") + call.Body();
 }
 
+namespace {
+
+// A whole number as written in a type or a style; nullopt for anything else, or one too large.
+std::optional<int> WholeNumber(std::string_view text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
 std::string Translator::ConvertText(const Expr& type, const Seq& value_seq, std::size_t vb,
                                     std::size_t ve, const Expr* style, const Scope* s,
                                     const std::string& what) {
@@ -209,6 +223,14 @@ std::string Translator::ConvertText(const Expr& type, const Seq& value_seq, std:
       params.push_back(ToLowerAscii(Trimmed(type.body, b, e, s)));
     }
   }
+  // A length, precision or scale that is no whole number is refused here rather than thrown
+  // out of the translation.
+  for (const std::string& param : params) {
+    if (param != "max" && !WholeNumber(param)) {
+      Unsupported(what + " to " + Text(type, s));
+      return {};
+    }
+  }
   const std::string value = Trimmed(value_seq, vb, ve, s);
   const Ty vt = ve - vb == 1 ? TypeOf(value_seq[vb], s) : Ty::kUnknown;
   int style_number = -1;
@@ -217,11 +239,16 @@ std::string Translator::ConvertText(const Expr& type, const Seq& value_seq, std:
       Unsupported(what + " style " + Text(*style, s));
       return {};
     }
-    style_number = std::stoi(std::string(toks_[style->tok].text));
+    const std::optional<int> number = WholeNumber(toks_[style->tok].text);
+    if (!number) {
+      Unsupported(what + " style " + Text(*style, s));
+      return {};
+    }
+    style_number = *number;
   }
   auto scale = [&](std::size_t k, int fallback) {
     if (params.size() <= k) return fallback;
-    return std::stoi(params[k]);
+    return WholeNumber(params[k]).value_or(fallback);
   };
 
   if (OneOf(type_name, kTextTypes)) {
