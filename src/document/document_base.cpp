@@ -83,15 +83,19 @@ void DocumentBase::ShowFilterMark(bool filtered) {
 
 bool DocumentBase::ApprovedView() const { return stamp_ != nullptr && stamp_->visible(); }
 
+void DocumentBase::Loaded() {
+  mode_ = Mode::kBrowsing;
+  LockForm(true);
+  dirty_ = false;
+  if (grid_ != nullptr) grid_->set_redraw(true);
+  RaiseEvent([](DocumentEvents& sink) { sink.FormRefreshed(); });
+}
+
 bool DocumentBase::LoadData(NavigationMode mode) {
   return Guard("LoadData", [&] {
     if (!host_ || !browser_.started()) return false;
     browser_.Load(*host_, mode);
-    mode_ = Mode::kBrowsing;
-    LockForm(true);
-    dirty_ = false;
-    if (grid_ != nullptr) grid_->set_redraw(true);
-    RaiseEvent([](DocumentEvents& sink) { sink.FormRefreshed(); });
+    Loaded();
     return true;
   });
 }
@@ -136,11 +140,7 @@ bool DocumentBase::Filter(const ConditionArray& conditions) {
   return Guard("LoadData", [&] {
     if (!host_ || !browser_.started()) return false;
     browser_.Filter(*host_, conditions);
-    mode_ = Mode::kBrowsing;
-    LockForm(true);
-    dirty_ = false;
-    if (grid_ != nullptr) grid_->set_redraw(true);
-    RaiseEvent([](DocumentEvents& sink) { sink.FormRefreshed(); });
+    Loaded();
     return true;
   });
 }

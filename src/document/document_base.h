@@ -164,6 +164,8 @@ class DocumentBase : public Object,
 
  private:
   bool WritePrintData(std::string_view routine);
+  // After every load: browsing, locked, clean, the grid drawn, FormRefreshed raised.
+  void Loaded();
 
   ErrorGuard guard_;
   controls::MouseWheel wheel_;
