@@ -45,7 +45,7 @@ namespace {
 
 namespace data = korvane::data;
 namespace hostapp = korvane::hostapp;
-namespace cpml = korvane::cpml;
+namespace cpml = korvane::pickers::cpml;
 using korvane::Command;
 using korvane::CommandType;
 using korvane::Parameter;

@@ -186,44 +186,40 @@ Expr Parser::ParseUnary(Seq& flat, std::size_t& i) {
   return e;
 }
 
-Expr Parser::ParseMultiplicative(Seq& flat, std::size_t& i) {
-  Expr left = ParseUnary(flat, i);
-  // Each operator of a chain adds a level; a chain too long stops growing (see ParseUnary).
-  while (error_.empty() && i < flat.size() &&
-         (RawOp(flat[i], "*") || RawOp(flat[i], "/") || RawOp(flat[i], "%")) &&
-         StartsOperand(flat, i + 1)) {
+// One level of binary operators that group from the left: operands of the next level joined by
+// any of `ops`. Each operator of a chain adds a level; a chain too long stops growing (see
+// ParseUnary).
+Expr Parser::ParseLeftChain(Seq& flat, std::size_t& i, std::initializer_list<std::string_view> ops,
+                            Expr (Parser::*operand)(Seq&, std::size_t&)) {
+  const auto at_operator = [&] {
+    for (std::string_view op : ops) {
+      if (RawOp(flat[i], op)) return true;
+    }
+    return false;
+  };
+  Expr left = (this->*operand)(flat, i);
+  while (error_.empty() && i < flat.size() && at_operator() && StartsOperand(flat, i + 1)) {
     Expr e;
     e.kind = EK::kBinary;
     e.tok = flat[i].tok;
     e.first = left.first;
     ++i;
     e.kids.push_back(std::move(left));
-    e.kids.push_back(ParseUnary(flat, i));
+    e.kids.push_back((this->*operand)(flat, i));
     Nest(e);
     left = std::move(e);
   }
   return left;
 }
 
+Expr Parser::ParseMultiplicative(Seq& flat, std::size_t& i) {
+  return ParseLeftChain(flat, i, {"*", "/", "%"}, &Parser::ParseUnary);
+}
+
 // "+", "-" and the bitwise operators share one level and group from the left, as on the
 // server.
 Expr Parser::ParseAdditive(Seq& flat, std::size_t& i) {
-  Expr left = ParseMultiplicative(flat, i);
-  while (error_.empty() && i < flat.size() &&
-         (RawOp(flat[i], "+") || RawOp(flat[i], "-") || RawOp(flat[i], "&") ||
-          RawOp(flat[i], "|") || RawOp(flat[i], "^")) &&
-         StartsOperand(flat, i + 1)) {
-    Expr e;
-    e.kind = EK::kBinary;
-    e.tok = flat[i].tok;
-    e.first = left.first;
-    ++i;
-    e.kids.push_back(std::move(left));
-    e.kids.push_back(ParseMultiplicative(flat, i));
-    Nest(e);
-    left = std::move(e);
-  }
-  return left;
+  return ParseLeftChain(flat, i, {"+", "-", "&", "|", "^"}, &Parser::ParseMultiplicative);
 }
 
 Seq Parser::Parse(std::size_t begin, std::size_t end) {

@@ -4,6 +4,7 @@
 #define KORVANE_DATA_TSQL_PARSER_H_
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -76,6 +77,8 @@ class Parser {
   Expr ParseNameOrCall(std::size_t& i, std::size_t end);
   Expr ParseAdditive(Seq& flat, std::size_t& i);
   Expr ParseMultiplicative(Seq& flat, std::size_t& i);
+  Expr ParseLeftChain(Seq& flat, std::size_t& i, std::initializer_list<std::string_view> ops,
+                      Expr (Parser::*operand)(Seq&, std::size_t&));
   Expr ParseUnary(Seq& flat, std::size_t& i);
   bool IsSign(const Expr& e) const;
   bool StartsOperand(const Seq& flat, std::size_t i) const;

@@ -32,14 +32,18 @@ bool EnsureFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-std::string SettingsPath(std::string_view file_name, HostContext& host) {
+std::string SettingsFolder(HostContext& host) {
   try {
     const std::string folder = UserFolderPrefix(host) + "selfbb";
     EnsureFolder(folder);
-    return folder + "/" + std::string(file_name) + ".txt";
+    return folder;
   } catch (...) {
-    return "selfbb/" + std::string(file_name) + ".txt";
+    return "selfbb";
   }
+}
+
+std::string SettingsPath(std::string_view file_name, HostContext& host) {
+  return SettingsFolder(host) + "/" + std::string(file_name) + ".txt";
 }
 
 std::string PrintPath(std::int32_t progid, HostContext& host) {

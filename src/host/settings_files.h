@@ -26,6 +26,10 @@
 
 namespace korvane {
 
+// The settings folder "selfbb" below the user's folder, without a trailing "/"; creates it
+// when it is missing.
+std::string SettingsFolder(HostContext& host);
+
 // Full path of a settings file; creates the "selfbb" folder when it is missing.
 std::string SettingsPath(std::string_view file_name, HostContext& host);
 

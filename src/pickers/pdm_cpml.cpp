@@ -13,21 +13,7 @@
 
 namespace korvane {
 
-namespace cpml {
-
-std::vector<int> ParseSearchColumns(std::string_view list) {
-  std::vector<int> columns;
-  const std::string trimmed = Trim(list);
-  std::size_t start = 0;
-  while (start <= trimmed.size()) {
-    std::size_t end = trimmed.find(';', start);
-    if (end == std::string::npos) end = trimmed.size();
-    const std::string piece = Trim(std::string_view(trimmed).substr(start, end - start));
-    if (!piece.empty()) columns.push_back(static_cast<int>(NumericValue(piece)));
-    start = end + 1;
-  }
-  return columns;
-}
+namespace pickers::cpml {
 
 std::string AccountCondition(std::string_view account_codes) {
   // Callers pass one code, a comma list, or a list already written for a literal
@@ -49,11 +35,12 @@ std::string AccountCondition(std::string_view account_codes) {
   return " and 产品类别ID in(select 类别ID from pdmcplb where 对应科目编号 in(" + list + "))";
 }
 
-}  // namespace cpml
+}  // namespace pickers::cpml
 
 namespace {
 
-using namespace cpml;
+using namespace pickers;
+using namespace pickers::cpml;
 using controls::grid_align::kCenterCenter;
 using controls::grid_align::kLeftCenter;
 using controls::grid_align::kRightCenter;
@@ -100,22 +87,18 @@ int RowAt(const controls::Grid& grid, float y) {
   return -1;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 }  // namespace
 
-pdmCpml::pdmCpml() : form_(std::string(kModuleName)) {
+pdmCpml::pdmCpml()
+    : ListPicker(std::string(kModuleName), {std::string(kModuleName), "->", ":", "错误："},
+                 kColCode) {
   SetUpForm();
   InitVsControl();
   layout_.Record(form_);
   layout_.Attach(form_);
 }
 
-pdmCpml::~pdmCpml() {
-  if (wheel_token_ != 0) wheel_.wheel.Disconnect(wheel_token_);
-}
+pdmCpml::~pdmCpml() = default;
 
 void pdmCpml::SetUpForm() {
   using controls::Geometry;
@@ -138,43 +121,39 @@ void pdmCpml::SetUpForm() {
   sources_ = &form_.Add<controls::ComboBox>("Cmb", 1);
   sources_->set_geometry({7380, 60, 2100, 300});
   label("Label", 3, "排序列(&S):", {60, 450, 900, 240});
-  sort_ = &form_.Add<controls::ComboBox>("cbo");
-  sort_->set_geometry({960, 420, 1800, 300});
+  controls::ComboBox& sort = form_.Add<controls::ComboBox>("cbo");
+  sort.set_geometry({960, 420, 1800, 300});
   chk_ = &form_.Add<controls::CheckBox>("Chk");
   chk_->set_caption("已取消产品(&C)");
   chk_->set_geometry({2880, 450, 1600, 240});
-  check_ = &form_.Add<controls::CheckBox>("Check");
-  check_->set_caption("过滤(&F)");
-  check_->set_geometry({4560, 450, 1000, 240});
-  chk_find_ = &form_.Add<controls::CheckBox>("ChkFind");
-  chk_find_->set_caption(std::string(kWholeMatchCaption));
-  chk_find_->set_geometry({5640, 450, 1400, 240});
-  search_columns_text_ = &form_.Add<controls::TextBox>("Txt", 2);
-  search_columns_text_->set_text(std::string(kInitialSearchColumns));
-  search_columns_text_->set_visible(false);
-  search_columns_text_->set_geometry({7140, 420, 600, 300});
+  controls::CheckBox& filter = form_.Add<controls::CheckBox>("Check");
+  filter.set_caption("过滤(&F)");
+  filter.set_geometry({4560, 450, 1000, 240});
+  controls::CheckBox& match = form_.Add<controls::CheckBox>("ChkFind");
+  match.set_caption(std::string(kWholeMatchCaption));
+  match.set_geometry({5640, 450, 1400, 240});
+  controls::TextBox& search_columns = form_.Add<controls::TextBox>("Txt", 2);
+  search_columns.set_text(std::string(kInitialSearchColumns));
+  search_columns.set_visible(false);
+  search_columns.set_geometry({7140, 420, 600, 300});
   vs_ = &form_.Add<controls::Grid>("Vs", -1, "VSFlexGrid");
   vs_->set_geometry({60, 840, 9480, 4560});
   lbl_count_ = &form_.Add<controls::Label>("LblCount");
   lbl_count_->set_geometry({60, 5550, 1800, 240});
+  ListControls list{vs_, search_, &search_columns, &sort, &filter, &match, {}};
   for (int i = 0; i < 5; ++i) {
     controls::Button& b = form_.Add<controls::Button>("Cmd", i);
     static constexpr const char* kCaptions[] = {"确定(&O)", "取消(&X)", "刷新(&R)", "全选(&A)",
                                                 "全清(&N)"};
     b.set_caption(kCaptions[i]);
     b.set_geometry({4200.0 + 1080 * i, 5490, 1000, 360});
-    cmd_.push_back(&b);
+    list.buttons[static_cast<std::size_t>(i)] = &b;
   }
-  cmd_[3]->set_visible(false);
-  cmd_[4]->set_visible(false);
   timer_ = &form_.Add<controls::Timer>("Timer");
+  AttachList(list);
 
   // --- Events ------------------------------------------------------------------------------
-  cmd_[0]->click.Connect([this] { CompleteSelection(); });
-  cmd_[1]->click.Connect([this] { Raise([](PickerEvents& s) { s.DoCancel(); }); });
-  cmd_[2]->click.Connect([this] { HasRefresh(true); });
-  cmd_[3]->click.Connect([this] { TickAll(true); });
-  cmd_[4]->click.Connect([this] { TickAll(false); });
+  list.buttons[2]->click.Connect([this] { HasRefresh(true); });
 
   for (controls::ComboBox* list : {categories_, sources_}) {
     bool& typed = list == categories_ ? category_typed_ : source_typed_;
@@ -195,16 +174,6 @@ void pdmCpml::SetUpForm() {
   chk_->click.Connect([this] {
     if (loading_) LoadData(false);
   });
-  sort_->click.Connect([this] {
-    Guard("cbo_Click", [&] {
-      const Variant col = sort_->ItemData();
-      if (col.IsBlank()) return;
-      vs_->set_redraw(false);
-      vs_->Sort(col.ToLong(), controls::grid_sort::kStringAscending);
-      vs_->set_redraw(true);
-    });
-  });
-
   search_->change.Connect([this] {
     if (!loading_) return;
     timer_->set_running(false);
@@ -214,15 +183,13 @@ void pdmCpml::SetUpForm() {
     timer_->set_running(false);
     RunSearch();
   });
-  check_->click.Connect([this] { OnFilterBoxClick(); });
-  chk_find_->click.Connect([this] { RunSearch(); });
 
   vs_->mouse_down.Connect([this](int&, int&, float&, float& y) { pressed_row_ = RowAt(*vs_, y); });
   vs_->click.Connect([this] {
-    if (multiple_ && pressed_row_ >= vs_->fixed_rows()) ToggleTick(pressed_row_);
+    if (multiple_choice()) ToggleTick(pressed_row_);
   });
   vs_->double_click.Connect([this] {
-    if (!multiple_ && pressed_row_ >= vs_->fixed_rows()) CompleteSelection();
+    if (!multiple_choice() && pressed_row_ >= vs_->fixed_rows()) CompleteSelection();
   });
 
   form_.key_down.Connect([this](int& key, int shift) { OnKeyDown(key, shift); });
@@ -230,7 +197,7 @@ void pdmCpml::SetUpForm() {
 }
 
 void pdmCpml::InitVsControl() {
-  Guard("InitVsControl", [&] {
+  guard().Run("InitVsControl", [&] {
     controls::Grid& vs = *vs_;
     vs.set_redraw(false);
     vs.set_rows(1);
@@ -248,9 +215,9 @@ void pdmCpml::InitVsControl() {
     for (int c : {kColTick, kColId, kColCategoryId, kColCategory, kColInUse}) {
       vs.SetColHidden(c, true);
     }
-    vs.SetColHidden(kColTick, !multiple_);
+    vs.SetColHidden(kColTick, !multiple_choice());
     vs.SetColHidden(kColInUse, !chk_->ticked());
-    if (host_) {
+    if (host()) {
       vs.SetColHidden(kColBin, !SettingIsOne("warehouse"));
       vs.SetColHidden(kColColour, !SettingIsOne("iscolordisp"));
       vs.SetColHidden(kColCharacteristic, !SettingIsOne("isspecdisp"));
@@ -262,7 +229,7 @@ void pdmCpml::InitVsControl() {
 }
 
 bool pdmCpml::SettingIsOne(std::string_view item_code) {
-  std::shared_ptr<DataService> data = host_->Data();
+  std::shared_ptr<DataService> data = host()->Data();
   std::unique_ptr<Recordset> rows = data->OpenSql(
       "select item_value from xt_accinformation where system_code='st' and item_code='" +
       std::string(item_code) + "'");
@@ -273,68 +240,52 @@ bool pdmCpml::SettingIsOne(std::string_view item_code) {
 }
 
 void pdmCpml::FillSortList() {
-  sort_->Clear();
+  sort_list().Clear();
   for (int c = 0; c < vs_->cols(); ++c) {
-    if (vs_->ColIsVisible(c)) sort_->AddItem(vs_->TextMatrix(0, c), c);
+    if (vs_->ColIsVisible(c)) sort_list().AddItem(vs_->TextMatrix(0, c), c);
   }
 }
 
 bool pdmCpml::Init(std::shared_ptr<HostContext> context, std::int32_t /*progid*/,
                    std::string_view /*parameter_text*/) {
   if (!context) return false;
-  host_ = std::move(context);
-  std::string folder = host_->User().local_folder;
-  if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
-  layout_folder_ = folder + "selfbb";
-
-  parameters_ = std::make_shared<BasicParameterSet>();
-  record_ = std::make_shared<clsCpml>();
-  if (wheel_token_ == 0) wheel_token_ = AttachWheel(wheel_, *vs_, scroll_rate_);
-
-  std::shared_ptr<DataService> data = host_->Data();
-  scroll_rate_ = ScrollRateFromSetting(
-      data ? data->ScalarSql("select item_value from xt_accinformation where "
-                             "system_code='system' and item_code='mouseeventscrollrate'")
-                 .ToText()
-           : std::string());
-
-  timer_->set_running(false);
-  timer_->set_interval(kTimerInterval);
-
-  InitVsControl();
-  FillSortList();
-  ApplyGridSettings(LayoutFileName(), *vs_, false, *host_);
-  loading_ = false;
-  LoadGoodsType();
-  loading_ = true;
-  RebuildSearchColumns();
-  AfterInit();
-  return true;
+  return guard().Run(
+      "Init",
+      [&] {
+        InitList(std::move(context));
+        record_ = std::make_shared<clsCpml>();
+        timer_->set_running(false);
+        timer_->set_interval(kTimerInterval);
+        InitVsControl();
+        FillSortList();
+        ApplyGridSettings(LayoutFileName(), *vs_, false, *host());
+        loading_ = false;
+        LoadGoodsType();
+        loading_ = true;
+        AfterInit();
+        return true;
+      },
+      false);
 }
 
 bool pdmCpml::Clear() {
-  if (parameters_) parameters_->Clear();
-  parameters_.reset();
   record_.reset();
-  host_.reset();
-  if (wheel_token_ != 0) wheel_.wheel.Disconnect(wheel_token_);
-  wheel_token_ = 0;
-  return true;
+  return ListPicker::Clear();
 }
 
 void pdmCpml::LoadGoodsType() {
-  Guard("LoadGoodsType", [&] {
-    std::shared_ptr<DataService> data = host_->Data();
+  guard().Run("LoadGoodsType", [&] {
+    std::shared_ptr<DataService> data = host()->Data();
     if (!data) throw std::runtime_error("the host offers no data service");
     Command command{"p_PDM_CPLB_SELECT",
                     CommandType::kStoredProcedure,
                     {Parameter{"@kmbh", Variant(account_code_), false}}};
     std::unique_ptr<Recordset> categories = data->Open(command);
     categories_->Clear();
-    categories_->AddItem(std::string(kAll));
+    categories_->AddItem(std::string(kAllItems));
     if (!categories) {
-      host_->dialogs().MessageBox(data->LastError(), MsgButtons::kOk, MsgIcon::kExclamation,
-                                  kPromptTitle);
+      host()->dialogs().MessageBox(data->LastError(), MsgButtons::kOk, MsgIcon::kExclamation,
+                                   kPromptTitle);
     } else {
       for (const Recordset::Row& row : categories->Rows()) {
         if (row.size() < 2) continue;
@@ -347,7 +298,7 @@ void pdmCpml::LoadGoodsType() {
         "select text,caption FROM xt_billattribute where attribute ='产品来源' order by text");
     if (!sources) throw std::runtime_error(data->LastError());
     sources_->Clear();
-    sources_->AddItem(std::string(kAll));
+    sources_->AddItem(std::string(kAllItems));
     for (const Recordset::Row& row : sources->Rows()) {
       sources_->AddItem(row.at(1).ToText(), row.at(0));
     }
@@ -357,50 +308,40 @@ void pdmCpml::LoadGoodsType() {
 }
 
 std::string pdmCpml::NumericParameter(std::string_view name) const {
-  if (!parameters_) return {};
-  const std::optional<Variant> value = parameters_->Item(name);
-  if (!value) return {};
-  return FormatNumber(NumericValue(value->ToText()));
+  if (!HasParameter(name)) return {};
+  return FormatNumber(ParameterNumber(name));
 }
 
 bool pdmCpml::Refresh() {
-  if (!host_) return false;
-  const std::optional<Variant> many = parameters_ ? parameters_->Item("多选") : std::nullopt;
-  multiple_ = many && NumericValue(many->ToText()) == 1;
-  vs_->SetColHidden(kColTick, !multiple_);
-  cmd_[3]->set_visible(multiple_);
-  cmd_[4]->set_visible(multiple_);
-
-  std::string account;
-  if (parameters_) {
-    if (const std::optional<Variant> code = parameters_->Item("材料科目编号")) {
-      account = Trim(code->ToText());
-    }
-  }
-  if (account != account_code_) {
-    account_code_ = account;
-    loading_ = false;
-    const int source = sources_->list_index();
-    LoadGoodsType();
-    if (source >= 0 && source < sources_->ListCount()) {
-      sources_->set_list_index(source);
-    } else if (sources_->ListCount() > 0) {
-      sources_->set_list_index(0);
-    }
-    loading_ = true;
-  }
-  BeforeListReload();
-  HasRefresh(false);
-  return true;
+  if (!host()) return false;
+  return guard().Run(
+      "Refresh",
+      [&] {
+        ApplyMultipleChoice(ParameterNumber("多选") == 1);
+        const std::string account = ParameterText("材料科目编号");
+        if (account != account_code_) {
+          account_code_ = account;
+          loading_ = false;
+          const int source = sources_->list_index();
+          LoadGoodsType();
+          if (source >= 0 && source < sources_->ListCount()) {
+            sources_->set_list_index(source);
+          } else if (sources_->ListCount() > 0) {
+            sources_->set_list_index(0);
+          }
+          loading_ = true;
+        }
+        BeforeListReload();
+        return HasRefresh(false);
+      },
+      false);
 }
 
-void pdmCpml::HasRefresh(bool force) {
-  Guard("HasRefresh", [&] {
-    loading_ = false;
-    LoadData(force);
-    loading_ = true;
-  });
+bool pdmCpml::HasRefresh(bool force) {
+  loading_ = false;
+  const bool loaded = LoadData(force);
   loading_ = true;
+  return loaded;
 }
 
 namespace {
@@ -415,7 +356,7 @@ std::string ListValue(const controls::ComboBox& list) {
       if (list.ItemAt(i).text == list.text()) index = i;
     }
   }
-  if (index < 0 || list.ItemAt(index).text == kAll) return "-1";
+  if (index < 0 || list.ItemAt(index).text == kAllItems) return "-1";
   return list.ItemAt(index).data.ToText();
 }
 
@@ -425,154 +366,53 @@ std::string pdmCpml::SelectedCategory() const { return ListValue(*categories_); 
 
 std::string pdmCpml::SelectedSource() const { return ListValue(*sources_); }
 
-void pdmCpml::LoadData(bool force) {
-  Guard("LoadData", [&] {
-    if (!host_) return;
-    std::vector<Variant> values = {
-        Variant(static_cast<int>(NumericValue(SelectedCategory()))),
-        Variant(chk_->ticked() ? 1 : 0),
-        Variant(SelectedSource()),
-        Variant(NumericParameter("bomID")),
-        Variant(account_code_),
-    };
-    ExtraListParameters(values);
-    std::string key;
-    for (const Variant& v : values) key += "[" + v.ToText() + "]";
-    if (key == list_key_ && !force) return;
-    list_key_ = key;
+bool pdmCpml::LoadData(bool force) {
+  return guard().Run(
+      "LoadData",
+      [&] {
+        if (!host()) return false;
+        std::vector<Variant> values = {
+            Variant(static_cast<int>(NumericValue(SelectedCategory()))),
+            Variant(chk_->ticked() ? 1 : 0),
+            Variant(SelectedSource()),
+            Variant(NumericParameter("bomID")),
+            Variant(account_code_),
+        };
+        ExtraListParameters(values);
+        std::string key;
+        for (const Variant& v : values) key += "[" + v.ToText() + "]";
+        if (key == list_key_ && !force) return true;
+        list_key_ = key;
 
-    VariantArray parameters(3, static_cast<int>(values.size()));
-    for (int i = 0; i < parameters.cols(); ++i) {
-      parameters.at(0, i) = values[static_cast<std::size_t>(i)];
-      parameters.at(1, i) = "@p" + std::to_string(i);
-    }
-    vs_->set_redraw(false);
-    vs_->set_rows(vs_->fixed_rows());
-    const bool ok = gFnRunProc("p_PDM_CPML_SELECT", parameters, *vs_, true, false, *host_);
-    // A failed load is not the list of this key: the next refresh tries again.
-    if (!ok) list_key_.clear();
-    for (int r = vs_->fixed_rows(); r < vs_->rows(); ++r) {
-      vs_->SetRowHeight(r, kMinimumRowHeight);
-    }
-    vs_->SetColHidden(kColInUse, !chk_->ticked());
-    lbl_count_->set_caption("共:" + std::to_string(DataRows()) + "条");
-    vs_->set_redraw(true);
-  });
-}
-
-// --- Search -------------------------------------------------------------------------------
-
-void pdmCpml::RebuildSearchColumns() {
-  search_columns_ = ParseSearchColumns(search_columns_text_->text());
-}
-
-void pdmCpml::RunSearch() {
-  if (check_->ticked()) {
-    DoFilterVs();
-  } else {
-    DoFindVs();
-  }
-}
-
-void pdmCpml::OnFilterBoxClick() {
-  if (check_->ticked()) {
-    chk_find_->set_caption(std::string(kLeftMatchCaption));
-    DoFilterVs();
-  } else {
-    chk_find_->set_caption(std::string(kWholeMatchCaption));
-    for (int r = vs_->fixed_rows(); r < vs_->rows(); ++r) vs_->SetRowHidden(r, false);
-    DoFindVs();
-  }
-}
-
-void pdmCpml::DoFindVs() {
-  Guard("DoFindVs", [&] {
-    if (DataRows() <= 0) return;
-    const std::string& text = search_->text();
-    for (int col : search_columns_) {
-      if (col < 0 || col >= vs_->cols()) continue;
-      const int row = vs_->FindRow(text, vs_->fixed_rows(), col, false, chk_find_->ticked());
-      if (row < 0) continue;
-      vs_->set_row(row);
-      vs_->set_top_row(row);
-      return;
-    }
-  });
-}
-
-void pdmCpml::DoFilterVs() {
-  Guard("DoFilterVs", [&] {
-    if (DataRows() <= 0) return;
-    vs_->set_redraw(false);
-    for (int r = vs_->fixed_rows(); r < vs_->rows(); ++r) vs_->SetRowHidden(r, false);
-    const std::string text = ToUpperAscii(search_->text());
-    if (!text.empty()) {
-      const bool from_left = chk_find_->ticked();
-      for (int r = vs_->fixed_rows(); r < vs_->rows(); ++r) {
-        bool match = false;
-        for (int col : search_columns_) {
-          if (col < 0 || col >= vs_->cols()) continue;
-          const std::string cell = ToUpperAscii(vs_->TextMatrix(r, col));
-          match = from_left ? StartsWith(cell, text) : cell.find(text) != std::string::npos;
-          if (match) break;
+        VariantArray parameters(3, static_cast<int>(values.size()));
+        for (int i = 0; i < parameters.cols(); ++i) {
+          parameters.at(0, i) = values[static_cast<std::size_t>(i)];
+          parameters.at(1, i) = "@p" + std::to_string(i);
         }
-        vs_->SetRowHidden(r, !match);
-      }
-    }
-    for (int r = vs_->fixed_rows(); r < vs_->rows(); ++r) {
-      if (!vs_->RowHidden(r)) {
-        vs_->set_row(r);
-        vs_->set_top_row(r);
-        break;
-      }
-    }
-    vs_->set_redraw(true);
-    search_->SetFocus();
-  });
+        vs_->set_redraw(false);
+        vs_->set_rows(vs_->fixed_rows());
+        const bool ok = gFnRunProc("p_PDM_CPML_SELECT", parameters, *vs_, true, false, *host());
+        // A failed load is not the list of this key: the next refresh tries again.
+        if (!ok) list_key_.clear();
+        for (int r = vs_->fixed_rows(); r < vs_->rows(); ++r) {
+          vs_->SetRowHeight(r, kMinimumRowHeight);
+        }
+        vs_->SetColHidden(kColInUse, !chk_->ticked());
+        lbl_count_->set_caption("共:" + std::to_string(DataRows()) + "条");
+        vs_->set_redraw(true);
+        return ok;
+      },
+      false);
 }
 
-// --- Ticking and selecting ------------------------------------------------------------------
+// --- The choice ---------------------------------------------------------------------------
 
-void pdmCpml::ToggleTick(int row) {
-  const bool ticked = !vs_->TextMatrix(row, kColTick).empty();
-  vs_->SetTextMatrix(row, kColTick, ticked ? std::string() : std::string(kTick));
-}
-
-void pdmCpml::TickAll(bool tick) {
-  for (int r = vs_->fixed_rows(); r < vs_->rows(); ++r) {
-    if (vs_->TextMatrix(r, kColCode).empty()) continue;
-    vs_->SetTextMatrix(r, kColTick, tick ? std::string(kTick) : std::string());
-  }
-}
-
-void pdmCpml::CompleteSelection() {
-  if (!host_) return;
-  const int row = vs_->row();
-  if (row >= 0 && vs_->RowHidden(row)) return;
-  SaveGridSettings(LayoutFileName(), *vs_, false, *host_);
-  UpdateObject(row);
-  if (multiple_) {
-    std::string ids;
-    std::string codes;
-    for (int r = vs_->fixed_rows(); r < vs_->rows(); ++r) {
-      if (vs_->TextMatrix(r, kColTick).empty()) continue;
-      ids += FormatNumber(NumericValue(vs_->TextMatrix(r, kColId))) + ",";
-      codes += vs_->TextMatrix(r, kColCode) + ",";
-    }
-    if (!ids.empty()) ids.pop_back();
-    if (!codes.empty()) codes.pop_back();
-    value_ = Variant(ids);
-    text_ = codes;
-  }
-  Raise([](PickerEvents& s) { s.DoSelect(); });
-}
-
-void pdmCpml::UpdateObject(int row) {
-  Guard("UpdateObject", [&] {
+void pdmCpml::LoadChoice(int row) {
+  guard().Run("UpdateObject", [&] {
     const int id = row < 1 || DataRows() <= 0
                        ? -1
                        : static_cast<int>(NumericValue(vs_->TextMatrix(row, kColId)));
-    std::shared_ptr<DataService> data = host_->Data();
+    std::shared_ptr<DataService> data = host()->Data();
     std::unique_ptr<Recordset> rows =
         data->OpenSql("SELECT * FROM vtPDMCPML WHERE 产品ID =" + std::to_string(id));
     if (!rows) throw std::runtime_error(data->LastError());
@@ -595,8 +435,8 @@ void pdmCpml::LoadRecord(const Recordset& rows) {
 bool pdmCpml::Validate(std::string_view /*table*/, std::string_view value_column,
                        std::string_view text_column, std::string_view typed, std::string& out_value,
                        std::string& out_text) {
-  Guard("Validate", [&] {
-    if (!host_) return;
+  guard().Run("Validate", [&] {
+    if (!host()) return;
     record_ = std::make_shared<clsCpml>();
     // A lookup that fails answers "not found".
     value_ = Variant(std::string());
@@ -604,17 +444,13 @@ bool pdmCpml::Validate(std::string_view /*table*/, std::string_view value_column
     const std::string literal = SqlQuote(typed);
     std::string sql = "select * from vtpdmcpml where (物品编码=" + literal +
                       " OR 物品名称=" + literal + " or 助忆词=" + literal + ")";
-    if (parameters_ && parameters_->Exists("bomID")) {
+    if (HasParameter("bomID")) {
       sql += " and 产品ID in(select 配件ID from pdmbommx where bomid=" + NumericParameter("bomID") +
              ")";
     }
-    if (parameters_) {
-      if (const std::optional<Variant> code = parameters_->Item("材料科目编号")) {
-        const std::string account = Trim(code->ToText());
-        if (!account.empty()) sql += AccountCondition(account);
-      }
-    }
-    std::shared_ptr<DataService> data = host_->Data();
+    const std::string account = ParameterText("材料科目编号");
+    if (!account.empty()) sql += AccountCondition(account);
+    std::shared_ptr<DataService> data = host()->Data();
     std::unique_ptr<Recordset> rows = data->OpenSql(sql);
     if (!rows) throw std::runtime_error(data->LastError());
     LoadRecord(*rows);
@@ -645,15 +481,6 @@ void pdmCpml::MoveToVisibleRow(int step) {
   }
 }
 
-void pdmCpml::AskSearchColumns() {
-  if (!host_) return;
-  const std::optional<std::string> answer = host_->dialogs().InputBox(
-      "请输入欲查询的列(格式: 列1;列2;...列n):", "查找", search_columns_text_->text());
-  if (!answer || answer->empty() || *answer == search_columns_text_->text()) return;
-  search_columns_text_->set_text(*answer);
-  RebuildSearchColumns();
-}
-
 void pdmCpml::OnKeyDown(int& key, int shift) {
   using namespace controls::keys;
   // A key handler must not break the typing: its errors are dropped.
@@ -677,7 +504,7 @@ void pdmCpml::OnKeyDown(int& key, int shift) {
 void pdmCpml::OnKeyUp(int key, int /*shift*/) {
   using namespace controls::keys;
   try {
-    if (key == kReturn && !multiple_) {
+    if (key == kReturn && !multiple_choice()) {
       CompleteSelection();
     } else if (key == kDown) {
       MoveToVisibleRow(1);
@@ -685,17 +512,6 @@ void pdmCpml::OnKeyUp(int key, int /*shift*/) {
       MoveToVisibleRow(-1);
     }
   } catch (...) {
-  }
-}
-
-void pdmCpml::ReportError(std::string_view routine, std::string_view description) {
-  if (!host_) return;
-  try {
-    host_->dialogs().MessageBox(
-        std::string(kModuleName) + "->" + std::string(routine) + ":" + std::string(description),
-        MsgButtons::kOk, MsgIcon::kCritical, "错误：");
-  } catch (...) {
-    // Nothing more can be told when the host's dialogs fail.
   }
 }
 

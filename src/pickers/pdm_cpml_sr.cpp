@@ -12,7 +12,7 @@
 
 namespace korvane {
 
-namespace cpml_sr {
+namespace pickers::cpml_sr {
 
 std::string ProcessNameOf(std::string_view node_text) {
   // The blank is a single byte in UTF-8, so a byte search lands on a code-point boundary.
@@ -45,11 +45,11 @@ std::string ParentCode(std::string_view code, int level, const std::vector<int>&
   return LeftChars(code, length);
 }
 
-}  // namespace cpml_sr
+}  // namespace pickers::cpml_sr
 
 namespace {
 
-using namespace cpml_sr;
+using namespace pickers::cpml_sr;
 using controls::NodeRelation;
 using controls::TreeNode;
 
@@ -139,13 +139,7 @@ std::vector<std::string> pdmCpml_Sr::ExpandedKeys() const {
 }
 
 void pdmCpml_Sr::BeforeListReload() {
-  std::int32_t bom = 0;
-  if (parameters()) {
-    if (const std::optional<Variant> value = parameters()->Item("bomID")) {
-      const std::string text = Trim(value->ToText());
-      if (NumericValue(text) != 0) bom = static_cast<std::int32_t>(NumericValue(text));
-    }
-  }
+  const auto bom = static_cast<std::int32_t>(ParameterNumber("bomID"));
   if (bom == bom_id_) return;
   bom_id_ = bom;
   LoadSr();
@@ -153,7 +147,7 @@ void pdmCpml_Sr::BeforeListReload() {
 
 void pdmCpml_Sr::LoadSr() {
   if (!host()) return;
-  Guard("LoadSr", [&] { BuildTree(); });
+  guard().Run("LoadSr", [&] { BuildTree(); });
 }
 
 void pdmCpml_Sr::BuildTree() {
@@ -197,7 +191,7 @@ void pdmCpml_Sr::BuildTree() {
   std::string sql =
       "select 工艺ID,编号,工艺名称,A.类别ID,类别编码 from pdmsr A left join pdmsrlb B on "
       "A.类别ID=B.类别ID where isnull(B.类别ID,0)<>0";
-  if (parameters() && parameters()->Exists("bomID")) {
+  if (HasParameter("bomID")) {
     sql +=
         " and 工艺ID in(select 工艺ID from pdmsrlxmx AA left join pdmsrlx BB on AA.srlxID=BB.ID"
         " where BB.产品ID in(select 配件ID from pdmbommx where bomID=" +

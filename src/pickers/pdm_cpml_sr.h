@@ -34,7 +34,7 @@
 
 namespace korvane {
 
-namespace cpml_sr {
+namespace pickers::cpml_sr {
 
 inline constexpr std::string_view kRootKey = "k";
 inline constexpr std::string_view kRootText = "工艺";
@@ -54,7 +54,7 @@ std::vector<int> CodeLevels(std::string_view scheme);
 // lengths; empty for the first level and when the scheme does not reach that far.
 std::string ParentCode(std::string_view code, int level, const std::vector<int>& levels);
 
-}  // namespace cpml_sr
+}  // namespace pickers::cpml_sr
 
 class pdmCpml_Sr : public pdmCpml {
  public:

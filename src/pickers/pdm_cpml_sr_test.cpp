@@ -19,7 +19,8 @@ namespace korvane {
 namespace {
 
 using namespace std::chrono;
-using namespace cpml_sr;
+using namespace pickers::cpml_sr;
+namespace cpml = pickers::cpml;
 using controls::TreeNode;
 
 class ProcessPickerTest : public ::testing::Test {

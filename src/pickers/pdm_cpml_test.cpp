@@ -19,7 +19,8 @@
 namespace korvane {
 namespace {
 
-using namespace cpml;
+using namespace pickers;
+using namespace pickers::cpml;
 using namespace std::chrono;
 namespace keys = controls::keys;
 
@@ -111,10 +112,7 @@ class ProductPickerTest : public ::testing::Test {
   CountingSink sink_;
 };
 
-TEST(ProductPickerPieces, SearchColumnListsAndAccountConditions) {
-  EXPECT_EQ(ParseSearchColumns(" 2;4 "), (std::vector<int>{2, 4}));
-  EXPECT_EQ(ParseSearchColumns("4; ;12;"), (std::vector<int>{4, 12}));
-  EXPECT_TRUE(ParseSearchColumns("").empty());
+TEST(ProductPickerPieces, AccountConditionsQuoteEveryCode) {
   // A list written for a literal and a plain comma list give the same condition; a quote
   // inside a code stays inside its literal.
   EXPECT_EQ(AccountCondition("1211','1221"), AccountCondition("1211, 1221"));
@@ -147,7 +145,7 @@ TEST_F(ProductPickerTest, InitSetsUpTheGridTheListsAndTheSettings) {
   for (const auto& item : picker_->sort_list().items()) offered.push_back(item.text);
   EXPECT_EQ(offered, visible);
 
-  EXPECT_EQ(picker_->category_list().ItemAt(0).text, kAll);
+  EXPECT_EQ(picker_->category_list().ItemAt(0).text, kAllItems);
   EXPECT_EQ(picker_->category_list().ListCount(), 1 + Sql("select count(*) from pdmcplb").ToLong());
   EXPECT_EQ(picker_->source_list().ListCount(),
             1 + Sql("select count(*) from xt_billattribute where attribute='产品来源'").ToLong());
@@ -192,7 +190,7 @@ TEST_F(ProductPickerTest, TheListIsReloadedOnlyWhenItsParametersChange) {
   ASSERT_TRUE(picker_->category_list().Choose(2));
   ASSERT_EQ(list_calls_.size(), 3u);
   EXPECT_EQ(last().at(0).value.ToLong(), picker_->category_list().ItemAt(2).data.ToLong());
-  ASSERT_TRUE(picker_->category_list().ChooseText(std::string(kAll)));
+  ASSERT_TRUE(picker_->category_list().ChooseText(std::string(kAllItems)));
   EXPECT_EQ(last().at(0).value.ToText(), "-1");
   ASSERT_TRUE(picker_->source_list().Choose(1));
   EXPECT_EQ(last().at(2).value.ToText(), picker_->source_list().ItemAt(1).data.ToText());
@@ -272,7 +270,7 @@ TEST_F(ProductPickerTest, MultipleChoiceReturnsTheTickedRowsHiddenOnesIncluded) 
   ASSERT_TRUE(Vs().ClickCell(a, kColName));
   ASSERT_TRUE(Vs().ClickCell(c, kColName));
   ASSERT_TRUE(Vs().ClickCell(c, kColName));  // unticks again
-  EXPECT_EQ(Vs().TextMatrix(a, kColTick), kTick);
+  EXPECT_EQ(Vs().TextMatrix(a, kColTick), kTickMark);
   EXPECT_TRUE(Vs().TextMatrix(c, kColTick).empty());
   // Enter and double click do not complete a multiple choice.
   ASSERT_TRUE(Vs().PressKey(keys::kReturn));
@@ -428,6 +426,10 @@ TEST_F(ProductPickerTest, AFailedListIsToldAndTheNextRefreshTriesAgain) {
   EXPECT_EQ(dialogs_->boxes()[0].icon, MsgIcon::kExclamation);
   EXPECT_EQ(DataRows(), 0);
   EXPECT_EQ(picker_->count_label().caption(), "共:0条");
+  // A list that could not be loaded is no refreshed list.
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  EXPECT_FALSE(picker_->Refresh());
+  ASSERT_EQ(dialogs_->boxes().size(), 2u);
 
   twin_->InjectFailures({});
   const std::size_t calls = list_calls_.size();
@@ -441,7 +443,7 @@ TEST_F(ProductPickerTest, AFailedListIsToldAndTheNextRefreshTriesAgain) {
     ASSERT_FALSE(Vs().TextMatrix(r, kColCode).empty()) << "row " << r;
     ASSERT_EQ(Vs().RowHeight(r), 280) << "row " << r;
   }
-  EXPECT_EQ(dialogs_->boxes().size(), 1u);
+  EXPECT_EQ(dialogs_->boxes().size(), 2u);
 }
 
 // A failing list and a failing Validate are reported as the cpml_list and cpml_validate

@@ -29,48 +29,13 @@ class CountingSink : public PickerEvents {
 
 // --- Pure helpers ------------------------------------------------------------------------------
 
-TEST(PdmGyHelpers, SearchColumnListsAndInListsAreReadSafely) {
-  EXPECT_EQ(ParseSearchColumns(" 1;2;4 "), (std::vector<int>{1, 2, 4}));
-  EXPECT_EQ(ParseSearchColumns("3; ;x;5"), (std::vector<int>{3, 5}));
-  EXPECT_TRUE(ParseSearchColumns("").empty());
-
+TEST(PdmGyHelpers, OrganisationTypeListsAreReadSafely) {
   EXPECT_EQ(SafeInList("3, 4"), "3,4");
   EXPECT_EQ(SafeInList("'a',b"), "'a','b'");
   // A piece that tries to close the list stays one literal.
   EXPECT_EQ(SafeInList("3) or (1=1"), "'3) or (1=1'");
   EXPECT_EQ(SafeInList("x'y"), "'x''y'");
   EXPECT_EQ(SafeInList(" , "), "");
-}
-
-TEST(PdmGyHelpers, FindAndFilterFollowTheSearchColumnsInOrder) {
-  controls::Grid grid("Vs", -1, "VSFlexGrid");
-  grid.set_cols(4);
-  grid.set_fixed_cols(0);
-  grid.set_rows(1);
-  grid.AddItem("\t1\tab12\tzeta");
-  grid.AddItem("\t2\tAB1\tab12x");
-  grid.AddItem("\t3\tcd\tmid ab1 end");
-
-  // The first column that yields a row wins, even when a later column matches earlier.
-  EXPECT_EQ(FindListRow(grid, {3, 2}, "ab1", false), 2);
-  EXPECT_EQ(FindListRow(grid, {2, 3}, "ab1", false), 1);
-  // Whole-text match, case ignored.
-  EXPECT_EQ(FindListRow(grid, {2}, "ab1", true), 2);
-  EXPECT_EQ(FindListRow(grid, {2}, "zz", false), -1);
-
-  const auto hidden = [&] {
-    return std::vector<bool>{grid.RowHidden(1), grid.RowHidden(2), grid.RowHidden(3)};
-  };
-  // Containing, upper-cased: all three rows carry "AB1" in column 2 or 3.
-  EXPECT_EQ(FilterListRows(grid, {2, 3}, "ab1", false), 1);
-  EXPECT_EQ(hidden(), (std::vector<bool>{false, false, false}));
-  // From the left only: row 3's "mid ab1 end" no longer matches, row 1 is hidden by column 3.
-  EXPECT_EQ(FilterListRows(grid, {3}, "ab1", true), 2);
-  EXPECT_EQ(hidden(), (std::vector<bool>{true, false, true}));
-  // An empty text shows everything again.
-  EXPECT_EQ(FilterListRows(grid, {3}, "", true), 1);
-  EXPECT_EQ(hidden(), (std::vector<bool>{false, false, false}));
-  EXPECT_EQ(FilterListRows(grid, {3}, "nothing", false), -1);
 }
 
 // --- The picker on the demo factory ------------------------------------------------------------
