@@ -246,11 +246,10 @@ class SCCJD_S : public document::DocumentBase, public EventSource<DocumentEvents
   // lines.
   workreport::ReportSnapshot Snapshot() const;
   workreport::WorkReportStore Store();
+  // With quantity control, approval tells why a plan line of the report exceeds its plan.
   bool CheckPlanQuantities();
   // Approval (write) or withdrawal of the wage shares of the shown report.
   bool HandOverWages(bool write);
-  // Code, name and size of a product, joined by blanks.
-  std::string ProductText(std::int32_t product);
 
   void RaiseTitled(const std::string& text, LogLevel level, const std::string& title);
   void Tell(const std::string& text, std::string_view title = kPromptTitle);

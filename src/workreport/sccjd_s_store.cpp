@@ -19,8 +19,6 @@ using namespace workreport;
 
 namespace {
 
-// The master plan's document class: its lines are the only sources whose quantities count.
-constexpr std::string_view kPlanPrograms = "(select progID from xt_objects where billitem=6501)";
 // Shares are typed as decimals; a sum such as 0.7 + 0.3 must still count as 1.
 constexpr double kShareTolerance = 1e-9;
 
@@ -453,89 +451,27 @@ bool SCCJD_S::UnCheck() {
   });
 }
 
-std::string SCCJD_S::ProductText(std::int32_t product) {
-  std::unique_ptr<Recordset> rows =
-      sql_.Rows("select 物品编码,物品名称,规格 from pdmcpml where 产品ID=" + Id(product));
-  if (rows->RecordCount() == 0) return {};
-  rows->MoveFirst();
-  std::string text;
-  for (const char* column : {"物品编码", "物品名称", "规格"}) {
-    const std::string part = Trim((*rows)[column].ToText());
-    if (part.empty()) continue;
-    text += (text.empty() ? "" : " ") + part;
-  }
-  return text;
-}
-
 bool SCCJD_S::CheckPlanQuantities() {
   try {
-    const std::string id = Id(current_id());
-    std::unique_ptr<Recordset> sources = sql_.Rows(
-        "select DISTINCT 前置单据ID,产品ID,原单号,班次 as 批次号,工艺ID from sfcdjmx where "
-        "报工单ID=" +
-        id + " and 前置单据 in" + std::string(kPlanPrograms));
-    for (sources->MoveFirst(); !sources->Eof(); sources->MoveNext()) {
-      const Recordset& source = *sources;
-      const std::int32_t plan_line = source["前置单据ID"].ToLong();
-      const std::int32_t product = source["产品ID"].ToLong();
-      const std::int32_t process = source["工艺ID"].ToLong();
-
-      std::unique_ptr<Recordset> plan = sql_.Rows(
-          "select 需求数量,产品ID from mrpplanmx A left join mrpplan B on "
-          "A.主计划组ID=B.主计划组ID where smark='02' and 主计划ID=" +
-          Id(plan_line));
-      double demand = 0;
-      std::int32_t finished = 0;
-      if (plan->RecordCount() > 0) {
-        plan->MoveFirst();
-        demand = (*plan)["需求数量"].ToDouble();
-        finished = (*plan)["产品ID"].ToLong();
-      }
-      const std::string prefix = "[计划原单:" + source["原单号"].ToText() +
-                                 " 批次号:" + source["批次号"].ToText() + "]" +
-                                 "对应的[产品:" + ProductText(finished);
-      double required = demand;
-      if (product != finished) {
-        const Variant structure = sql_.Scalar(
-            "select top 1 bomID from pdmbom where 产品ID=" + Id(finished) +
-            " and sMark='02' AND ISNULL(是否失效,0)=0 AND 是否标准=1 order by bomID desc");
-        if (structure.IsBlank()) {
-          Tell(prefix + "]的BOM结构不存在");
-          return false;
-        }
-        std::unique_ptr<Recordset> component = sql_.Rows(
-            "select 配件ID,case when 实际配量分母<>0 then " + SqlNumber(demand) +
-            "*实际配量分子/实际配量分母 else 0 end as 数量" +
-            " from pdmbommx where bomID=" + Id(structure.ToLong()) + " and 配件ID=" + Id(product));
-        if (component->RecordCount() == 0) {
-          Tell(prefix + "]的BOM结构清单中，\n无[配件:" + ProductText(product) + "]");
-          return false;
-        }
-        component->MoveFirst();
-        required = (*component)["数量"].ToDouble();
-      }
-      const double produced =
-          sql_.Scalar(
-                  "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on "
-                  "A.报工单ID=B.报工单ID where (smark='02' or A.报工单ID=" +
-                  id + ") and 前置单据 in" + std::string(kPlanPrograms) + " and 前置单据ID=" +
-                  Id(plan_line) + " and 产品ID=" + Id(product) + " and 工艺ID=" + Id(process))
-              .ToDouble();
-      if (produced > required) {
-        std::unique_ptr<Recordset> step =
-            sql_.Rows("select 编号,工艺名称 from PDMSR where 工艺ID=" + Id(process));
-        std::string process_text;
-        if (step->RecordCount() > 0) {
-          step->MoveFirst();
-          process_text = Trim((*step)["编号"].ToText()) + " " + Trim((*step)["工艺名称"].ToText());
-        }
-        Tell(prefix + "][配件:" + ProductText(product) + "]" + "[工艺:" + process_text +
-                 "]的实际生产量" + FormatNumber(produced) + "大于需求量" + FormatNumber(required),
+    const std::optional<PlanExcess> excess = FindPlanExcess(Store(), current_id());
+    if (!excess) return true;
+    const std::string prefix = "[计划原单:" + excess->plan_number + " 批次号:" + excess->batch +
+                               "]" + "对应的[产品:" + excess->finished_text;
+    switch (excess->kind) {
+      case PlanExcess::Kind::kNoStructure:
+        Tell(prefix + "]的BOM结构不存在");
+        break;
+      case PlanExcess::Kind::kNotInStructure:
+        Tell(prefix + "]的BOM结构清单中，\n无[配件:" + excess->part_text + "]");
+        break;
+      case PlanExcess::Kind::kTooMuch:
+        Tell(prefix + "][配件:" + excess->part_text + "]" + "[工艺:" + excess->process_text +
+                 "]的实际生产量" + FormatNumber(excess->produced) + "大于需求量" +
+                 FormatNumber(excess->required),
              kPromptTitle);
-        return false;
-      }
+        break;
     }
-    return true;
+    return false;
   } catch (const document::DataFailure& failure) {
     RaiseError("Check", failure.what());
   }

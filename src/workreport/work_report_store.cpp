@@ -1,11 +1,13 @@
-// Writing and deleting work reports, each in one transaction.
+// Writing and deleting work reports, each in one transaction, and the plan check of approval.
 #include "workreport/work_report_store.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "host/data_service.h"
+#include "values/recordset.h"
 #include "values/variant.h"
 
 namespace korvane::workreport {
@@ -91,6 +93,21 @@ void WriteLine(const WorkReportStore& s, const ReportLine& line, std::int32_t re
   }
 }
 
+// Code, name and size of a product, joined by blanks.
+std::string ProductText(const WorkReportStore& s, std::int32_t product) {
+  std::unique_ptr<Recordset> rows =
+      s.sql.Rows("select 物品编码,物品名称,规格 from pdmcpml where 产品ID=" + Id(product));
+  if (rows->RecordCount() == 0) return {};
+  rows->MoveFirst();
+  std::string text;
+  for (const char* column : {"物品编码", "物品名称", "规格"}) {
+    const std::string part = Trim((*rows)[column].ToText());
+    if (part.empty()) continue;
+    text += (text.empty() ? "" : " ") + part;
+  }
+  return text;
+}
+
 }  // namespace
 
 SaveResult SaveReport(const WorkReportStore& s, const ReportSnapshot& report,
@@ -148,6 +165,80 @@ DeleteOutcome DeleteReport(const WorkReportStore& s, std::int32_t report_id,
     return true;
   });
   return deleted ? DeleteOutcome::kDeleted : outcome;
+}
+
+std::optional<PlanExcess> FindPlanExcess(const WorkReportStore& s, std::int32_t report_id) {
+  const std::string id = Id(report_id);
+  std::unique_ptr<Recordset> sources = s.sql.Rows(
+      "select DISTINCT 前置单据ID,产品ID,原单号,班次 as 批次号,工艺ID from sfcdjmx where "
+      "报工单ID=" +
+      id + " and 前置单据 in" + std::string(kPlanPrograms));
+  for (sources->MoveFirst(); !sources->Eof(); sources->MoveNext()) {
+    const Recordset& source = *sources;
+    const std::int32_t plan_line = source["前置单据ID"].ToLong();
+    const std::int32_t product = source["产品ID"].ToLong();
+    const std::int32_t process = source["工艺ID"].ToLong();
+
+    std::unique_ptr<Recordset> plan = s.sql.Rows(
+        "select 需求数量,产品ID from mrpplanmx A left join mrpplan B on "
+        "A.主计划组ID=B.主计划组ID where smark='02' and 主计划ID=" +
+        Id(plan_line));
+    double demand = 0;
+    std::int32_t finished = 0;
+    if (plan->RecordCount() > 0) {
+      plan->MoveFirst();
+      demand = (*plan)["需求数量"].ToDouble();
+      finished = (*plan)["产品ID"].ToLong();
+    }
+    PlanExcess excess;
+    excess.plan_number = source["原单号"].ToText();
+    excess.batch = source["批次号"].ToText();
+    excess.finished_text = ProductText(s, finished);
+    double required = demand;
+    if (product != finished) {
+      const Variant structure = s.sql.Scalar(
+          "select top 1 bomID from pdmbom where 产品ID=" + Id(finished) +
+          " and sMark='02' AND ISNULL(是否失效,0)=0 AND 是否标准=1 order by bomID desc");
+      if (structure.IsBlank()) {
+        excess.kind = PlanExcess::Kind::kNoStructure;
+        return excess;
+      }
+      std::unique_ptr<Recordset> component = s.sql.Rows(
+          "select 配件ID,case when 实际配量分母<>0 then " + SqlNumber(demand) +
+          "*实际配量分子/实际配量分母 else 0 end as 数量" +
+          " from pdmbommx where bomID=" + Id(structure.ToLong()) + " and 配件ID=" + Id(product));
+      if (component->RecordCount() == 0) {
+        excess.kind = PlanExcess::Kind::kNotInStructure;
+        excess.part_text = ProductText(s, product);
+        return excess;
+      }
+      component->MoveFirst();
+      required = (*component)["数量"].ToDouble();
+    }
+    const double produced =
+        s.sql
+            .Scalar(
+                "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on "
+                "A.报工单ID=B.报工单ID where (smark='02' or A.报工单ID=" +
+                id + ") and 前置单据 in" + std::string(kPlanPrograms) + " and 前置单据ID=" +
+                Id(plan_line) + " and 产品ID=" + Id(product) + " and 工艺ID=" + Id(process))
+            .ToDouble();
+    if (produced > required) {
+      std::unique_ptr<Recordset> step =
+          s.sql.Rows("select 编号,工艺名称 from PDMSR where 工艺ID=" + Id(process));
+      if (step->RecordCount() > 0) {
+        step->MoveFirst();
+        excess.process_text =
+            Trim((*step)["编号"].ToText()) + " " + Trim((*step)["工艺名称"].ToText());
+      }
+      excess.kind = PlanExcess::Kind::kTooMuch;
+      excess.part_text = ProductText(s, product);
+      excess.produced = produced;
+      excess.required = required;
+      return excess;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace korvane::workreport

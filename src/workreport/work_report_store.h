@@ -1,7 +1,8 @@
 // The storage of work reports: the statements that write one report (its header, the lines
 // deleted while editing, its lines with their employees' shares, the use of its number) and
 // the ones that delete it, each inside one transaction, from a plain snapshot of what the form
-// holds. It asks and tells nobody: the caller validates first and tells the person the outcome.
+// holds; and the reads that hold a stored report's plan lines to their demand before approval.
+// It asks and tells nobody: the caller validates first and tells the person the outcome.
 //
 // Contract:
 //  - REQUIRES: the references of WorkReportStore outlive the call; the browser is started; the
@@ -16,7 +17,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/browser.h"
@@ -109,6 +112,33 @@ enum class DeleteOutcome {
 // and their allocations.
 DeleteOutcome DeleteReport(const WorkReportStore& store, std::int32_t report_id,
                            const std::string& number, std::chrono::year_month_day day);
+
+// The master plan's document class: its lines are the only sources whose quantities count.
+inline constexpr std::string_view kPlanPrograms =
+    "(select progID from xt_objects where billitem=6501)";
+
+// A plan line of a report whose approval would exceed what the plan asks for.
+struct PlanExcess {
+  enum class Kind {
+    kNoStructure,     // the plan's product has no valid approved standard structure
+    kNotInStructure,  // the line's product is not in that structure
+    kTooMuch,         // approved reports and this one produced more than required
+  };
+  Kind kind = Kind::kTooMuch;
+  std::string plan_number;
+  std::string batch;
+  std::string finished_text;  // code, name and size of the plan's product
+  std::string part_text;      // of the line's product; empty for kNoStructure
+  std::string process_text;   // number and name of the process; kTooMuch only
+  double produced = 0;        // kTooMuch only
+  double required = 0;        // kTooMuch only
+};
+
+// The first plan line of stored report `report_id` (by its distinct plan line, product, batch
+// and process) whose quantity qualified on approved reports and on this one exceeds the plan's
+// demand, or the part's share of it; nullopt when all are within. Writes nothing. Throws
+// document::DataFailure when a statement is refused.
+std::optional<PlanExcess> FindPlanExcess(const WorkReportStore& store, std::int32_t report_id);
 
 }  // namespace korvane::workreport
 
