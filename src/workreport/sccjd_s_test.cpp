@@ -53,6 +53,9 @@ TEST_F(WorkReportTest, ALongReportGetsARowPerLineAndAFindKeepsATickedHeader) {
   ASSERT_TRUE(Open());
   ASSERT_TRUE(module_->Refresh());
   EXPECT_EQ(module_->GetID(), 4);
+  // A line from a plan line shows the plan's finished product; line 11 has no source.
+  EXPECT_EQ(Cell(1, kColFinishedProduct), "CP-LXB-80 单级离心泵 IS80-65-160");
+  EXPECT_EQ(Cell(3, kColFinishedProduct), "");
   EXPECT_EQ(module_->grid().rows(), 1 + 3 + 105);
   EXPECT_EQ(Cell(108, kColLineId), "204");
   EXPECT_EQ(module_->quantity_total().caption(), "165.00");
