@@ -129,32 +129,18 @@ class FrmSelGyTest : public ::testing::Test {
   std::unique_ptr<FrmSelGy> dialog_;
 };
 
-TEST_F(FrmSelGyTest, TheChosenEmployeesAreHandedBackWithTheirShares) {
+TEST_F(FrmSelGyTest, TheChosenEmployeeIsHandedBackOnce) {
   ASSERT_TRUE(Open("1", "张伟", "1", "7"));
   ExpectAccepted();
   ASSERT_EQ(handed_.result.rows(), 4);
   ASSERT_EQ(handed_.result.cols(), 1);
   EXPECT_EQ(handed_.result.at(kResultEmployeeId, 0).ToLong(), 1);
   EXPECT_EQ(handed_.result.at(kResultName, 0).ToText(), "张伟");
-  EXPECT_EQ(handed_.result.at(kResultShare, 0).ToDouble(), 1.0);
   EXPECT_EQ(handed_.result.at(kResultAllocationId, 0).ToLong(), 7);
   EXPECT_FALSE(handed_.shared);
   // Confirming a closed dialog does nothing.
   EXPECT_FALSE(dialog_->Confirm());
   EXPECT_EQ(handed_.count, 1);
-
-  // Unticked, two employees get a line each.
-  Reopen("1;2", "张伟;王芳", "1;1");
-  dialog_->chk().set_value(0);
-  ExpectAccepted();
-  ASSERT_EQ(handed_.result.cols(), 2);
-  EXPECT_EQ(handed_.result.at(kResultEmployeeId, 1).ToLong(), 2);
-  EXPECT_TRUE(handed_.result.at(kResultAllocationId, 1).IsBlank());
-  EXPECT_FALSE(handed_.shared);
-  Reopen("1;2", "张伟;王芳", "0.7;0.3");
-  ExpectAccepted();
-  EXPECT_TRUE(handed_.shared);
-  EXPECT_EQ(handed_.result.at(kResultShare, 1).ToDouble(), 0.3);
 }
 
 TEST_F(FrmSelGyTest, SharesAreCheckedRowByRowInTheOrderOfTheRules) {
