@@ -240,7 +240,8 @@ class SCCJD_S : public document::DocumentBase, public EventSource<DocumentEvents
   bool CheckPlannedQuantity(int row);
   bool CheckEmployees();
   bool HasProduct(int row) const;
-  // Stores the validated report; false when it was refused or failed (already reported).
+  // Stores the validated report through the store; false when it was refused or failed
+  // (already reported).
   bool SaveData();
   // What the form holds, for the store: the header, every line with a product, the deleted
   // lines.

@@ -1,5 +1,7 @@
 // Creating, editing, validating, storing and deleting work reports, and their approval with
-// the hand-over of every employee's wage share to the wage system's intake table.
+// the hand-over of every employee's wage share to the wage system's intake table. The
+// statements are the store's (work_report_store) and the hand-over's (wage_handover); here
+// the form is checked, turned into a snapshot, and the person asked and told.
 #include <charconv>
 #include <cmath>
 #include <set>
