@@ -45,6 +45,7 @@
 #include "host/host_context.h"
 #include "host/interfaces.h"
 #include "values/object.h"
+#include "workreport/work_report_store.h"
 
 namespace korvane {
 
@@ -239,16 +240,17 @@ class SCCJD_S : public document::DocumentBase, public EventSource<DocumentEvents
   bool CheckPlannedQuantity(int row);
   bool CheckEmployees();
   bool HasProduct(int row) const;
-  // Stores the validated report; false when it was refused or failed (already reported).
+  // Stores the validated report through the store; false when it was refused or failed
+  // (already reported).
   bool SaveData();
-  // The header and every line of the report, inside the save's transaction; the report's id.
-  std::int32_t WriteDocument(bool is_new, const std::string& number);
-  void WriteLine(int row, std::int32_t document_id);
+  // What the form holds, for the store: the header, every line with a product, the deleted
+  // lines.
+  workreport::ReportSnapshot Snapshot() const;
+  workreport::WorkReportStore Store();
+  // With quantity control, approval tells why a plan line of the report exceeds its plan.
   bool CheckPlanQuantities();
   // Approval (write) or withdrawal of the wage shares of the shown report.
   bool HandOverWages(bool write);
-  // Code, name and size of a product, joined by blanks.
-  std::string ProductText(std::int32_t product);
 
   void RaiseTitled(const std::string& text, LogLevel level, const std::string& title);
   void Tell(const std::string& text, std::string_view title = kPromptTitle);

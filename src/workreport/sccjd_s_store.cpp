@@ -1,5 +1,7 @@
 // Creating, editing, validating, storing and deleting work reports, and their approval with
-// the hand-over of every employee's wage share to the wage system's intake table.
+// the hand-over of every employee's wage share to the wage system's intake table. The
+// statements are the store's (work_report_store) and the hand-over's (wage_handover); here
+// the form is checked, turned into a snapshot, and the person asked and told.
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -11,6 +13,7 @@
 #include "host/data_service.h"
 #include "workreport/sccjd_s.h"
 #include "workreport/wage_handover.h"
+#include "workreport/work_report_store.h"
 
 namespace korvane {
 
@@ -18,21 +21,12 @@ using namespace workreport;
 
 namespace {
 
-// The master plan's document class: its lines are the only sources whose quantities count.
-constexpr std::string_view kPlanPrograms = "(select progID from xt_objects where billitem=6501)";
 // Shares are typed as decimals; a sum such as 0.7 + 0.3 must still count as 1.
 constexpr double kShareTolerance = 1e-9;
 
 using document::SqlNumber;
 
 std::string CellNumber(const std::string& text) { return SqlNumber(NumericValue(text)); }
-
-// A date cell or field as "yyyy-mm-dd"; a text that is no date is kept as it is (trimmed).
-std::string DateText(std::string_view text) {
-  const std::string trimmed = Trim(text);
-  if (const std::optional<DateTime> date = ParseDate(trimmed)) return FormatDate(*date);
-  return trimmed;
-}
 
 // The whole numbers of a list of ids; blank pieces are skipped.
 std::vector<std::int32_t> IdList(std::string_view text, char separator) {
@@ -323,41 +317,33 @@ bool SCCJD_S::FileSave() {
 }
 
 bool SCCJD_S::SaveData() {
-  const std::string number = Trim(fields_[kFieldNumber]->text());
-  const bool is_new = current_id() < 1;
   const std::string module_title(kModuleName);
   const UserInfo user = host_->User();
-  std::int32_t saved_id = current_id();
-
-  // The number is taken inside the transaction, so that a save that fails gives it back.
-  const bool saved = sql_.InTransaction(guard(), "FileSave", [&] {
-    if (is_new && !host_->CommitDocumentNumber(progid(), user.business_date, number)) {
-      if (!number.empty()) {
-        RaiseTitled("单据编号[" + number + "]已被占用或无法登记，请检查后重试!", LogLevel::kError,
-                    module_title);
-        return false;
-      }
-    }
-    if (number.empty()) {
+  const ReportSnapshot report = Snapshot();
+  const SaveResult result = SaveReport(Store(), report, user.business_date);
+  switch (result.outcome) {
+    case SaveOutcome::kSaved:
+      break;
+    case SaveOutcome::kNumberTaken:
+      RaiseTitled("单据编号[" + report.header.number + "]已被占用或无法登记，请检查后重试!",
+                  LogLevel::kError, module_title);
+      return false;
+    case SaveOutcome::kNumberEmpty:
       RaiseTitled("单据编号不能为空，请输入后重试!  ", LogLevel::kError, module_title);
       fields_[kFieldNumber]->SetFocus();
       return false;
-    }
-    const std::string duplicate =
-        is_new ? " select Top 1 报工单ID from SFCDJ where 报工单编号=" + SqlQuote(number) +
-                     " and progid =" + Id(progid())
-               : " Select Top 1 报工单ID From SFCDJ Where 报工单ID <> " + Id(current_id()) +
-                     " and progid =" + Id(progid()) + " and 报工单编号=" + SqlQuote(number);
-    if (!sql_.Scalar(duplicate).IsBlank()) {
+    case SaveOutcome::kNumberDuplicate:
       RaiseTitled("单据编号重复,请检查后重试!", LogLevel::kWarning, module_title);
       return false;
-    }
-    saved_id = WriteDocument(is_new, number);
-    return true;
-  });
-  if (!saved) return false;
+    case SaveOutcome::kFailed:
+      return false;
+  }
 
   // Stored: whatever happens while showing it again, the report is saved.
+  const std::int32_t saved_id = result.report_id;
+  for (int r = grid_->fixed_rows(); r < grid_->rows(); ++r) {
+    if (HasProduct(r)) RecomputeLine(r);
+  }
   browser_.set_current_id(saved_id);
   set_mode(Mode::kBrowsing);
   ForgetDeletedLines();
@@ -370,91 +356,56 @@ bool SCCJD_S::SaveData() {
   }
   LockForm(true);
   dirty_ = false;
-  RaiseMessage("保存数据成功！编号：" + number);
+  RaiseMessage("保存数据成功！编号：" + report.header.number);
   return true;
 }
 
-std::int32_t SCCJD_S::WriteDocument(bool is_new, const std::string& number) {
-  const std::string workshop = Id(fields_[kFieldWorkshop]->value().ToLong());
-  const std::string remarks = SqlQuote(fields_[kFieldRemarks]->text());
-  const std::string date = SqlQuote(DateText(fields_[kFieldDate]->text()));
-  const std::string preparer = SqlQuote(fields_[kFieldPreparer]->text());
+WorkReportStore SCCJD_S::Store() { return {*host_, sql_, browser_, guard(), progid()}; }
 
-  std::int32_t id = current_id();
-  if (!is_new) {
-    sql_.Execute(
-        "Delete from SFCDJMxfs Where 报工单明细ID in(select 报工单明细ID from sfcdjmx where "
-        "报工单ID=" +
-        Id(id) + ")");
-    std::string deleted;
-    for (const std::int32_t line : IdList(deleted_lines(), ',')) {
-      if (line <= 0) continue;
-      deleted += (deleted.empty() ? "" : ",") + Id(line);
-    }
-    if (!deleted.empty())
-      sql_.Execute("Delete from SFCDJMx Where 报工单明细ID in(" + deleted + ")");
-    // The preparation date follows the production date when a report is changed.
-    sql_.Execute(" Update SFCDJ  Set progID =" + Id(progid()) + "," +
-                 "报工单编号 =" + SqlQuote(number) + "," + "工作中心ID =" + workshop + "," +
-                 "备注= " + remarks + "," + "生产日期 =" + date + "," + "制单 =" + preparer + "," +
-                 "制单日期 =" + date + " Where 报工单ID=" + Id(id));
-  } else {
-    id = browser_.NewKey("SFCDJ", "报工单ID");
-    sql_.Execute(
-        " InSert Into SFCDJ (报工单ID,progID,报工单编号,工作中心ID,备注,生产日期,制单,制单日期,"
-        "审核,smark,审核日期) Values (" +
-        Id(id) + "," + Id(progid()) + "," + SqlQuote(number) + "," + workshop + "," + remarks +
-        "," + date + "," + preparer + "," + SqlQuote(DateText(fields_[kFieldPreparedOn]->text())) +
-        "," + SqlQuote(fields_[kFieldApprover]->text()) + ",'01'," +
-        SqlQuote(DateText(fields_[kFieldApprovedOn]->text())) + ")");
-  }
+ReportSnapshot SCCJD_S::Snapshot() const {
+  ReportSnapshot report;
+  ReportHeader& header = report.header;
+  header.id = current_id();
+  header.number = Trim(fields_[kFieldNumber]->text());
+  header.workshop = fields_[kFieldWorkshop]->value().ToLong();
+  header.date = fields_[kFieldDate]->text();
+  header.remarks = fields_[kFieldRemarks]->text();
+  header.preparer = fields_[kFieldPreparer]->text();
+  header.prepared_on = fields_[kFieldPreparedOn]->text();
+  header.approver = fields_[kFieldApprover]->text();
+  header.approved_on = fields_[kFieldApprovedOn]->text();
+  report.deleted_lines = IdList(deleted_lines(), ',');
 
   for (int r = grid_->fixed_rows(); r < grid_->rows(); ++r) {
     if (!HasProduct(r)) continue;
-    RecomputeLine(r);
-    WriteLine(r, id);
+    const auto text = [&](int col) { return grid_->TextMatrix(r, col); };
+    const auto number = [&](int col) { return NumericValue(text(col)); };
+    const auto key = [&](int col) { return grid_->CellKey(r, col).ToLong(); };
+    ReportLine line;
+    line.line_id = static_cast<std::int32_t>(std::lround(number(kColLineId)));
+    line.date = text(kColDate);
+    line.product = key(kColProductCode);
+    line.process = key(kColProcess);
+    line.source_type = key(kColSourceType);
+    line.source_line = key(kColSourceNumber);
+    line.rate = number(kColRate);
+    // The wage as the line shows it once recomputed: qualified quantity times rate.
+    line.wage = NumericValue(FormatNumber(number(kColQualified) * line.rate));
+    line.deduction = number(kColDeduction);
+    line.qualified = number(kColQualified);
+    line.produced = number(kColProduced);
+    line.kit_count = number(kColKitCount);
+    line.remarks = text(kColRemarks);
+    line.plan_number = text(kColPlanNumber);
+    line.batch = text(kColBatch);
+    const std::vector<std::int32_t> employees = KeyList(grid_->CellKey(r, kColEmployees));
+    std::vector<double> shares = ShareList(text(kColShares));
+    shares.resize(employees.size(), 0.0);
+    for (std::size_t i = 0; i < employees.size(); ++i)
+      line.shares.push_back({employees[i], shares[i]});
+    report.lines.push_back(std::move(line));
   }
-  return id;
-}
-
-void SCCJD_S::WriteLine(int r, std::int32_t document_id) {
-  const auto text = [&](int col) { return grid_->TextMatrix(r, col); };
-  const auto number = [&](int col) { return CellNumber(text(col)); };
-  const auto key = [&](int col) { return Id(grid_->CellKey(r, col).ToLong()); };
-
-  auto line_id = static_cast<std::int32_t>(std::lround(NumericValue(text(kColLineId))));
-  if (line_id <= 0) {
-    line_id = browser_.NewKey("SFCDJMx", "报工单明细ID");
-    sql_.Execute(
-        " InSert Into SFCDJMx (报工单明细ID,报工单ID,生产日期,工艺ID,工资定额系数,工资金额,"
-        "工资扣减金额,合格数量,生产数量,包装数量,产品ID,备注,前置单据,前置单据ID,原单号,班次) "
-        "Values (" +
-        Id(line_id) + "," + Id(document_id) + "," + SqlQuote(DateText(text(kColDate))) + "," +
-        key(kColProcess) + "," + number(kColRate) + "," + number(kColWage) + "," +
-        number(kColDeduction) + "," + number(kColQualified) + "," + number(kColProduced) + "," +
-        number(kColKitCount) + "," + key(kColProductCode) + "," + SqlQuote(text(kColRemarks)) +
-        "," + key(kColSourceType) + "," + key(kColSourceNumber) + "," +
-        SqlQuote(text(kColPlanNumber)) + "," + SqlQuote(text(kColBatch)) + ")");
-  } else {
-    sql_.Execute(" Update SFCDJMx Set 工艺ID=" + key(kColProcess) + ",生产日期=" +
-                 SqlQuote(DateText(text(kColDate))) + ",工资定额系数=" + number(kColRate) +
-                 ",工资金额=" + number(kColWage) + ",工资扣减金额=" + number(kColDeduction) +
-                 ",合格数量=" + number(kColQualified) + ",生产数量=" + number(kColProduced) +
-                 ",包装数量=" + number(kColKitCount) + ",备注=" + SqlQuote(text(kColRemarks)) +
-                 ",前置单据=" + key(kColSourceType) + ",前置单据ID=" + key(kColSourceNumber) +
-                 ",产品ID=" + key(kColProductCode) + ",原单号=" + SqlQuote(text(kColPlanNumber)) +
-                 ",班次=" + SqlQuote(text(kColBatch)) + " Where 报工单明细ID=" + Id(line_id));
-  }
-
-  const std::vector<std::int32_t> employees = KeyList(grid_->CellKey(r, kColEmployees));
-  std::vector<double> shares = ShareList(text(kColShares));
-  shares.resize(employees.size(), 0.0);
-  for (std::size_t i = 0; i < employees.size(); ++i) {
-    const std::int32_t allocation = browser_.NewKey("SFCDJMxfs", "报工单明细附属ID");
-    sql_.Execute("insert into sfcdjmxfs(报工单明细附属ID,报工单明细ID,员工ID,分配比例)values(" +
-                 Id(allocation) + "," + Id(line_id) + "," + Id(employees[i]) + "," +
-                 SqlNumber(shares[i]) + ")");
-  }
+  return report;
 }
 
 // --- Deleting -----------------------------------------------------------------------------------
@@ -474,20 +425,11 @@ bool SCCJD_S::FileDelete() {
     const std::string number = fields_[kFieldNumber]->text();
     const std::optional<DateTime> date = ParseDate(Trim(fields_[kFieldDate]->text()));
     const std::chrono::year_month_day day = date ? DateOf(*date) : host_->User().business_date;
-    const std::string id = Id(current_id());
-    const bool deleted = sql_.InTransaction(guard(), "DeleteData", [&] {
-      if (!host_->ReleaseDocumentNumber(progid(), day, number)) {
-        RaiseError("DeleteData", "单据编号[" + number + "]无法释放，单据未删除");
-        return false;
-      }
-      sql_.Execute(
-          " DELETE FROM SFCDJMXFS WHERE 报工单明细ID in(select 报工单明细ID from sfcdjmx where "
-          "报工单ID=" +
-          id + ") DELETE FROM SFCDJ WHERE 报工单ID=" + id +
-          " DELETE FROM SFCDJMX WHERE 报工单ID=" + id);
-      return true;
-    });
-    if (!deleted) return false;
+    const DeleteOutcome outcome = DeleteReport(Store(), current_id(), number, day);
+    if (outcome == DeleteOutcome::kNumberHeld) {
+      RaiseError("DeleteData", "单据编号[" + number + "]无法释放，单据未删除");
+    }
+    if (outcome != DeleteOutcome::kDeleted) return false;
     ForgetDeletedLines();
     LoadData(NavigationMode::kNext);
     return true;
@@ -511,89 +453,27 @@ bool SCCJD_S::UnCheck() {
   });
 }
 
-std::string SCCJD_S::ProductText(std::int32_t product) {
-  std::unique_ptr<Recordset> rows =
-      sql_.Rows("select 物品编码,物品名称,规格 from pdmcpml where 产品ID=" + Id(product));
-  if (rows->RecordCount() == 0) return {};
-  rows->MoveFirst();
-  std::string text;
-  for (const char* column : {"物品编码", "物品名称", "规格"}) {
-    const std::string part = Trim((*rows)[column].ToText());
-    if (part.empty()) continue;
-    text += (text.empty() ? "" : " ") + part;
-  }
-  return text;
-}
-
 bool SCCJD_S::CheckPlanQuantities() {
   try {
-    const std::string id = Id(current_id());
-    std::unique_ptr<Recordset> sources = sql_.Rows(
-        "select DISTINCT 前置单据ID,产品ID,原单号,班次 as 批次号,工艺ID from sfcdjmx where "
-        "报工单ID=" +
-        id + " and 前置单据 in" + std::string(kPlanPrograms));
-    for (sources->MoveFirst(); !sources->Eof(); sources->MoveNext()) {
-      const Recordset& source = *sources;
-      const std::int32_t plan_line = source["前置单据ID"].ToLong();
-      const std::int32_t product = source["产品ID"].ToLong();
-      const std::int32_t process = source["工艺ID"].ToLong();
-
-      std::unique_ptr<Recordset> plan = sql_.Rows(
-          "select 需求数量,产品ID from mrpplanmx A left join mrpplan B on "
-          "A.主计划组ID=B.主计划组ID where smark='02' and 主计划ID=" +
-          Id(plan_line));
-      double demand = 0;
-      std::int32_t finished = 0;
-      if (plan->RecordCount() > 0) {
-        plan->MoveFirst();
-        demand = (*plan)["需求数量"].ToDouble();
-        finished = (*plan)["产品ID"].ToLong();
-      }
-      const std::string prefix = "[计划原单:" + source["原单号"].ToText() +
-                                 " 批次号:" + source["批次号"].ToText() + "]" +
-                                 "对应的[产品:" + ProductText(finished);
-      double required = demand;
-      if (product != finished) {
-        const Variant structure = sql_.Scalar(
-            "select top 1 bomID from pdmbom where 产品ID=" + Id(finished) +
-            " and sMark='02' AND ISNULL(是否失效,0)=0 AND 是否标准=1 order by bomID desc");
-        if (structure.IsBlank()) {
-          Tell(prefix + "]的BOM结构不存在");
-          return false;
-        }
-        std::unique_ptr<Recordset> component = sql_.Rows(
-            "select 配件ID,case when 实际配量分母<>0 then " + SqlNumber(demand) +
-            "*实际配量分子/实际配量分母 else 0 end as 数量" +
-            " from pdmbommx where bomID=" + Id(structure.ToLong()) + " and 配件ID=" + Id(product));
-        if (component->RecordCount() == 0) {
-          Tell(prefix + "]的BOM结构清单中，\n无[配件:" + ProductText(product) + "]");
-          return false;
-        }
-        component->MoveFirst();
-        required = (*component)["数量"].ToDouble();
-      }
-      const double produced =
-          sql_.Scalar(
-                  "select sum(合格数量) as 数量 from sfcdj A left join sfcdjmx B on "
-                  "A.报工单ID=B.报工单ID where (smark='02' or A.报工单ID=" +
-                  id + ") and 前置单据 in" + std::string(kPlanPrograms) + " and 前置单据ID=" +
-                  Id(plan_line) + " and 产品ID=" + Id(product) + " and 工艺ID=" + Id(process))
-              .ToDouble();
-      if (produced > required) {
-        std::unique_ptr<Recordset> step =
-            sql_.Rows("select 编号,工艺名称 from PDMSR where 工艺ID=" + Id(process));
-        std::string process_text;
-        if (step->RecordCount() > 0) {
-          step->MoveFirst();
-          process_text = Trim((*step)["编号"].ToText()) + " " + Trim((*step)["工艺名称"].ToText());
-        }
-        Tell(prefix + "][配件:" + ProductText(product) + "]" + "[工艺:" + process_text +
-                 "]的实际生产量" + FormatNumber(produced) + "大于需求量" + FormatNumber(required),
+    const std::optional<PlanExcess> excess = FindPlanExcess(Store(), current_id());
+    if (!excess) return true;
+    const std::string prefix = "[计划原单:" + excess->plan_number + " 批次号:" + excess->batch +
+                               "]" + "对应的[产品:" + excess->finished_text;
+    switch (excess->kind) {
+      case PlanExcess::Kind::kNoStructure:
+        Tell(prefix + "]的BOM结构不存在");
+        break;
+      case PlanExcess::Kind::kNotInStructure:
+        Tell(prefix + "]的BOM结构清单中，\n无[配件:" + excess->part_text + "]");
+        break;
+      case PlanExcess::Kind::kTooMuch:
+        Tell(prefix + "][配件:" + excess->part_text + "]" + "[工艺:" + excess->process_text +
+                 "]的实际生产量" + FormatNumber(excess->produced) + "大于需求量" +
+                 FormatNumber(excess->required),
              kPromptTitle);
-        return false;
-      }
+        break;
     }
-    return true;
+    return false;
   } catch (const document::DataFailure& failure) {
     RaiseError("Check", failure.what());
   }

@@ -9,13 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/test_support.h"
-#include "hostapp/demo_data.h"
 #include "hostapp/process_test_support.h"
-#include "hostapp/reference_host.h"
-#include "hostapp/test_database.h"
-#include "hostapp/test_host.h"
-#include "workreport/sccjd_s.h"
+#include "workreport/work_report_test_fixture.h"
 
 namespace korvane {
 namespace {
@@ -27,8 +22,6 @@ using namespace workreport;
 
 // Text that would end a literal, a statement or start a comment if it reached SQL raw.
 constexpr const char* kTricky = "O'Brien's \"lot\"; --";
-
-using RecordingSink = test::RecordingDocumentEvents;
 
 // One line as a clerk would have filled it; the wage columns follow from quantity and rate.
 struct LineInput {
@@ -56,40 +49,8 @@ struct LineInput {
 const std::vector<std::string> kWrittenTables = {"SFCDJ",        "SFCDJMX", "SFCDJMXFS",
                                                  "PATempDataMx", "xt_key",  "xt_document_number"};
 
-class StoreTest : public ::testing::Test {
+class StoreTest : public test::WorkReportFixture {
  protected:
-  void SetUp() override {
-    host_ = test::OpenClerkHost(db_.path(), user_folder_.path(), dialogs_);
-    module_ = std::make_shared<SCCJD_S>();
-    module_->Advise(&sink_);
-  }
-  void TearDown() override {
-    host_->database().InjectFailures({});
-    module_->Unadvise(&sink_);
-  }
-
-  void Exec(const std::string& sql) {
-    std::string error;
-    ASSERT_TRUE(host_->database().Native().Exec(sql, {}, error)) << sql << ": " << error;
-  }
-  // Every row of a query (SQLite SQL), each as its values joined by "|".
-  std::vector<std::string> Query(const std::string& sql) {
-    std::string error;
-    auto rows = host_->database().Native().Query(sql, {}, error);
-    EXPECT_NE(rows, nullptr) << sql << ": " << error;
-    std::vector<std::string> out;
-    if (!rows) return out;
-    for (const auto& row : rows->Rows()) {
-      std::string line;
-      for (std::size_t i = 0; i < row.size(); ++i) line += (i ? "|" : "") + row[i].ToText();
-      out.push_back(line);
-    }
-    return out;
-  }
-  std::string One(const std::string& sql) {
-    const auto rows = Query(sql);
-    return rows.empty() ? std::string("<none>") : rows.front();
-  }
   std::map<std::string, std::vector<std::string>> Contents() {
     std::map<std::string, std::vector<std::string>> contents;
     for (const std::string& table : kWrittenTables) {
@@ -97,12 +58,8 @@ class StoreTest : public ::testing::Test {
     }
     return contents;
   }
-
-  bool Open(std::int32_t progid = kWorkReportProgId) {
-    return module_->Init(host_, progid, 0) && module_->Refresh();
-  }
-  controls::LookupField& Field(int index) { return module_->field(index); }
-  std::string Cell(int row, int col) { return module_->grid().TextMatrix(row, col); }
+  // Opens the module on its program and shows the last report.
+  bool Show(std::int32_t progid = kWorkReportProgId) { return Open(progid) && module_->Refresh(); }
 
   void SetWorkshop(int id, const std::string& name) {
     Field(kFieldWorkshop).set_text(name);
@@ -139,16 +96,9 @@ class StoreTest : public ::testing::Test {
   }
   // A new report of the machining workshop, ready to be saved but for its lines.
   void NewReport(std::int32_t progid = kWorkReportProgId) {
-    ASSERT_TRUE(Open(progid));
+    ASSERT_TRUE(Show(progid));
     ASSERT_TRUE(module_->FileNew());
     SetWorkshop(3, "机加工车间");
-  }
-  // The texts of the boxes shown since the last call.
-  std::vector<std::string> Boxes() {
-    std::vector<std::string> texts;
-    for (const auto& box : dialogs_->boxes()) texts.push_back(box.text);
-    dialogs_->ClearShown();
-    return texts;
   }
   // What the person entered: every header field and every cell with its key.
   std::vector<std::string> FormState() {
@@ -167,11 +117,6 @@ class StoreTest : public ::testing::Test {
     }
     return state;
   }
-
-  test::DemoDatabase db_;
-  test::TempFolder user_folder_;
-  std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
-  std::shared_ptr<hostapp::ReferenceHost> host_;
   // The module raised `count` errors so far, the last with this text and level, titled by
   // the module.
   void ExpectError(std::size_t count, const std::string& text, LogLevel level) {
@@ -180,34 +125,12 @@ class StoreTest : public ::testing::Test {
     EXPECT_EQ(sink_.errors.back().level, level);
     EXPECT_EQ(sink_.errors.back().title, "SCCJD_S");
   }
-
-  RecordingSink sink_;
-  std::shared_ptr<SCCJD_S> module_;
 };
 
 // --- New, edit, save ----------------------------------------------------------------------------
 
-TEST_F(StoreTest, NewReportIsStoredWithItsLinesAndSharesAndShownBackExactly) {
-  ASSERT_TRUE(Open());
-  ASSERT_EQ(module_->GetID(), 4);
-  ASSERT_TRUE(module_->FileNew());
-  EXPECT_EQ(sink_.messages.back(), "正在新建单据中...");
-  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kNew);
-  EXPECT_EQ(module_->GetID(), -1);
-  EXPECT_FALSE(module_->IsDirty());
-  // Numbers BG2026030001 and ...0002 are taken; the proposal is the next one.
-  EXPECT_EQ(Field(kFieldNumber).text(), "BG2026030003");
-  EXPECT_EQ(Field(kFieldDate).text(), "2026-03-20");
-  EXPECT_EQ(Field(kFieldPreparer).text(), "admin");
-  EXPECT_EQ(Field(kFieldPreparedOn).text(), "2026-03-20");
-  EXPECT_EQ(Field(kFieldWorkshop).text(), "");
-  EXPECT_TRUE(Field(kFieldDate).HasFocus());
-  EXPECT_EQ(module_->record_label().caption(), "新建记录...");
-  EXPECT_EQ(Cell(1, kColProductCode), "");
-  EXPECT_TRUE(Field(kFieldRemarks).enabled());
-  EXPECT_TRUE(module_->grid().editable());
-
-  SetWorkshop(3, "机加工车间");
+TEST_F(StoreTest, NewReportIsStoredWithItsLinesAndSharesAndShownBack) {
+  NewReport();
   Field(kFieldNumber).set_text(kTricky);
   Field(kFieldRemarks).set_text(kTricky);
   LineInput first;
@@ -235,11 +158,7 @@ TEST_F(StoreTest, NewReportIsStoredWithItsLinesAndSharesAndShownBackExactly) {
   SetLine(3, second);  // a gap of one empty row
 
   ASSERT_TRUE(module_->FileSave()) << (sink_.errors.empty() ? "" : sink_.errors.back().text);
-  EXPECT_TRUE(sink_.errors.empty());
   EXPECT_EQ(sink_.messages.back(), std::string("保存数据成功！编号：") + kTricky);
-  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kBrowsing);
-  EXPECT_FALSE(module_->grid().editable());
-  EXPECT_FALSE(module_->IsDirty());
   const std::string id = std::to_string(module_->GetID());
   EXPECT_EQ(One("SELECT 报工单ID FROM SFCDJ WHERE 报工单编号 = 'O''Brien''s \"lot\"; --'"), id);
   EXPECT_EQ(One("SELECT progID, 工作中心ID, 备注, 生产日期, 制单, 制单日期, 审核, smark, 审核日期 "
@@ -264,44 +183,33 @@ TEST_F(StoreTest, NewReportIsStoredWithItsLinesAndSharesAndShownBackExactly) {
                 "'O''Brien''s \"lot\"; --'"),
             "1");
 
-  // Shown again as stored, in browsing mode.
-  EXPECT_EQ(Field(kFieldNumber).text(), kTricky);
-  EXPECT_EQ(Field(kFieldRemarks).text(), kTricky);
-  EXPECT_EQ(Cell(1, kColBatch), kTricky);
-  EXPECT_EQ(Cell(1, kColRemarks), kTricky);
-  EXPECT_EQ(Cell(1, kColEmployees), "陈静;杨磊");
+  // Shown again as stored.
   EXPECT_EQ(Cell(1, kColLineId), line1);
-  EXPECT_EQ(Cell(2, kColProductCode), "JJ-FG-01");
   EXPECT_EQ(Cell(2, kColActualWage), "8.5");
   EXPECT_TRUE(dialogs_->boxes().empty());
+  EXPECT_TRUE(sink_.errors.empty());
 }
 
 TEST_F(StoreTest, NewReportFromTheApprovedViewKeepsTheHeaderButNotTheApproval) {
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Show());
   ASSERT_TRUE(module_->DoSetStatus("", true));
-  ASSERT_EQ(module_->GetID(), 3);
   ASSERT_EQ(Field(kFieldApprover).text(), "admin");
   module_->keep_header().set_value(1);
   ASSERT_TRUE(module_->FileNew());
-  EXPECT_EQ(Field(kFieldNumber).text(), "BG2026030003");
   EXPECT_EQ(Field(kFieldWorkshop).text(), "装配车间");
-  EXPECT_EQ(Field(kFieldRemarks).text(), "部件装配及总装");
   EXPECT_EQ(Field(kFieldApprover).text(), "");
   EXPECT_EQ(Field(kFieldApprovedOn).text(), "");
   LineInput line;
   line.product = 28;
   line.code = "ZJ-ZZ-01";
   line.process = 5;
-  line.process_name = "部件装配";
   line.employee_ids = "7";
-  line.employee_names = "赵敏";
   SetLine(1, line);
   ASSERT_TRUE(module_->FileSave());
   // The approved view does not walk the new report; it stays on screen all the same.
   const std::string id = One("SELECT 报工单ID FROM SFCDJ WHERE 报工单编号 = 'BG2026030003'");
   EXPECT_EQ(std::to_string(module_->GetID()), id);
   EXPECT_EQ(Field(kFieldNumber).text(), "BG2026030003");
-  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kBrowsing);
   EXPECT_FALSE(module_->grid().editable());
   EXPECT_EQ(One("SELECT 工作中心ID, 备注, 审核, smark FROM SFCDJ WHERE 报工单ID = " + id),
             "4|部件装配及总装||01");
@@ -309,29 +217,22 @@ TEST_F(StoreTest, NewReportFromTheApprovedViewKeepsTheHeaderButNotTheApproval) {
 }
 
 TEST_F(StoreTest, EditingUpdatesKeptLinesRemovesDeletedOnesAndRenewsEveryAllocation) {
-  ASSERT_TRUE(Open());
-  ASSERT_EQ(module_->GetID(), 4);
+  ASSERT_TRUE(Show());
   const auto others_before = Query("SELECT * FROM SFCDJMXFS WHERE 报工单明细ID NOT IN (9, 10, 11)");
   ASSERT_TRUE(module_->FileEdit());
-  EXPECT_EQ(sink_.messages.back(), "正在修改单据中...");
   Field(kFieldRemarks).set_text("改过");
   Field(kFieldDate).set_text("2026-03-18");
   module_->grid().SetTextMatrix(1, kColQualified, "12.5");
   ASSERT_TRUE(module_->DeleteLine(2));  // line 10
-  ASSERT_EQ(Cell(2, kColLineId), "11");
   LineInput added;
   added.product = 21;
-  added.code = "JJ-YL-01";
   added.process = 2;
-  added.process_name = "精车";
   added.rate = "3";
   added.employee_ids = "6;1";
-  added.employee_names = "杨磊;张伟";
   added.shares = "0.5;0.5";
   SetLine(3, added);
 
   ASSERT_TRUE(module_->FileSave()) << (sink_.errors.empty() ? "" : sink_.errors.back().text);
-  EXPECT_EQ(sink_.messages.back(), "保存数据成功！编号：BG2026030002");
   EXPECT_EQ(module_->GetID(), 4);
   EXPECT_TRUE(module_->deleted_lines().empty());
   // The preparation date follows the production date on a change.
@@ -346,14 +247,11 @@ TEST_F(StoreTest, EditingUpdatesKeptLinesRemovesDeletedOnesAndRenewsEveryAllocat
   const std::string added_id = lines[2].substr(0, lines[2].find('|'));
   EXPECT_GT(std::stoi(added_id), 12);
   EXPECT_EQ(lines[2], added_id + "|21|2|10|30");
-  EXPECT_EQ(One("SELECT count(*) FROM SFCDJMX WHERE 报工单明细ID = 10"), "0");
-  // All allocations were written again, with keys never used before.
+  // All allocations were written again, with keys never used before; no other one changed.
   const auto shares = Query(
       "SELECT 报工单明细附属ID, 报工单明细ID, 员工ID, 分配比例 FROM SFCDJMXFS WHERE 报工单明细ID "
-      "IN "
-      "(9, 10, 11, " +
+      "IN (9, 10, 11, " +
       added_id + ") ORDER BY 1");
-  ASSERT_EQ(shares.size(), 4u);
   std::vector<std::string> owners;
   for (const std::string& share : shares) {
     EXPECT_GT(std::stoi(share.substr(0, share.find('|'))), 18) << share;
@@ -364,19 +262,14 @@ TEST_F(StoreTest, EditingUpdatesKeptLinesRemovesDeletedOnesAndRenewsEveryAllocat
   EXPECT_EQ(
       Query("SELECT * FROM SFCDJMXFS WHERE 报工单明细ID NOT IN (9, 10, 11, " + added_id + ")"),
       others_before);
-  EXPECT_EQ(Cell(3, kColProductCode), "JJ-YL-01");
-  EXPECT_EQ(Cell(1, kColWage), "12.5");
-}
 
-TEST_F(StoreTest, DeletedLinesOfACancelledEditAreNotDeletedByTheNextSave) {
-  ASSERT_TRUE(Open());
+  // Lines deleted in an editing session that was cancelled stay stored.
   ASSERT_TRUE(module_->FileEdit());
   ASSERT_TRUE(module_->DeleteLine(1));
   ASSERT_TRUE(module_->FileCancel());
   ASSERT_TRUE(module_->FileEdit());
   ASSERT_TRUE(module_->FileSave());
-  EXPECT_EQ(Query("SELECT 报工单明细ID FROM SFCDJMX WHERE 报工单ID = 4 ORDER BY 1"),
-            (std::vector<std::string>{"9", "10", "11"}));
+  EXPECT_EQ(One("SELECT count(*) FROM SFCDJMX WHERE 报工单ID = 4"), "3");
   // Saving is for new and edited reports only.
   EXPECT_FALSE(module_->FileSave());
   EXPECT_TRUE(sink_.errors.empty());
@@ -384,66 +277,41 @@ TEST_F(StoreTest, DeletedLinesOfACancelledEditAreNotDeletedByTheNextSave) {
 
 // --- Validation ---------------------------------------------------------------------------------
 
-TEST_F(StoreTest, HeaderAndLineChecksComeInOrderAndStopTheSave) {
+TEST_F(StoreTest, HeaderAndLineChecksPointAtTheFaultAndStopTheSave) {
   NewReport();
   const auto before = Contents();
   const auto refused = [&](const std::vector<std::string>& boxes) {
     EXPECT_FALSE(module_->FileSave());
     EXPECT_EQ(Boxes(), boxes);
     EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kNew);
-    EXPECT_TRUE(module_->grid().editable());
   };
-  Field(kFieldWorkshop).Reset();
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  refused({"车间名称不能为空，请输入后重试!"});
-  EXPECT_TRUE(Field(kFieldWorkshop).HasFocus());
-  EXPECT_EQ(dialogs_->boxes().size(), 0u);
   // A typed workshop that was never resolved is no workshop.
   Field(kFieldWorkshop).Type("机加工");
   dialogs_->QueueAnswer(MsgAnswer::kOk);
   refused({"车间名称不能为空，请输入后重试!"});
+  EXPECT_TRUE(Field(kFieldWorkshop).HasFocus());
 
   SetWorkshop(3, "机加工车间");
   Field(kFieldDate).set_text("2026-02-30");
   dialogs_->QueueAnswer(MsgAnswer::kOk);
-  EXPECT_FALSE(module_->FileSave());
-  ASSERT_EQ(dialogs_->boxes().size(), 1u);
-  EXPECT_EQ(dialogs_->boxes()[0].text, "生产日期错误，请检查后重试!");
-  EXPECT_EQ(dialogs_->boxes()[0].title, "提示：");
-  EXPECT_EQ(dialogs_->boxes()[0].icon, MsgIcon::kExclamation);
-  Boxes();
-
+  refused({"生产日期错误，请检查后重试!"});
+  EXPECT_TRUE(Field(kFieldDate).HasFocus());
   Field(kFieldDate).set_text("2026-03-20");
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  refused({"表体内无记录，不能保存！"});
 
-  // Row 2 has a zero rate and no process, row 4 no employees.
+  // Row 2 has a zero rate and a process name without its key (never chosen), row 4 no
+  // employees.
   LineInput zero;
   zero.rate = "0";
   zero.process = 0;
-  zero.process_name = "";
   SetLine(2, zero);
   LineInput nobody;
   nobody.employee_ids = "";
-  nobody.employee_names = "";
-  nobody.shares = "";
   SetLine(4, nobody);
-  dialogs_->QueueAnswer(MsgAnswer::kNo);
-  refused({"第2行工资定额为零，是否保存！"});
-  EXPECT_EQ(dialogs_->boxes().size(), 0u);
+  dialogs_->QueueAnswer(MsgAnswer::kYes);
+  dialogs_->QueueAnswer(MsgAnswer::kOk);
+  refused({"第2行工资定额为零，是否保存！", "第2行工艺名称为空，不能保存！"});
   EXPECT_EQ(module_->grid().row(), 2);
-  EXPECT_EQ(module_->grid().col(), kColRate);
-
-  dialogs_->QueueAnswer(MsgAnswer::kYes);
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  refused({"第2行工资定额为零，是否保存！", "第2行工艺名称为空，不能保存！"});
   EXPECT_EQ(module_->grid().col(), kColProcess);
-
-  // A process name without its key was never chosen.
-  module_->grid().SetTextMatrix(2, kColProcess, "粗车");
-  dialogs_->QueueAnswer(MsgAnswer::kYes);
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  refused({"第2行工资定额为零，是否保存！", "第2行工艺名称为空，不能保存！"});
 
   module_->grid().SetCellKey(2, kColProcess, Variant(1));
   dialogs_->QueueAnswer(MsgAnswer::kYes);
@@ -465,7 +333,6 @@ TEST_F(StoreTest, EmployeeRulesAskOrRefuseLineByLine) {
                              std::vector<MsgAnswer> answers) {
     LineInput line;
     line.employee_ids = ids;
-    line.employee_names = ids;
     line.shares = shares;
     SetLine(1, line);
     for (MsgAnswer answer : answers) dialogs_->QueueAnswer(answer);
@@ -475,98 +342,52 @@ TEST_F(StoreTest, EmployeeRulesAskOrRefuseLineByLine) {
     }
     return saved;
   };
-
-  // 赵敏 (7) works in the assembly workshop.
-  EXPECT_FALSE(save_with("5;7", "0.6;0.4", {MsgAnswer::kNo}));
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工不属于当前所选部门，就是保存？"});
-  EXPECT_FALSE(save_with("5;5", "0.6;0.4", {MsgAnswer::kOk}));
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工有重复，请检查！"});
-  // A stranger asked about first, then the duplicate refused.
+  // 赵敏 (7) works in the assembly workshop: asked about once a line, then the duplicate is
+  // refused.
   EXPECT_FALSE(save_with("7;7", "0.6;0.4", {MsgAnswer::kYes, MsgAnswer::kOk}));
   EXPECT_EQ(Boxes(), (std::vector<std::string>{"第1行员工不属于当前所选部门，就是保存？",
                                                "第1行员工有重复，请检查！"}));
-  EXPECT_FALSE(save_with("5", "0.9", {MsgAnswer::kOk}));
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工分配比例必须等于1，请检查！"});
-  EXPECT_FALSE(save_with("5;6", "1;0.5", {MsgAnswer::kOk}));
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工分配比例必须小于1，请检查！"});
   EXPECT_FALSE(save_with("5;6;2", "0.5;0.3;0.2", {MsgAnswer::kNo}));
   EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行前面两个员工分配比例之和不等于1，是否正确?"});
-  EXPECT_EQ(dialogs_->boxes().size(), 0u);
   EXPECT_EQ(module_->GetID(), -1);
 
-  EXPECT_TRUE(save_with("5;6", "0.6;0.3", {MsgAnswer::kYes}));
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行前面两个员工分配比例之和不等于1，是否正确?"});
-  EXPECT_TRUE(save_with("5;6", "0.5;0.5", {}));
+  // Decimal shares adding up to 1 are not asked about for the binary noise of their sum.
   EXPECT_TRUE(save_with("5;6", "0.7;0.3", {}));
   EXPECT_TRUE(save_with("6;7", "0.6;0.4", {MsgAnswer::kYes}));
   EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行员工不属于当前所选部门，就是保存？"});
-  const std::string id = std::to_string(module_->GetID());
   EXPECT_EQ(Query("SELECT 员工ID, 分配比例 FROM SFCDJMXFS A JOIN SFCDJMX B USING (报工单明细ID) "
                   "WHERE B.报工单ID = " +
-                  id + " ORDER BY 1"),
+                  std::to_string(module_->GetID()) + " ORDER BY 1"),
             (std::vector<std::string>{"6|0.6", "7|0.4"}));
   EXPECT_TRUE(sink_.errors.empty());
 }
 
-TEST_F(StoreTest, QuantityControlHoldsLinesToTheirPlanLinesStructure) {
+TEST_F(StoreTest, QuantityControlCountsAllOfTheReportsRowsOfAPlanLine) {
   // Rework reports control quantities. Plan line 6 needs 60 pumps (product 32, structure 13
   // with one rotor assembly 28 each); report 3 already has 60 rotors on process 5.
   NewReport(kReworkReportProgId);
-  ASSERT_TRUE(module_->quantity_control());
   LineInput line;
   line.product = 28;
   line.code = "ZJ-ZZ-01";
   line.process = 7;
-  line.process_name = "喷漆";
-  line.qualified = "60";
+  line.qualified = "30";
   line.plan_number = "JH202603001";
-  line.batch = "P2603-01";
   line.source_type = hostapp::demo::kMasterPlanProgId;
   line.plan_line = 6;
   line.demand = "60";
   line.bom_id = "13";
-
-  LineInput unplanned = line;
-  unplanned.plan_line = 0;
-  SetLine(1, unplanned);
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  EXPECT_FALSE(module_->FileSave());
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行无选单，不能保存！"});
-
-  LineInput stranger = line;
-  stranger.product = 20;
-  stranger.code = "JJ-BZ-01";
-  SetLine(1, stranger);
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  EXPECT_FALSE(module_->FileSave());
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"第1行部件与成品不一致，请检查！"});
-
-  // This report's rows on the same plan line, product and process count together.
-  LineInput half = line;
-  half.qualified = "30";
-  SetLine(1, half);
-  half.qualified = "31";
-  SetLine(2, half);
+  SetLine(1, line);
+  line.qualified = "31";
+  SetLine(2, line);
   dialogs_->QueueAnswer(MsgAnswer::kOk);
   EXPECT_FALSE(module_->FileSave());
   EXPECT_EQ(Boxes(),
             std::vector<std::string>{
                 "第1行对应的生产数量[61]加已生产数量[0]大于需求量[60]，超额[1]个，请检查！"});
-
-  // Another report's rows count on the same process.
-  LineInput assembled = line;
-  assembled.process = 5;
-  assembled.process_name = "部件装配";
-  assembled.qualified = "1.5";
-  SetLine(1, line);
-  SetLine(2, assembled);
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  EXPECT_FALSE(module_->FileSave());
-  EXPECT_EQ(Boxes(),
-            std::vector<std::string>{
-                "第2行对应的生产数量[1.5]加已生产数量[60]大于需求量[60]，超额[1.5]个，请检查！"});
-
-  module_->grid().ClearCells(2, 0, 2, kColCount - 1);
+  // Rows of another process count apart.
+  line.process = 5;
+  line.qualified = "0";
+  SetLine(2, line);
   ASSERT_TRUE(module_->FileSave()) << (sink_.errors.empty() ? "" : sink_.errors.back().text);
   EXPECT_TRUE(sink_.errors.empty());
 }
@@ -578,14 +399,9 @@ TEST_F(StoreTest, NumbersAreCommittedRequiredAndUniqueWithinTheirProgram) {
   SetLine(1, LineInput{});
   const auto before = Contents();
 
-  // The numbering refuses a number it has already given out.
-  Field(kFieldNumber).set_text("BG2026030002");
-  EXPECT_FALSE(module_->FileSave());
-  ExpectError(1, "单据编号[BG2026030002]已被占用或无法登记，请检查后重试!", LogLevel::kError);
-
   Field(kFieldNumber).set_text("  ");
   EXPECT_FALSE(module_->FileSave());
-  ExpectError(2, "单据编号不能为空，请输入后重试!  ", LogLevel::kError);
+  ExpectError(1, "单据编号不能为空，请输入后重试!  ", LogLevel::kError);
   EXPECT_TRUE(Field(kFieldNumber).HasFocus());
 
   // A report holding a number the numbering has forgotten still makes it a duplicate; the
@@ -594,7 +410,7 @@ TEST_F(StoreTest, NumbersAreCommittedRequiredAndUniqueWithinTheirProgram) {
   const auto forgotten = Contents();
   Field(kFieldNumber).set_text("BG2026030002");
   EXPECT_FALSE(module_->FileSave());
-  ExpectError(3, "单据编号重复,请检查后重试!", LogLevel::kWarning);
+  ExpectError(2, "单据编号重复,请检查后重试!", LogLevel::kWarning);
   EXPECT_EQ(Contents(), forgotten);
   EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kNew);
 
@@ -602,23 +418,21 @@ TEST_F(StoreTest, NumbersAreCommittedRequiredAndUniqueWithinTheirProgram) {
   Field(kFieldNumber).set_text("FG2026030001");
   ASSERT_TRUE(module_->FileSave());
   EXPECT_EQ(One("SELECT count(*) FROM SFCDJ WHERE 报工单编号 = 'FG2026030001'"), "2");
-  EXPECT_EQ(sink_.errors.size(), 3u);
 
   // Changing a stored report's number: not to another report's of the same program.
   ASSERT_TRUE(module_->FileEdit());
   Field(kFieldNumber).set_text("BG2026030001");
   EXPECT_FALSE(module_->FileSave());
-  ASSERT_EQ(sink_.errors.size(), 4u);
-  EXPECT_EQ(sink_.errors[3].text, "单据编号重复,请检查后重试!");
+  ExpectError(3, "单据编号重复,请检查后重试!", LogLevel::kWarning);
   Field(kFieldNumber).set_text("FG2026030001");
   EXPECT_TRUE(module_->FileSave());
-  EXPECT_EQ(sink_.errors.size(), 4u);
+  EXPECT_EQ(sink_.errors.size(), 3u);
   EXPECT_NE(Contents(), before);
 }
 
 // --- Delete -------------------------------------------------------------------------------------
 
-TEST_F(StoreTest, DeleteAsksReleasesTheNumberAndShowsTheNextReport) {
+TEST_F(StoreTest, DeleteAsksReleasesTheNumberAndDeletesOnlyTheReport) {
   ASSERT_TRUE(module_->Init(host_, kWorkReportProgId, 0));
   dialogs_->QueueAnswer(MsgAnswer::kOk);
   EXPECT_FALSE(module_->FileDelete());
@@ -631,7 +445,6 @@ TEST_F(StoreTest, DeleteAsksReleasesTheNumberAndShowsTheNextReport) {
   const auto before = Contents();
   dialogs_->QueueAnswer(MsgAnswer::kNo);
   EXPECT_FALSE(module_->FileDelete());
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"是否删除当前记录:"});
   EXPECT_EQ(Contents(), before);
 
   // A number the numbering does not hold cannot be released: nothing is deleted.
@@ -639,16 +452,14 @@ TEST_F(StoreTest, DeleteAsksReleasesTheNumberAndShowsTheNextReport) {
   const auto unnumbered = Contents();
   dialogs_->QueueAnswer(MsgAnswer::kYes);
   EXPECT_FALSE(module_->FileDelete());
-  Boxes();
   EXPECT_EQ(Contents(), unnumbered);
   ASSERT_EQ(sink_.errors.size(), 1u);
-  EXPECT_EQ(sink_.errors[0].text.rfind("SCCJD_S-->DeleteData::", 0), 0u);
+  EXPECT_EQ(sink_.errors[0].text,
+            "SCCJD_S-->DeleteData::单据编号[BG2026030001]无法释放，单据未删除");
   Exec("INSERT INTO xt_document_number(progid, number) VALUES (2101, 'BG2026030001')");
 
   dialogs_->QueueAnswer(MsgAnswer::kYes);
   ASSERT_TRUE(module_->FileDelete());
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"是否删除当前记录:"});
-  EXPECT_EQ(dialogs_->boxes().size(), 0u);
   EXPECT_EQ(module_->GetID(), 4);
   EXPECT_EQ(One("SELECT count(*) FROM SFCDJ WHERE 报工单ID = 3"), "0");
   EXPECT_EQ(One("SELECT count(*) FROM SFCDJMX WHERE 报工单ID = 3"), "0");
@@ -658,22 +469,16 @@ TEST_F(StoreTest, DeleteAsksReleasesTheNumberAndShowsTheNextReport) {
   EXPECT_EQ(One("SELECT count(*) FROM SFCDJMXFS"), "13");
   EXPECT_EQ(One("SELECT count(*) FROM SFCDJMX"), "9");
   EXPECT_EQ(Query("SELECT * FROM PATempDataMx"), before.at("PATempDataMx"));
-  EXPECT_EQ(sink_.errors.size(), 1u);
 }
 
 // --- Approval -----------------------------------------------------------------------------------
 
-TEST_F(StoreTest, ApprovalHandsOneRowPerEmployeeAndLineToTheWageSystem) {
-  ASSERT_TRUE(Open());
-  ASSERT_EQ(module_->GetID(), 4);
+TEST_F(StoreTest, ApprovalHandsOneRowPerEmployeeAndLineAndWithdrawalTakesThemBack) {
+  ASSERT_TRUE(Show());
   // Line 11 produced nothing qualified: it is handed over at unit price 0.
   Exec("UPDATE SFCDJMX SET 合格数量 = 0 WHERE 报工单明细ID = 11");
   const auto others = Query("SELECT * FROM PATempDataMx ORDER BY 1");
   ASSERT_TRUE(module_->Check());
-  EXPECT_TRUE(sink_.errors.empty());
-  EXPECT_TRUE(dialogs_->boxes().empty());
-  // Line 9: 10 at 1 by 陈静 alone; line 10: 10 at 3, 0.6 to 杨磊 and 0.4 to 陈静; line 11: wage
-  // 32 to 王芳.
   EXPECT_EQ(
       Query("SELECT lKj, lFsno, lDeptID, lEmployeeID, tCzDate, sScPh, sBanCi, dAmount, dHour, "
             "dPrice, dMoney, sRemark, sStandby1, sStandby2, sStandby3, sStandby4, sStandby5, "
@@ -684,21 +489,19 @@ TEST_F(StoreTest, ApprovalHandsOneRowPerEmployeeAndLineToTheWageSystem) {
           "202603|1|3|6|2026-03-16|||6|0|3|18||3|0.6||||2|3|4|21|2101|0|BG2026030002",
           "202603|1|3|5|2026-03-16|||4|0|3|12||3|0.4||||2|3|4|21|2101|0|BG2026030002",
           "202603|1|3|2|2026-03-16|||0|0|0|32||0.8|1||||1|3|4|25|2101|0|BG2026030002"}));
-  const auto keys = Query("SELECT lAutoID FROM PATempDataMx WHERE lOutAutoID = 4");
-  for (const std::string& key : keys) EXPECT_GT(std::stoi(key), 13);
-  EXPECT_EQ(Query("SELECT * FROM PATempDataMx WHERE lOutAutoID <> 4 ORDER BY 1"), others);
+  for (const std::string& key : Query("SELECT lAutoID FROM PATempDataMx WHERE lOutAutoID = 4")) {
+    EXPECT_GT(std::stoi(key), 13);
+  }
   // The approval state is the host's to record.
   EXPECT_EQ(One("SELECT smark, 审核 FROM SFCDJ WHERE 报工单ID = 4"), "01|");
-  EXPECT_EQ(module_->mode(), SCCJD_S::Mode::kBrowsing);
-
-  // Withdrawn: the report's rows go, nothing else.
   ASSERT_TRUE(module_->UnCheck());
   EXPECT_EQ(Query("SELECT * FROM PATempDataMx ORDER BY 1"), others);
   EXPECT_TRUE(sink_.errors.empty());
+  EXPECT_TRUE(dialogs_->boxes().empty());
 }
 
 TEST_F(StoreTest, ApprovalRefusesReportsWithoutLinesEmployeesOrShares) {
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Show());
   const auto before = Contents();
   Exec("UPDATE SFCDJMXFS SET 分配比例 = 0 WHERE 报工单明细附属ID = 16");
   dialogs_->QueueAnswer(MsgAnswer::kOk);
@@ -725,25 +528,17 @@ TEST_F(StoreTest, ApprovalRefusesReportsWithoutLinesEmployeesOrShares) {
 }
 
 TEST_F(StoreTest, WithdrawalIsRefusedOnceTheWageSystemTookAnyRow) {
-  ASSERT_TRUE(Open());
-  ASSERT_TRUE(module_->RecordTop());
+  ASSERT_TRUE(Show());
   ASSERT_TRUE(module_->DoSetStatus("", true));
-  ASSERT_TRUE(module_->RecordTop());
-  ASSERT_EQ(module_->GetID(), 2);  // taken into payroll
+  ASSERT_EQ(module_->GetID(), 3);
+  // One of its five rows taken is enough.
+  Exec("UPDATE PATempDataMx SET bIsIntoGz = 1 WHERE lAutoID = 12");
   const auto before = Contents();
   EXPECT_FALSE(module_->UnCheck());
   ASSERT_EQ(sink_.errors.size(), 1u);
   EXPECT_EQ(sink_.errors[0].text, "已有部分数据记入工资系统，请先在工资系统中导出!");
   EXPECT_EQ(sink_.errors[0].level, LogLevel::kError);
   EXPECT_EQ(Contents(), before);
-
-  // Report 3: one of its five rows taken is enough.
-  ASSERT_TRUE(module_->RecordNext());
-  ASSERT_EQ(module_->GetID(), 3);
-  Exec("UPDATE PATempDataMx SET bIsIntoGz = 1 WHERE lAutoID = 12");
-  EXPECT_FALSE(module_->UnCheck());
-  EXPECT_EQ(sink_.errors.size(), 2u);
-  EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 3"), "5");
 
   // "sfctopay_zj" 1: withdrawal asks the wage system nothing and takes nothing back.
   Exec("UPDATE xt_accinformation SET item_value = '1' WHERE item_code = 'sfctopay_zj'");
@@ -754,12 +549,12 @@ TEST_F(StoreTest, WithdrawalIsRefusedOnceTheWageSystemTookAnyRow) {
   EXPECT_TRUE(module_->UnCheck());
   EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 3"), "0");
   EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx"), "8");
-  EXPECT_EQ(sink_.errors.size(), 2u);
+  EXPECT_EQ(sink_.errors.size(), 1u);
 }
 
 TEST_F(StoreTest, ApprovalWithQuantityControlChecksThePlanLines) {
   // Rework report 5: 20 pumps (product 32 itself) painted for plan line 6 of 60.
-  ASSERT_TRUE(Open(kReworkReportProgId));
+  ASSERT_TRUE(Show(kReworkReportProgId));
   ASSERT_EQ(module_->GetID(), 5);
   const std::string pump =
       "[计划原单:JH202603001 批次号:P2603-01]对应的[产品:CP-LXB-50 单级离心泵 "
@@ -849,7 +644,7 @@ TEST_F(FaultTest, FailedSaveOfANewReportLeavesTablesAndFormAsTheyWere) {
 }
 
 TEST_F(FaultTest, FailedSaveOfAnEditedReportLeavesTablesAndFormAsTheyWere) {
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Show());
   ASSERT_TRUE(module_->FileEdit());
   Field(kFieldRemarks).set_text("改过");
   ASSERT_TRUE(module_->DeleteLine(2));
@@ -863,7 +658,7 @@ TEST_F(FaultTest, FailedSaveOfAnEditedReportLeavesTablesAndFormAsTheyWere) {
 }
 
 TEST_F(FaultTest, FailedDeleteAndApprovalLeaveTablesAsTheyWere) {
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Show());
   EXPECT_GT(FailEachStatement([&] { return module_->Check(); }), 5);
   EXPECT_EQ(One("SELECT count(*) FROM PATempDataMx WHERE lOutAutoID = 4"), "4");
   EXPECT_GT(FailEachStatement([&] { return module_->UnCheck(); }), 1);
@@ -930,36 +725,29 @@ TEST(StoreConcurrency, TwoProcessesSavingOneNumberAtOnceStoreOneReport) {
     return out;
   });
 
+  // Every unique number is saved once; of the two saves of RACE-1 one is refused, by the
+  // numbering or by the duplicate check.
   int race_saved = 0;
-  int race_refused = 0;
   std::set<std::string> ids;
   for (const test::ChildResult& result : results) {
     ASSERT_EQ(result.exit_code, 0);
     for (std::size_t i = 0; i < result.lines.size(); ++i) {
       const std::string& line = result.lines[i];
+      const std::size_t saved = line.find(" saved ");
       if (line.rfind("error ", 0) == 0) continue;
-      const bool saved = line.find(" saved ") != std::string::npos;
-      if (line.rfind("RACE-1 ", 0) == 0) {
-        if (saved) {
-          ++race_saved;
-        } else {
-          ++race_refused;
-          ASSERT_LT(i + 1, result.lines.size());
-          EXPECT_TRUE(result.lines[i + 1] == "error 单据编号重复,请检查后重试!" ||
-                      result.lines[i + 1] ==
-                          "error 单据编号[RACE-1]已被占用或无法登记，请检查后重试!")
-              << result.lines[i + 1];
-        }
-      } else {
-        EXPECT_TRUE(saved) << line;
+      if (saved != std::string::npos) {
+        race_saved += line.rfind("RACE-1 ", 0) == 0;
+        EXPECT_TRUE(ids.insert(line.substr(saved + 7)).second) << line;
+        continue;
       }
-      if (saved) {
-        EXPECT_TRUE(ids.insert(line.substr(line.find(" saved ") + 7)).second) << line;
-      }
+      EXPECT_EQ(line, "RACE-1 refused");
+      ASSERT_LT(i + 1, result.lines.size());
+      EXPECT_TRUE(result.lines[i + 1] == "error 单据编号重复,请检查后重试!" ||
+                  result.lines[i + 1] == "error 单据编号[RACE-1]已被占用或无法登记，请检查后重试!")
+          << result.lines[i + 1];
     }
   }
   EXPECT_EQ(race_saved, 1);
-  EXPECT_EQ(race_refused, 1);
   EXPECT_EQ(ids.size(), static_cast<std::size_t>(2 * kUniqueReports + 1));
 
   auto db_check = db.Open();
