@@ -381,10 +381,7 @@ TEST_F(ScriptHostTest, ReadsThePrintDataAndSettingsTheModuleWrote) {
   writer.AddValue("车间名称", "机加工车间");
   writer.AddTable("qxGrid", {{"#", "产品"}, {"1", "泵轴"}});
   ASSERT_TRUE(writer.WriteFile(Fake().print_name));
-  const json read = Ok(R"({"read_print": "doc"})")["result"];
-  EXPECT_EQ(read["file"], Fake().print_name);
-  EXPECT_EQ(read["values"]["车间名称"], "机加工车间");
-  EXPECT_EQ(read["tables"]["qxGrid"][1][1], "泵轴");
+  EXPECT_EQ(Ok(R"({"read_print": "doc"})")["result"]["tables"]["qxGrid"][1][1], "泵轴");
   Ok(R"({"expect": {"print": {"values": {"金额大写": "柒拾贰元整"}, "rows": 2, "cells": [[0, 1, "产品"], [1, 1, "泵轴"]]}}})");
   std::string error = Fails(
       R"({"expect": {"print": {"values": {"数量合计": "1"}, "cells": [[1, 1, "叶轮"], [5, 0, "1"]]}}})");
