@@ -531,16 +531,6 @@ TEST_F(DbProceduresTest, StockOnHandSumsDepotsAndBatches) {
                                   ",0,'',202603,0,0)")
                        .ToDouble(),
                    0);
-  // As the master plan reads it: one value per line in the same statement.
-  auto lines = db_->OpenSql(
-      "select 产品ID, dbo.rSTGoodsDepotAmount(产品ID,0,'',202603,0,0) as 库存数 from MRPPlanmx");
-  ASSERT_TRUE(lines) << db_->LastError();
-  for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext()) {
-    auto sum =
-        Native("SELECT ifnull(sum(数量),0) FROM st_goods_depot WHERE 产品ID=?", {lines->Value(0)});
-    ASSERT_TRUE(sum);
-    EXPECT_DOUBLE_EQ(lines->Value("库存数").ToDouble(), sum->Rows()[0][0].ToDouble());
-  }
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ class ScriptHostTest : public ::testing::Test {
   // A step that must fail with an error saying `part`.
   void FailsWith(const std::string& line, std::string_view part) {
     const std::string error = Fails(line);
-    EXPECT_THAT(error, HasSubstr(part)) << line << "\n -> " << error;
+    EXPECT_THAT(error, HasSubstr(part)) << line;
   }
   void OpenFake(const std::string& handle = "doc") {
     Ok(R"({"open": "Test.Fake", "as": ")" + handle + R"("})");
