@@ -72,16 +72,8 @@ TEST(ClassRegistryTest, IdentifiersIgnoreCaseAsTheHostRegistryDoes) {
   EXPECT_TRUE(cpml->b是否使用()) << "a created record starts cleared";
 }
 
-TEST(ClassRegistryTest, CreatedObjectsCountAsLive) {
-  const long before = Object::LiveCount();
-  {
-    auto a = ClassRegistry::Instance().Create("Korvane.clsCpml");
-    auto b = ClassRegistry::Instance().Create("Korvane.clsGY");
-    EXPECT_EQ(Object::LiveCount(), before + 2);
-  }
-  EXPECT_EQ(Object::LiveCount(), before);
-}
-
+// Live objects are counted where the library answers whether it may be unloaded:
+// entry_points_test.cpp.
 TEST(ClassRegistryTest, InterfaceNamesComeInSlotOrder) {
   EXPECT_EQ(InterfaceNames(kIDesignUI | kIFormUI),
             (std::vector<std::string_view>{"IFormUI", "IDesignUI"}));
