@@ -1,17 +1,20 @@
 // The command line's init and sql subcommands on real database files.
 #include "korvane/commands.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
-#include "values/recordset.h"
 #include "host/test_support.h"
 #include "korvane/table_text.h"
+#include "values/recordset.h"
 
 namespace korvane::cli {
 namespace {
+
+using ::testing::HasSubstr;
 
 struct Outcome {
   int code;
@@ -38,16 +41,16 @@ TEST(CommandLine, InitCreatesTheDemoFactoryOnceAndThenReportsItUpToDate) {
   const Outcome created = Init({db, true, std::nullopt});
   ASSERT_EQ(created.code, 0) << created.err;
   EXPECT_NE(created.out.find("created " + db), std::string::npos) << created.out;
-  EXPECT_NE(created.out.find("loaded the demo factory"), std::string::npos);
+  EXPECT_THAT(created.out, HasSubstr("loaded the demo factory"));
 
   const Outcome again = Init({db, false, std::nullopt});
   EXPECT_EQ(again.code, 0) << again.err;
-  EXPECT_NE(again.out.find("up to date"), std::string::npos) << again.out;
+  EXPECT_THAT(again.out, HasSubstr("up to date"));
 
   // The demo goes into a new database only: loading it twice would duplicate every key.
   const Outcome twice = Init({db, true, std::nullopt});
   EXPECT_EQ(twice.code, 1);
-  EXPECT_NE(twice.err.find("already holds data"), std::string::npos) << twice.err;
+  EXPECT_THAT(twice.err, HasSubstr("already holds data"));
 }
 
 TEST(CommandLine, SqlPrintsRowsOrChangesOrTheErrorText) {
@@ -60,11 +63,11 @@ TEST(CommandLine, SqlPrintsRowsOrChangesOrTheErrorText) {
       Sql(db, "select top 2 isnull(menuname,'') as 名称 from xt_menu order by progID");
   ASSERT_EQ(rows.code, 0) << rows.err;
   EXPECT_EQ(rows.out.rfind("名称", 0), 0u) << rows.out;
-  EXPECT_NE(rows.out.find("(2 rows)"), std::string::npos) << rows.out;
+  EXPECT_THAT(rows.out, HasSubstr("(2 rows)"));
 
   const Outcome changed = Sql(db, "update xt_menu set menuname=menuname where progID=-12345");
   ASSERT_EQ(changed.code, 0) << changed.err;
-  EXPECT_NE(changed.out.find("(0 rows changed)"), std::string::npos) << changed.out;
+  EXPECT_THAT(changed.out, HasSubstr("(0 rows changed)"));
 
   const Outcome broken = Sql(db, "select 物品编码 form PDMCPML");
   EXPECT_EQ(broken.code, 1);
@@ -72,7 +75,7 @@ TEST(CommandLine, SqlPrintsRowsOrChangesOrTheErrorText) {
 
   const Outcome missing = Sql(folder.path() + "/none.db", "select 1");
   EXPECT_EQ(missing.code, 1);
-  EXPECT_NE(missing.err.find("korvane init"), std::string::npos);
+  EXPECT_THAT(missing.err, HasSubstr("korvane init"));
 }
 
 TEST(CommandLine, TablesPadChineseTextByDisplayWidth) {

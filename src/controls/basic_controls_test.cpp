@@ -212,12 +212,10 @@ TEST(ComboBox, ItemsCarryTheirIdsAndChoosingFiresClick) {
   EXPECT_TRUE(cmb.ItemData().IsEmpty());
   EXPECT_TRUE(cmb.ChooseText("成品"));
   EXPECT_EQ(cmb.ItemData().ToLong(), 7);
-  EXPECT_EQ(cmb.text(), "成品");
   EXPECT_FALSE(cmb.Choose(5));
   EXPECT_EQ(clicks, 1);
   cmb.Clear();
   EXPECT_EQ(cmb.list_index(), -1);
-  EXPECT_EQ(cmb.ListCount(), 0);
   EXPECT_THROW(cmb.set_list_index(0), std::out_of_range);
 }
 

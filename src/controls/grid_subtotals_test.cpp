@@ -6,26 +6,13 @@
 #include <vector>
 
 #include "controls/grid.h"
+#include "controls/test_grid.h"
 
 namespace korvane::controls {
 namespace {
 
-// The texts of a column's data rows, top to bottom.
-std::vector<std::string> ColumnTexts(const Grid& grid, int col) {
-  std::vector<std::string> texts;
-  for (int r = grid.fixed_rows(); r < grid.rows(); ++r) texts.push_back(grid.TextMatrix(r, col));
-  return texts;
-}
-
-// Sizes the grid to its fixed rows plus one row per line and fills the lines from column 0.
-void Fill(Grid& grid, const std::vector<std::vector<std::string>>& lines) {
-  grid.set_rows(grid.fixed_rows() + static_cast<int>(lines.size()));
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    for (std::size_t c = 0; c < lines[i].size(); ++c) {
-      grid.SetTextMatrix(grid.fixed_rows() + static_cast<int>(i), static_cast<int>(c), lines[i][c]);
-    }
-  }
-}
+using test::ColumnTexts;
+using test::Fill;
 
 // Department, product, quantity, amount.
 class GridSubtotals : public ::testing::Test {

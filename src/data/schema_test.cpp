@@ -1,6 +1,7 @@
 // Tests of the schema migrations on real database files.
 #include "data/schema.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +12,8 @@
 
 namespace korvane::data {
 namespace {
+
+using ::testing::HasSubstr;
 
 // The versions of the migration files, in order.
 std::vector<int> MigrationVersions() {
@@ -86,7 +89,7 @@ TEST_F(SchemaTest, ADatabaseFromANewerVersionIsRefused) {
   std::string error;
   ASSERT_TRUE(db_->Native().Exec("PRAGMA user_version = " + std::to_string(newer), {}, error));
   EXPECT_FALSE(MigrateSchema(*db_, error));
-  EXPECT_NE(error.find("newer"), std::string::npos) << error;
+  EXPECT_THAT(error, HasSubstr("newer"));
   EXPECT_NE(error.find(std::to_string(newer)), std::string::npos) << error;
   EXPECT_EQ(SchemaVersion(*db_), newer);
 }
@@ -104,7 +107,7 @@ TEST_F(SchemaTest, AFailingMigrationLeavesNothingOfItselfAndNamesItsFile) {
     });
     std::string error;
     EXPECT_FALSE(MigrateSchema(*db_, error)) << failing;
-    EXPECT_NE(error.find("0002_reference_host.sql"), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("0002_reference_host.sql"));
     EXPECT_EQ(SchemaVersion(*db_), before) << failing;
     EXPECT_FALSE(HasTable("xt_setting_numbered")) << "a table of the failed migration stayed";
     EXPECT_FALSE(db_->InTransaction());

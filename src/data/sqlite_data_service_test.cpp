@@ -2,6 +2,7 @@
 // that fail half-way, transactions, a busy database, procedures and functions.
 #include "data/sqlite_data_service.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,6 +16,8 @@
 
 namespace korvane::data {
 namespace {
+
+using ::testing::HasSubstr;
 
 using std::chrono::days;
 using std::chrono::hours;
@@ -161,8 +164,7 @@ TEST_F(SqliteDataServiceTest, BoundValuesAreStoredAsTheServerWouldStoreThem) {
 TEST_F(SqliteDataServiceTest, FailuresLeaveATextAndTheNextSuccessClearsIt) {
   const auto expect_failure = [&](std::string_view sql, std::string_view fragment) {
     EXPECT_EQ(db_->OpenSql(sql), nullptr) << sql;
-    EXPECT_NE(db_->LastError().find(fragment), std::string::npos)
-        << sql << " -> " << db_->LastError();
+    EXPECT_THAT(db_->LastError(), HasSubstr(fragment)) << sql << " -> " << db_->LastError();
     EXPECT_TRUE(db_->ExecuteSql("select 1")) << db_->LastError();
     EXPECT_EQ(db_->LastError(), "");
   };
@@ -172,14 +174,14 @@ TEST_F(SqliteDataServiceTest, FailuresLeaveATextAndTheNextSuccessClearsIt) {
   expect_failure("insert into missing_table values (1)", "missing_table");
   std::string error;
   EXPECT_EQ(db_->Native().Query("SELECT \"nosuch\" FROM t", {}, error), nullptr);
-  EXPECT_NE(error.find("no such column"), std::string::npos) << error;
+  EXPECT_THAT(error, HasSubstr("no such column"));
 
   EXPECT_TRUE(db_->ScalarSql("select nosuch from t").IsEmpty());
   EXPECT_FALSE(db_->LastError().empty());
   EXPECT_FALSE(
       db_->ExecuteSql("insert into t (id, name) values (1, 'a'); "
                       "insert into t (id, name) values (1, 'b')"));
-  EXPECT_NE(db_->LastError().find("UNIQUE"), std::string::npos) << db_->LastError();
+  EXPECT_THAT(db_->LastError(), HasSubstr("UNIQUE"));
 
   Command call{"dbo.p_nothing", CommandType::kStoredProcedure, {}};
   EXPECT_FALSE(db_->Execute(call));
@@ -226,7 +228,7 @@ TEST_F(SqliteDataServiceTest, AnInjectedFailureAtAnyStatementOfABatchIsAllOrNoth
     int seen = 0;
     db_->InjectFailures([&](std::string_view) { return ++seen == n; });
     EXPECT_FALSE(db_->ExecuteSql(batch)) << "statement " << n;
-    EXPECT_NE(db_->LastError().find("injected failure"), std::string::npos) << db_->LastError();
+    EXPECT_THAT(db_->LastError(), HasSubstr("injected failure"));
     EXPECT_TRUE(Rows().empty()) << "failing statement " << n << " left rows behind";
   }
   db_->InjectFailures({});
@@ -240,7 +242,7 @@ TEST_F(SqliteDataServiceTest, AnInjectedFailureAtAnyStatementOfABatchIsAllOrNoth
       db_->ExecScript("INSERT INTO t VALUES (10, 'first');\n"
                       "INSERT INTO t VALUES (11, 'second');",
                       error));
-  EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+  EXPECT_THAT(error, HasSubstr("line 2"));
   EXPECT_FALSE(db_->Native().Exec("UPDATE t SET name = 'second'", {}, error));
   EXPECT_EQ(Rows(), (std::vector<std::string>{"1:b", "2:c", "10:first"}));
 }
@@ -283,7 +285,7 @@ TEST_F(SqliteDataServiceTest, AWriteWaitsForABusyDatabaseThenFailsWithAText) {
   EXPECT_FALSE(writer->ExecuteSql("insert into t (id, name) values (1, 'a')"));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100))
       << "the write did not wait";
-  EXPECT_NE(writer->LastError().find("locked"), std::string::npos) << writer->LastError();
+  EXPECT_THAT(writer->LastError(), HasSubstr("locked"));
   EXPECT_FALSE(writer->BeginTrans());
   EXPECT_FALSE(writer->InTransaction());
   // Readers are not held up by a writer.
@@ -328,7 +330,7 @@ TEST_F(SqliteDataServiceTest, ProceduresTakeParametersAndWriteOutputsBack) {
       });
   Command half{"p_half", CommandType::kStoredProcedure, {}};
   EXPECT_FALSE(db_->Execute(half));
-  EXPECT_NE(db_->LastError().find("no stock"), std::string::npos) << db_->LastError();
+  EXPECT_THAT(db_->LastError(), HasSubstr("no stock"));
   db_->RegisterProcedure(
       "p_throws",
       [](std::vector<Parameter>&, SqlReader& db, std::string& error) -> std::unique_ptr<Recordset> {
@@ -337,7 +339,7 @@ TEST_F(SqliteDataServiceTest, ProceduresTakeParametersAndWriteOutputsBack) {
       });
   Command throws{"p_throws", CommandType::kStoredProcedure, {}};
   EXPECT_FALSE(db_->Execute(throws));
-  EXPECT_NE(db_->LastError().find("thrown inside"), std::string::npos) << db_->LastError();
+  EXPECT_THAT(db_->LastError(), HasSubstr("thrown inside"));
   EXPECT_EQ(Rows().size(), 3u);
 }
 
@@ -396,8 +398,8 @@ TEST_F(SqliteDataServiceTest, EveryWayInRefusesATextHoldingANulByteAndWritesNoth
   const std::vector<std::string> before = Rows();
   for (const auto& [way, run] : ways) {
     const std::string refusal = run();
-    EXPECT_NE(refusal.find("refused: "), std::string::npos) << way << ": " << refusal;
-    EXPECT_NE(refusal.find("holds a NUL byte"), std::string::npos) << way << ": " << refusal;
+    EXPECT_THAT(refusal, HasSubstr("refused: ")) << way << ": " << refusal;
+    EXPECT_THAT(refusal, HasSubstr("holds a NUL byte")) << way << ": " << refusal;
     // The message quotes the statement with the byte shown, not cut short by it.
     EXPECT_FALSE(HoldsNul(refusal)) << way;
     EXPECT_EQ(Rows(), before) << way;
@@ -406,8 +408,7 @@ TEST_F(SqliteDataServiceTest, EveryWayInRefusesATextHoldingANulByteAndWritesNoth
   EXPECT_EQ(calls, 0);
   EXPECT_FALSE(db_->InTransaction());
   EXPECT_FALSE(db_->ExecuteSql(cut));
-  EXPECT_NE(db_->LastError().find("(in: delete from t\\0 where id = 1)"), std::string::npos)
-      << db_->LastError();
+  EXPECT_THAT(db_->LastError(), HasSubstr("(in: delete from t\\0 where id = 1)"));
 }
 
 TEST_F(SqliteDataServiceTest, AStatementNestedTooDeeplyIsRefusedAndTheDeepestAllowedRuns) {
@@ -425,14 +426,14 @@ TEST_F(SqliteDataServiceTest, AStatementNestedTooDeeplyIsRefusedAndTheDeepestAll
   EXPECT_EQ(db_->ScalarSql("select " + nested(50, "id") + " from t where id = 2"), Variant(2))
       << db_->LastError();
   EXPECT_FALSE(db_->ExecuteSql("delete from t where id > " + nested(kMaxTsqlNesting - 1, "0")));
-  EXPECT_NE(db_->LastError().find("parser stack overflow"), std::string::npos) << db_->LastError();
+  EXPECT_THAT(db_->LastError(), HasSubstr("parser stack overflow"));
   for (int levels : {kMaxTsqlNesting, 10000}) {
     EXPECT_FALSE(db_->ExecuteSql("delete from t where id > " + nested(levels, "0")));
-    EXPECT_NE(db_->LastError().find("nests too deeply"), std::string::npos) << db_->LastError();
+    EXPECT_THAT(db_->LastError(), HasSubstr("nests too deeply"));
     EXPECT_EQ(Rows(), (std::vector<std::string>{"1:a", "2:b"}));
   }
   EXPECT_FALSE(db_->ExecuteSql("delete from t where id > " + chain + " + 0"));
-  EXPECT_NE(db_->LastError().find("nests too deeply"), std::string::npos) << db_->LastError();
+  EXPECT_THAT(db_->LastError(), HasSubstr("nests too deeply"));
   EXPECT_EQ(Rows(), (std::vector<std::string>{"1:a", "2:b"}));
 }
 
@@ -468,7 +469,7 @@ TEST_F(SqliteDataServiceTest, FunctionsReadTheDatabaseWhileTheirStatementSteps) 
         throw std::runtime_error("no price for this item");
       }));
   EXPECT_FALSE(db_->ExecuteSql("update t set name = rBoom()"));
-  EXPECT_NE(db_->LastError().find("no price for this item"), std::string::npos) << db_->LastError();
+  EXPECT_THAT(db_->LastError(), HasSubstr("no price for this item"));
   EXPECT_EQ(Rows(), (std::vector<std::string>{"1:a", "2:b"}));
 }
 

@@ -91,7 +91,8 @@ TEST(TsqlTranslatorTest, BatchesSplitAtStatementsWithOrWithoutSeparators) {
       " DELETE FROM SFCDJMXFS WHERE 报工单明细ID in(select 报工单明细ID from sfcdjmx where "
       "报工单ID=7) DELETE FROM SFCDJ WHERE 报工单ID=7 delete sfcdjmx where 报工单ID=7;;"
       "insert into a (x) select x from b union select x from c "
-      "insert into a values (1) select 5 update a set x = 2 where x = 1 ; ",
+      "insert into a values (1) select 5 update a set x = 2 where x = 1 ; "
+      "insert into a (x) values ('select top 1 -- x')",
       FactoryCatalog());
   ASSERT_TRUE(t.ok()) << t.error;
   const std::vector<std::string> expected = {
@@ -102,7 +103,8 @@ TEST(TsqlTranslatorTest, BatchesSplitAtStatementsWithOrWithoutSeparators) {
       "insert into a (x) select x from b union select x from c",
       "insert into a values (1)",
       "select 5",
-      "update a set x = 2 where x = 1"};
+      "update a set x = 2 where x = 1",
+      "insert into a (x) values ('select top 1 -- x')"};
   EXPECT_EQ(t.statements, expected);
 
   const Translation blank = TranslateTsql(" ; -- nothing\n ;", FactoryCatalog());
@@ -275,78 +277,38 @@ TEST(TsqlTranslatorTest, ATextHoldingANulByteIsRefusedWhereverTheByteStands) {
   }
 }
 
-// One level of each way an expression nests: what comes before and after the level below.
+// One level of each way an expression nests: what comes before and after the level below. A
+// kind with several levels takes them in turn.
 struct Nesting {
   const char* what;
-  std::pair<std::string, std::string> (*level)(int level);
+  std::vector<std::pair<std::string, std::string>> levels;
 };
 
 const Nesting kNestings[] = {
-    {"parentheses",
-     [](int) {
-       return std::pair<std::string, std::string>{"(", ")"};
-     }},
-    {"subqueries",
-     [](int) {
-       return std::pair<std::string, std::string>{"(select ", ")"};
-     }},
-    {"CASE",
-     [](int) {
-       return std::pair<std::string, std::string>{"case when 1 = 1 then ", " end"};
-     }},
-    {"function arguments",
-     [](int) {
-       return std::pair<std::string, std::string>{"abs(", ")"};
-     }},
-    {"conversions",
-     [](int) {
-       return std::pair<std::string, std::string>{"convert(int, ", ")"};
-     }},
-    {"signs",
-     [](int) {
-       return std::pair<std::string, std::string>{"- ", ""};
-     }},
-    {"additions",
-     [](int) {
-       return std::pair<std::string, std::string>{"", " + 1"};
-     }},
-    {"multiplications",
-     [](int) {
-       return std::pair<std::string, std::string>{"", " * 2"};
-     }},
-    {"texts joined",
-     [](int) {
-       return std::pair<std::string, std::string>{"", " + 'a'"};
-     }},
+    {"parentheses", {{"(", ")"}}},
+    {"subqueries", {{"(select ", ")"}}},
+    {"CASE", {{"case when 1 = 1 then ", " end"}}},
+    {"function arguments", {{"abs(", ")"}}},
+    {"conversions", {{"convert(int, ", ")"}}},
+    {"signs", {{"- ", ""}}},
+    {"additions", {{"", " + 1"}}},
+    {"multiplications", {{"", " * 2"}}},
+    {"texts joined", {{"", " + 'a'"}}},
     {"all of them in turn",
-     [](int level) -> std::pair<std::string, std::string> {
-       switch (level % 6) {
-         case 0:
-           return {"(", ")"};
-         case 1:
-           return {"isnull(", ", 0)"};
-         case 2:
-           return {"(select ", " from PDMCPML)"};
-         case 3:
-           return {"case when 产品ID > 0 then ", " else 0 end"};
-         case 4:
-           return {"~ ", ""};
-         default:
-           return {"", " / 2"};
-       }
-     }},
+     {{"(", ")"},
+      {"isnull(", ", 0)"},
+      {"(select ", " from PDMCPML)"},
+      {"case when 产品ID > 0 then ", " else 0 end"},
+      {"~ ", ""},
+      {"", " / 2"}}},
 };
 
 std::string Nested(const Nesting& nesting, int levels) {
+  const auto level = [&](int n) { return nesting.levels[n % nesting.levels.size()]; };
   std::string before;
   std::string after;
-  std::vector<std::string> closes;
-  for (int level = levels - 1; level >= 0; --level) {
-    auto [open, close] = nesting.level(level);
-    before += open;
-    closes.push_back(std::move(close));
-  }
-  for (auto it = closes.rbegin(); it != closes.rend(); ++it) after += *it;
+  for (int n = levels - 1; n >= 0; --n) before += level(n).first;
+  for (int n = 0; n < levels; ++n) after += level(n).second;
   return "select " + before + "产品ID" + after + " from PDMCPML";
 }
 

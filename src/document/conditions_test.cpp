@@ -11,15 +11,7 @@
 namespace korvane::document {
 namespace {
 
-ConditionArray Conditions(const std::vector<std::vector<std::string>>& columns) {
-  ConditionArray array(3, static_cast<int>(columns.size()));
-  for (int c = 0; c < array.cols(); ++c) {
-    for (int r = 0; r < 3; ++r) {
-      array.at(r, c) = Variant(columns[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)]);
-    }
-  }
-  return array;
-}
+using test::Conditions;
 
 TEST(DocumentConditions, ConditionArraysBecomeEscapedConditionTexts) {
   EXPECT_EQ(ConditionText(ConditionArray()), std::nullopt);

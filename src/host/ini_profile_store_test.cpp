@@ -43,6 +43,10 @@ TEST_F(IniProfileStoreTest, MissingFileSectionOrKeyYieldsDefault) {
   EXPECT_EQ(store_.Read("Other", "VsCol0", "d"), "d");
   EXPECT_EQ(store_.Read("Vs", "VsCol1", "d"), "d");
   EXPECT_EQ(store_.Read("Vs", "VsCol0", "d"), "1200");
+
+  IniProfileStore unset;  // no file set: defaults, and nothing written
+  EXPECT_EQ(unset.Read("Vs", "K", "d"), "d");
+  EXPECT_FALSE(unset.Write("Vs", "K", "1"));
 }
 
 TEST_F(IniProfileStoreTest, ReadsNamesIgnoringAsciiCaseAndTrimsAroundKeyAndValue) {
@@ -228,13 +232,6 @@ TEST_F(IniProfileStoreTest, OversizedFileIsNeitherReadNorRewritten) {
   EXPECT_EQ(store_.Read("Vs", "K", "d"), "d");
   EXPECT_FALSE(store_.Write("Vs", "K", "2"));
   EXPECT_EQ(std::filesystem::file_size(path_), bytes.size());
-}
-
-TEST_F(IniProfileStoreTest, NoFileSetReadsDefaultsAndWritesNothing) {
-  IniProfileStore unset;
-  EXPECT_FALSE(unset.FileExists());
-  EXPECT_EQ(unset.Read("Vs", "K", "d"), "d");
-  EXPECT_FALSE(unset.Write("Vs", "K", "1"));
 }
 
 TEST_F(IniProfileStoreTest, AFolderInPlaceOfTheFileIsNotAFile) {

@@ -521,6 +521,20 @@ class FakeHostContext : public HostContext {
   int profile_stores_created = 0;
 };
 
+// --- Conditions ----------------------------------------------------------------------------
+
+// A condition array as the host's find and filter dialogs hand it over: one column per
+// condition, holding "counted" (non-empty), the field with its operator, and the value.
+inline ConditionArray Conditions(const std::vector<std::vector<std::string>>& columns) {
+  ConditionArray array(3, static_cast<int>(columns.size()));
+  for (int c = 0; c < array.cols(); ++c) {
+    for (int r = 0; r < 3; ++r) {
+      array.at(r, c) = Variant(columns[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)]);
+    }
+  }
+  return array;
+}
+
 }  // namespace korvane::test
 
 #endif  // KORVANE_HOST_TEST_SUPPORT_H_

@@ -226,15 +226,12 @@ TEST(DemoDatabaseTest, ViewsSelectAndShowWhatTheRecordsLoad) {
   expect_columns("PDMGY", clsGY::Properties(), {});
 }
 
-TEST(DemoDatabaseTest, MasterDataHoldsWhatTheModulesRelyOn) {
+// The demo's own consistency, and the facts about it that the modules' rules rely on.
+TEST(DemoDatabaseTest, DataIsConsistentAndHoldsWhatTheModulesRelyOn) {
   test::DemoDatabase demo;
   auto db = demo.Open();
   sqlite3* h = db->handle();
 
-  EXPECT_EQ(Query(h, "SELECT 姓名 FROM PDMGY WHERE active = 1"), (Rows{{"罗军"}}));
-  EXPECT_GE(Int(h, "SELECT COUNT(*) FROM PDMGY WHERE IFNULL(active,0) = 0"), 15);
-  EXPECT_EQ(Query(h, "SELECT level_lengths FROM xt_coding_scheme WHERE scheme='cplb'"),
-            (Rows{{"2,2,3"}}));
   // Category codes follow '2,2,3' and every code below the first level has its parent.
   for (const auto& row : Query(h, "SELECT 类别编码, 级次 FROM PDMCPLB")) {
     const std::size_t expected[] = {0, 2, 4, 7};
@@ -248,38 +245,11 @@ TEST(DemoDatabaseTest, MasterDataHoldsWhatTheModulesRelyOn) {
           << row[0];
     }
   }
-  // Categories on each stock account, the settings every module reads, the numbered
-  // settings, the module periods and the work report's attributes.
-  EXPECT_EQ(Int(h,
-                "SELECT COUNT(DISTINCT 科目编码) FROM PDMCPLB A JOIN pdmkjkm B ON "
-                "A.对应科目编号=B.科目编码 WHERE 是否存货科目=1 AND 科目编码 IN "
-                "('1211','1221','1232','1241','1243')"),
-            5);
-  EXPECT_EQ(Int(h,
-                "SELECT COUNT(*) FROM xt_accinformation WHERE system_code='system' AND item_code "
-                "IN ('mouseeventscrollrate', 'befmonth', 'readonlyforecolor', "
-                "'readonlybackcolor', 'scgydchangegzxs', 'sfctopay', 'sfctopay_zj', "
-                "'doubleunit', 'displaydrawnoInBom', 'ishavework', 'batchgroup', 'period')"),
-            12);
-  EXPECT_EQ(Query(h, "SELECT number FROM xt_setting_numbered ORDER BY number"),
-            (Rows{{"1"}, {"5"}, {"7"}, {"8"}, {"9"}, {"10"}, {"11"}, {"12"}, {"13"}, {"14"}}));
-  EXPECT_EQ(Query(h, "SELECT module_code FROM xt_module_period ORDER BY module_code"),
-            (Rows{{"MPS"}, {"SFC"}}));
-  EXPECT_EQ(Int(h, "SELECT COUNT(*) FROM xt_billattribute WHERE progID=" +
-                       std::to_string(demo::kWorkReportProgId) +
-                       " AND attribute IN ('原单号', '工艺选择', '选单')"),
-            3);
-
   // One master plan document class, and every document type has a menu caption.
   EXPECT_EQ(Query(h, "SELECT progID FROM xt_objects WHERE billitem=6501"),
             (Rows{{std::to_string(demo::kMasterPlanProgId)}}));
   ExpectNone(h, "xt_objects O LEFT JOIN xt_menu M ON O.progID=M.progID WHERE M.progID IS NULL");
-}
 
-TEST(DemoDatabaseTest, StructuresRoutesAndQuantitiesHoldWhatTheModulesRelyOn) {
-  test::DemoDatabase demo;
-  auto db = demo.Open();
-  sqlite3* h = db->handle();
   const std::set<int> depths = ExpectSoundData(h);
   EXPECT_TRUE(depths.count(3)) << "three and four levels deep";
   EXPECT_EQ(*depths.rbegin(), 4);
@@ -309,19 +279,11 @@ TEST(DemoDatabaseTest, StructuresRoutesAndQuantitiesHoldWhatTheModulesRelyOn) {
                 "CAST(实际配量分子/实际配量分母 AS INTEGER)"),
             3);
   ExpectNone(h, "PDMBOMMX WHERE IFNULL(实际配量分母,0)=0");
-  EXPECT_EQ(Query(h, "SELECT 实际配量分子/实际配量分母 FROM PDMBOMMX WHERE bommxID=1"),
-            (Rows{{"1.68"}}));
   // The ordinary rate (work centre 0, grade '') of a product and process is unique, as the
   // work report's join needs.
   ExpectNone(h,
              "(SELECT 1 FROM pagzde WHERE 工作中心ID=0 AND 品质='' GROUP BY 产品ID, 工序ID "
              "HAVING COUNT(*) > 1)");
-}
-
-TEST(DemoDatabaseTest, DocumentsAreConsistentAndRegistered) {
-  test::DemoDatabase demo;
-  auto db = demo.Open();
-  sqlite3* h = db->handle();
 
   // Every document number is registered under its own program id, and follows its rule.
   const std::string documents =

@@ -121,29 +121,8 @@ TEST_F(HostLookupsTest, LookupQueriesTakeTheTypedTextAsData) {
   EXPECT_FALSE(Resolve({"gy_planlx", plan_type.query, "no_such_field", "类型名称", "", {}}, "01"));
 }
 
-TEST_F(HostLookupsTest, AListPickerFiltersAndHandsBackTheChosenRow) {
-  controls::Form& form = Open(kWorkshop);
-  controls::Grid& grid = GridOf(form);
-  EXPECT_EQ(ShownColumn(grid, "部门名称"),
-            (std::vector<std::string>{"机加工车间", "装配车间", "喷涂车间"}));
-
-  form.Get<controls::TextBox>("txtFind").Type("装配");
-  EXPECT_EQ(ShownColumn(grid, "部门名称"), (std::vector<std::string>{"装配车间"}));
-  EXPECT_FALSE(answered_);
-  int enter = controls::keys::kReturn;
-  grid.key_down(enter, 0);
-  ASSERT_TRUE(answered_);
-  ASSERT_TRUE(answer_);
-  EXPECT_EQ(answer_->value.ToLong(), 4);
-  EXPECT_EQ(answer_->text, "装配车间");
-  EXPECT_EQ(dynamic_cast<HostLookups&>(*lookups_).open_pickers(), 0);
-
-  controls::Form& again = Open(kWorkshop);
-  again.Get<controls::Button>("cmdCancel").Click();
-  EXPECT_TRUE(answered_);
-  EXPECT_FALSE(answer_);
-}
-
+// Filtering the department list, choosing with Enter and cancelling: the work report's
+// header_lookups scenario.
 TEST_F(HostLookupsTest, SeveralProcessesComeBackAsCommaLists) {
   // The pump shaft's routes use rough turning, finish turning, milling and drilling.
   controls::Form& form =

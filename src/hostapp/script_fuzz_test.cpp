@@ -11,6 +11,7 @@
 #include "hostapp/script_host_internal.h"
 #include "hostapp/script_test_module.h"
 #include "hostapp/test_database.h"
+#include "hostapp/test_host.h"
 
 namespace korvane::hostapp {
 namespace {
@@ -93,13 +94,7 @@ bool IsStep(std::string line) {
 class ScriptFuzzTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ReferenceHostOptions options;
-    options.database_path = db.path();
-    options.local_folder = folder.path().string();
-    options.business_date = std::chrono::year{2026} / 3 / 20;
-    std::string error;
-    host = ReferenceHost::Open(options, script.dialogs(), error);
-    ASSERT_TRUE(host) << error;
+    host = test::OpenClerkHost(db.path(), folder.path().string(), script.dialogs());
     script.set_host(host);
   }
   test::DemoDatabase db;

@@ -104,7 +104,6 @@ TEST_F(EntryPointsTest, GetClassObjectRefusesUnknownClassesAndNullPointers) {
   void* raw = &raw;
   EXPECT_EQ(get_class_object_("Korvane.NoSuchClass", &raw), kClassENotAvailable);
   EXPECT_EQ(raw, nullptr);
-  EXPECT_EQ(static_cast<unsigned>(kClassENotAvailable), 0x80040111u);
   raw = &raw;
   EXPECT_NE(get_class_object_(nullptr, &raw), kSOk);
   EXPECT_EQ(raw, nullptr);
@@ -128,8 +127,6 @@ TEST_F(EntryPointsTest, RegisterCreatesTheFileWithEveryClass) {
     EXPECT_EQ(entry.at("events").get<std::string>(), ToString(info.events));
     EXPECT_EQ(entry.at("interfaces").size(), InterfaceNames(info.interfaces).size());
   }
-  EXPECT_EQ(j["Korvane.clsCpml"]["kind"], "record");
-  EXPECT_EQ(j["Korvane.clsCpml"]["interfaces"], nlohmann::json::array());
   EXPECT_EQ(StrayFiles(), 0);
 }
 
@@ -171,12 +168,9 @@ TEST_F(EntryPointsTest, UnregisterRemovesOnlyThisLibrarysEntries) {
   EXPECT_EQ(StrayFiles(), 0);
 }
 
-TEST_F(EntryPointsTest, UnregisterWithoutAFileCreatesNone) {
+TEST_F(EntryPointsTest, NoFileOrAnEmptyOneCountsAsNoRegistrations) {
   EXPECT_EQ(unregister_server_(file_.c_str()), kSOk);
-  EXPECT_FALSE(fs::exists(file_));
-}
-
-TEST_F(EntryPointsTest, EmptyFileCountsAsNoRegistrations) {
+  EXPECT_FALSE(fs::exists(file_)) << "unregistering created a file";
   WriteFile(file_, "  \n");
   ASSERT_EQ(register_server_(file_.c_str()), kSOk);
   EXPECT_EQ(ReadJson().size(), ClassRegistry::Instance().Classes().size());
