@@ -14,6 +14,8 @@
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
 #include "hostapp/test_host.h"
+#include "workreport/sccjd_s.h"
+#include "workreport/work_report_test_fixture.h"
 
 namespace korvane {
 namespace {
@@ -207,6 +209,65 @@ TEST_F(FrmSccjdTest, WithoutAHostNothingIsShown) {
   EXPECT_FALSE(dialog_->py_SubProgram(nullptr, kProgId, 0));
   EXPECT_FALSE(dialog_->Confirm());
   EXPECT_EQ(dialogs_->shown, 0);
+}
+
+// The work report takes the chosen lines after its last line in use: the source, the finished
+// product and, for a plan line only, the structure of the plan line's product.
+class SourceImportTest : public test::WorkReportFixture {};
+
+TEST_F(SourceImportTest, ChosenLinesBecomeNewLinesWithTheirSourceAndStructure) {
+  ASSERT_TRUE(Open());
+  EXPECT_FALSE(module_->source_button().enabled());  // browsing: nothing to add lines to
+  ASSERT_TRUE(module_->FileNew());
+  ASSERT_TRUE(module_->source_button().Click());
+  frmSccjd* dialog = module_->source_dialog();
+  ASSERT_NE(dialog, nullptr);
+
+  const auto tick_line = [&](const std::string& line_id) {
+    controls::Grid& g = dialog->grid();
+    for (int r = g.fixed_rows(); r < g.rows(); ++r) {
+      if (g.TextMatrix(r, kColLineId) == line_id) dialog->ToggleRow(r);
+    }
+  };
+  tick_line("6");
+  ASSERT_TRUE(dialog->option(Source::kSalesOrder).Click());
+  tick_line("2");
+  EXPECT_EQ(dialog->ChosenRecords().size(), 1u);  // a new listing forgets the ticks before
+  ASSERT_TRUE(dialog->option(Source::kPlan).Click());
+  tick_line("6");
+  tick_line("1");
+  ASSERT_TRUE(dialog->command(3).Click());
+
+  using namespace workreport;
+  controls::Grid& g = module_->grid();
+  const int first = g.fixed_rows();
+  EXPECT_EQ(Cell(first, kColSourceType), "主生产计划");
+  EXPECT_EQ(g.CellKey(first, kColSourceType).ToLong(), 3101);
+  EXPECT_EQ(Cell(first, kColSourceNumber), "JH202603001");
+  EXPECT_EQ(g.CellKey(first, kColSourceNumber).ToLong(), 6);
+  EXPECT_EQ(Cell(first, kColFinishedQuantity), "60");
+  EXPECT_EQ(Cell(first, kColFinishedBatch), "P2603-01");
+  EXPECT_EQ(Cell(first, kColFinishedProduct),
+            One("select 物品编码 || ' ' || 物品名称 || ' ' || 规格 from PDMCPML where 产品ID=32"));
+  // Structure 20 of the pump is newer but no longer valid.
+  EXPECT_EQ(Cell(first, kColBomId), "13");
+  EXPECT_EQ(Cell(first + 1, kColSourceNumber), "JH202601001");
+  EXPECT_EQ(Cell(first + 2, kColSourceNumber), "");
+  EXPECT_TRUE(module_->IsDirty());
+
+  // A sales order line carries its source but no structure, and goes after the lines in use.
+  ASSERT_TRUE(module_->source_button().Click());
+  dialog = module_->source_dialog();
+  ASSERT_TRUE(dialog->option(Source::kSalesOrder).Click());
+  controls::Grid& list = dialog->grid();
+  for (int r = list.fixed_rows(); r < list.rows(); ++r) {
+    if (list.TextMatrix(r, sccjd::kColLineId) == "1") dialog->ToggleRow(r);
+  }
+  ASSERT_TRUE(dialog->Confirm());
+  EXPECT_EQ(Cell(first + 2, kColSourceNumber), "XS202602001");
+  EXPECT_EQ(g.CellKey(first + 2, kColSourceType).ToLong(), 3301);
+  EXPECT_EQ(Cell(first + 2, kColFinishedQuantity), "20");
+  EXPECT_EQ(Cell(first + 2, kColBomId), "");
 }
 
 }  // namespace

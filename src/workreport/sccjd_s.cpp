@@ -10,6 +10,7 @@
 
 #include "host/data_service.h"
 #include "host/shared_routines.h"
+#include "workreport/frm_sccjd.h"
 #include "workreport/frm_sel_gy.h"
 
 namespace korvane {
@@ -141,6 +142,7 @@ void SCCJD_S::ClearModule() {
   filling_ = false;
   ResetGrid(workreport::kMinimumDataRows);
   allocation_.reset();
+  sources_.reset();
   for (controls::LookupField* field : fields_) field->set_resolver(nullptr);
   lookups_.reset();
 }

@@ -50,6 +50,8 @@
 namespace korvane {
 
 class FrmSelGy;
+class frmSccjd;
+struct clsScRk;
 
 namespace workreport {
 
@@ -136,6 +138,10 @@ class SCCJD_S : public document::DocumentBase, public EventSource<DocumentEvents
   controls::Label& filter_label() { return *filter_mark_; }
   controls::Label& record_label() { return *record_label_; }
   controls::CheckBox& keep_header() { return *chkk_; }
+  // The source button: opens the source selection dialog while a report is entered or edited.
+  controls::Button& source_button() { return *cmd_sources_; }
+  // The source selection dialog last opened; null before the first.
+  frmSccjd* source_dialog() { return sources_.get(); }
   // The totals: quantity (数量合计), amount in figures (金额小写), amount in words (金额大写).
   controls::Label& quantity_total() { return *lbl_quantity_; }
   controls::Label& amount_total() { return *lbl_amount_; }
@@ -163,6 +169,11 @@ class SCCJD_S : public document::DocumentBase, public EventSource<DocumentEvents
   // each, the further ones copying the line's product, process and source with its standard
   // rate.
   void ApplyEmployeeSelection(int row, const VariantArray& employees, bool shared);
+  // One new line per chosen source line, after the last line in use: its source type and
+  // number, finished product, batch and quantity, and (for a plan line) the newest approved,
+  // valid, standard structure of the plan line's product; product, process, quantities and
+  // wage stay to be entered. Marks the report dirty.
+  void TakeSourceLines(const std::vector<clsScRk>& records);
 
  private:
   // --- The document base's hooks -----------------------------------------------------------
@@ -185,6 +196,7 @@ class SCCJD_S : public document::DocumentBase, public EventSource<DocumentEvents
   controls::Label* lbl_amount_ = nullptr;
   controls::Label* lbl_amount_words_ = nullptr;
   controls::CheckBox* chkk_ = nullptr;
+  controls::Button* cmd_sources_ = nullptr;
   std::shared_ptr<controls::LookupResolver> lookups_;
 
   std::int32_t source_progid_ = 0;
@@ -227,6 +239,14 @@ class SCCJD_S : public document::DocumentBase, public EventSource<DocumentEvents
   std::string deleted_lines_;
   // The allocation dialog last opened; kept until the next one or Clear.
   std::unique_ptr<FrmSelGy> allocation_;
+
+  // --- Lines from source documents (sccjd_s_sources.cpp) --------------------------------
+  // Opens the source selection dialog; false while the form is locked.
+  bool OpenSources();
+  // The first row after the last one in use; a row is added when the grid is full.
+  int FirstFreeRow();
+  // The source selection dialog last opened; kept until the next one or Clear.
+  std::unique_ptr<frmSccjd> sources_;
   bool rate_editable_ = false;
   std::optional<ReadOnlyColours> readonly_colours_;
   // Pickers' late answers check through a weak reference that the module is still there.

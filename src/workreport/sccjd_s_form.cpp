@@ -97,6 +97,9 @@ void SCCJD_S::SetUpForm() {
   lbl_amount_words_->set_tooltip("金额大写");
   chkk_ = &form_.Add<controls::CheckBox>("CHKK");
   chkk_->set_caption("保留表头");
+  cmd_sources_ = &form_.Add<controls::Button>("Cmd");
+  cmd_sources_->set_caption("选单(&S)");
+  cmd_sources_->click.Connect([this] { Guard("Cmd_Click", [&] { return OpenSources(); }); });
 
   grid_ = &form_.Add<controls::Grid>("qxGrid");
   grid_->after_edit.Connect([this](int, int) {

@@ -457,7 +457,8 @@ void SCCJD_S::ApplyEmployeeSelection(int row, const VariantArray& employees, boo
         FormatNumber(employees.get(workreport::selgy::kResultShare, index).ToDouble()),
         employees.get(workreport::selgy::kResultAllocationId, index).IsBlank()
             ? std::string()
-            : FormatNumber(employees.get(workreport::selgy::kResultAllocationId, index).ToDouble())};
+            : FormatNumber(
+                  employees.get(workreport::selgy::kResultAllocationId, index).ToDouble())};
   };
   const auto place = [&](int r, int first, int end) {
     std::vector<std::string> ids, names, shares, allocations;
