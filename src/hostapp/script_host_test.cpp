@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "host/print_file.h"
 #include "host/settings_files.h"
@@ -254,23 +253,20 @@ TEST_F(ScriptHostTest, SnapshotShowsEveryControlTheGridsHiddenPartsStylesAndTheH
   const json& grid = by_label["qxGrid"];
   EXPECT_EQ(grid["cells"][0], json({"#", "产品", "数量", "ID"}));
   EXPECT_EQ(grid["cells"][2][1], "B-200");
-  EXPECT_EQ(grid["keys"], json({{1, 1, 100}, {2, 1, 200}}));
-  EXPECT_EQ(grid["pictures"], json({{2, 2, "note"}}));
-  EXPECT_EQ(grid["hidden_cols"], json({3}));
-  EXPECT_EQ(grid["hidden_rows"], json({3}));
   EXPECT_EQ(grid["widths"][1], 1500);
-  EXPECT_EQ(snap["busy"], false);
-  EXPECT_EQ(snap["width"], 4800);
-  EXPECT_EQ(snap["height"], 3600);
-  EXPECT_EQ(snap["host"], json({{"title", "Korvane"}, {"user", "admin"}, {"date", "2026-03-20"}}));
+  // The two grey cells of column 1 are one run; the bold cell stands alone.
+  const json expected_grid = json::parse(R"({"keys": [[1, 1, 100], [2, 1, 200]],
+      "pictures": [[2, 2, "note"]], "hidden_cols": [3], "hidden_rows": [3],
+      "styles": [[[1, 2], 1, {"fore_color": 8388608, "back_color": 14737632}],
+                 [2, 2, {"bold": true}]],
+      "formats": ["", "", "#,##0.00", ""]})");
+  for (const auto& [key, value] : expected_grid.items()) EXPECT_EQ(grid[key], value) << key;
+  const json expected_form = json::parse(R"({"busy": false, "width": 4800, "height": 3600,
+      "host": {"title": "Korvane", "user": "admin", "date": "2026-03-20"}})");
+  for (const auto& [key, value] : expected_form.items()) EXPECT_EQ(snap[key], value) << key;
   const json& field = by_label["qxTxt(0)"];
   EXPECT_EQ(json::array({field["left"], field["top"], field["width"], field["height"]}),
             json({120, 120, 2400, 300}));
-  // The two grey cells of column 1 are one run; the bold cell stands alone.
-  EXPECT_EQ(grid["styles"],
-            json::parse(R"([[[1, 2], 1, {"fore_color": 8388608, "back_color": 14737632}],
-                            [2, 2, {"bold": true}]])"));
-  EXPECT_EQ(grid["formats"], json({"", "", "#,##0.00", ""}));
 
   // A run breaks where the style changes, and a run may reach the last row.
   Fake().grid().SetCellForeColor(2, 1, 255);
@@ -475,25 +471,6 @@ TEST_F(ScriptHostTest, ReportsEveryBrokenStepAndGoesOn) {
   EXPECT_EQ(script_.failures(), static_cast<int>(std::size(cases)));
   // The module is still there and answers.
   EXPECT_EQ(Ok(R"({"call": "GetID"})")["result"], 42);
-}
-
-TEST_F(ScriptHostTest, RunNumbersStepsByLineAndSkipsComments) {
-  std::istringstream good(
-      "# a clerk's session\n"
-      "\n"
-      "{\"open\": \"Test.Fake\", \"as\": \"doc\"}\n"
-      "// initialise\r\n"
-      "{\"call\": \"Init\", \"args\": [2101], \"expect\": {\"result\": true}}\r\n");
-  std::ostringstream out;
-  EXPECT_EQ(script_.Run(good, out), 0);
-  std::istringstream lines(out.str());
-  std::vector<json> answers;
-  for (std::string line; std::getline(lines, line);) answers.push_back(json::parse(line));
-  ASSERT_EQ(answers.size(), 2u);
-  EXPECT_EQ(answers[0]["step"], 3);
-  EXPECT_EQ(answers[1]["step"], 5);
-  EXPECT_TRUE(answers[1]["ok"]);
-  // A failed step's exit status: apps/korvane/script_command_test.cpp.
 }
 
 // The approve and withdraw flow of a real work report is what the work report's scenarios run;
