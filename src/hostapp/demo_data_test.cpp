@@ -168,31 +168,6 @@ TEST(DemoDatabaseTest, LoadsIntactSurvivesReopeningAndRefusesASecondLoad) {
   EXPECT_GT(Int(second.Open()->handle(), "SELECT COUNT(*) FROM PDMCPML"), 0);
 }
 
-TEST(DemoDatabaseTest, SchemaFollowsTheTypeConventions) {
-  test::EmptyDatabase empty;
-  auto db = empty.Open();
-  sqlite3* handle = db->handle();
-  EXPECT_EQ(data::SchemaVersion(*db), data::LatestSchemaVersion());
-  EXPECT_EQ(Int(handle, "SELECT COUNT(*) FROM PDMCPML"), 0);
-  for (const std::string& table : Names(handle, "table")) {
-    for (const auto& column :
-         Query(handle, "SELECT name, type FROM pragma_table_info('" + table + "')")) {
-      const std::string& type = column[1];
-      SCOPED_TRACE(table + "." + column[0] + " " + type);
-      for (const char* banned : {"DECIMAL", "NUMERIC", "MONEY", "REAL"}) {
-        EXPECT_EQ(type.find(banned), std::string::npos);
-      }
-      if (type.find("CHAR") == std::string::npos && type != "TEXT") continue;
-      const char* declared = nullptr;
-      const char* collation = nullptr;
-      ASSERT_EQ(sqlite3_table_column_metadata(handle, "main", table.c_str(), column[0].c_str(),
-                                              &declared, &collation, nullptr, nullptr, nullptr),
-                SQLITE_OK);
-      EXPECT_STREQ(collation, "TSQL");
-    }
-  }
-}
-
 TEST(DemoDatabaseTest, ViewsSelectAndShowWhatTheRecordsLoad) {
   test::DemoDatabase demo;
   auto db = demo.Open();
@@ -319,11 +294,37 @@ TEST(DemoDatabaseTest, DataIsConsistentAndHoldsWhatTheModulesRelyOn) {
              "H.单据编号 || '-' || P.主计划ID");
 }
 
-TEST(ScaleDataTest, AddsThePromisedCountsAndKeepsIntegrity) {
+// The empty schema follows the type conventions; the generator refuses a bad scale without
+// writing and fills it with the promised counts.
+TEST(ScaleDataTest, SchemaConventionsThenThePromisedCountsWithIntegrity) {
   test::EmptyDatabase empty;
   auto db = empty.Open();
   sqlite3* h = db->handle();
+  for (const std::string& table : Names(h, "table")) {
+    for (const auto& column :
+         Query(h, "SELECT name, type FROM pragma_table_info('" + table + "')")) {
+      const std::string& type = column[1];
+      SCOPED_TRACE(table + "." + column[0] + " " + type);
+      for (const char* banned : {"DECIMAL", "NUMERIC", "MONEY", "REAL"}) {
+        EXPECT_EQ(type.find(banned), std::string::npos);
+      }
+      if (type.find("CHAR") == std::string::npos && type != "TEXT") continue;
+      const char* declared = nullptr;
+      const char* collation = nullptr;
+      ASSERT_EQ(sqlite3_table_column_metadata(h, "main", table.c_str(), column[0].c_str(),
+                                              &declared, &collation, nullptr, nullptr, nullptr),
+                SQLITE_OK);
+      EXPECT_STREQ(collation, "TSQL");
+    }
+  }
+
   std::string error;
+  for (int scale : {0, -3}) {
+    EXPECT_FALSE(GenerateScaleData(*db, scale, error));
+    EXPECT_NE(error.find("scale"), std::string::npos);
+  }
+  ExpectNone(h, "PDMCPML");
+  ExpectNone(h, "PDMBM");
   ASSERT_TRUE(GenerateScaleData(*db, 1, error)) << error;
   EXPECT_EQ(Query(h, "PRAGMA integrity_check"), Rows{{"ok"}});
   EXPECT_EQ(Query(h,
@@ -376,18 +377,6 @@ TEST(ScaleDataTest, KeepsTheDemoAndIsDeterministic) {
              TableDigest(fresh->handle(), "SELECT * FROM SFCDJMXFS ORDER BY 1 LIMIT 300");
   }
   EXPECT_EQ(digests[0], digests[1]);
-}
-
-TEST(ScaleDataTest, RefusesABadScaleWithoutWriting) {
-  test::EmptyDatabase empty;
-  auto db = empty.Open();
-  for (int scale : {0, -3}) {
-    std::string error;
-    EXPECT_FALSE(GenerateScaleData(*db, scale, error));
-    EXPECT_NE(error.find("scale"), std::string::npos);
-  }
-  ExpectNone(db->handle(), "PDMCPML");
-  ExpectNone(db->handle(), "PDMBM");
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 // the rows where the corpus states them. Header SELECTs go through the reference host's record
 // navigator together with the conditions the documents hand it. Each entry is its own test, so a
 // failing statement is reported by its name together with its SQLite translation.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -31,8 +31,6 @@
 
 namespace korvane {
 namespace {
-
-using ::testing::HasSubstr;
 
 // --- The corpus file -----------------------------------------------------------------------
 
@@ -67,98 +65,78 @@ std::string CorpusPath() {
 
 std::vector<std::string> SplitCells(std::string_view text) {
   std::vector<std::string> cells;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t bar = text.find('|', start);
-    cells.push_back(Trim(text.substr(start, bar == std::string_view::npos ? bar : bar - start)));
-    if (bar == std::string_view::npos) break;
-    start = bar + 1;
-  }
+  for (const std::string& cell : Split(std::string(text), '|')) cells.push_back(Trim(cell));
   return cells;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-Corpus ParseCorpus(std::string_view content) {
+Corpus ParseCorpus(const std::string& content) {
   Corpus corpus;
   std::set<std::string> names;
-  CorpusEntry* entry = nullptr;
   int line_number = 0;
-  std::size_t pos = 0;
   auto problem = [&](const std::string& what) {
     corpus.problems.push_back("line " + std::to_string(line_number) + ": " + what);
   };
-  while (pos < content.size()) {
-    std::size_t end = content.find('\n', pos);
-    if (end == std::string_view::npos) end = content.size();
-    std::string_view line = content.substr(pos, end - pos);
-    pos = end + 1;
+  std::istringstream in(content);
+  for (std::string text; std::getline(in, text);) {
     ++line_number;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (StartsWith(line, "#")) continue;
-    if (StartsWith(line, "== ")) {
-      CorpusEntry next;
+    std::string_view line = text;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.starts_with('#')) continue;
+    if (line.starts_with("== ")) {
+      CorpusEntry& next = corpus.entries.emplace_back();
       next.name = Trim(line.substr(3));
       next.line = line_number;
       if (next.name.empty()) problem("an entry without a name");
       if (!names.insert(next.name).second) problem("duplicate entry name " + next.name);
-      corpus.entries.push_back(std::move(next));
-      entry = &corpus.entries.back();
       continue;
     }
-    if (entry == nullptr) {
+    if (corpus.entries.empty()) {
       if (!Trim(line).empty()) problem("text outside an entry");
       continue;
     }
-    if (StartsWith(line, "@")) {
-      const std::size_t blank = line.find(' ');
-      const std::string_view directive = line.substr(0, blank);
-      const std::string_view arg =
-          blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
-      if (directive == "@rows") {
-        char* stop = nullptr;
-        const std::string number(arg);
-        const long n = std::strtol(number.c_str(), &stop, 10);
-        if (number.empty() || *stop != '\0' || n < 0) problem("@rows needs a count");
-        entry->rows = n;
-      } else if (directive == "@row") {
-        entry->row_prefixes.push_back(SplitCells(arg));
-      } else if (directive == "@value") {
-        const std::size_t eq = arg.find('=');
-        if (eq == std::string_view::npos) {
-          problem("@value needs FIELD = value");
-        } else {
-          entry->values.emplace_back(Trim(arg.substr(0, eq)), Trim(arg.substr(eq + 1)));
-        }
-      } else if (directive == "@fields") {
-        entry->fields = SplitCells(arg);
-      } else if (directive == "@then") {
-        entry->then = std::string(arg);
-      } else if (directive == "@navigate") {
-        const std::size_t space = arg.find(' ');
-        entry->navigate_key = Trim(arg.substr(0, space));
-        entry->navigate_mode =
-            space == std::string_view::npos ? std::string() : Trim(arg.substr(space + 1));
-        if (entry->navigate_mode != "last" && entry->navigate_mode != "find") {
-          problem("@navigate needs a key column and last or find");
-        }
-      } else if (directive == "@where") {
-        entry->where = std::string(arg);
-      } else if (directive == "@and") {
-        entry->and_condition = std::string(arg);
-      } else {
-        problem("unknown directive " + std::string(directive));
-      }
+    CorpusEntry& entry = corpus.entries.back();
+    if (!line.starts_with('@')) {
+      if (Trim(line).empty() && entry.text.empty()) continue;
+      if (!entry.text.empty()) entry.text += '\n';
+      entry.text += line;
       continue;
     }
-    if (Trim(line).empty() && entry->text.empty()) continue;
-    if (!entry->text.empty()) entry->text += '\n';
-    entry->text += line;
+    const std::size_t blank = line.find(' ');
+    const std::string_view directive = line.substr(0, blank);
+    const std::string arg(blank == std::string_view::npos ? "" : line.substr(blank + 1));
+    const std::size_t split = arg.find(directive == "@value" ? '=' : ' ');
+    if (directive == "@rows") {
+      char* stop = nullptr;
+      const long n = std::strtol(arg.c_str(), &stop, 10);
+      if (arg.empty() || *stop != '\0' || n < 0) problem("@rows needs a count");
+      entry.rows = n;
+    } else if (directive == "@row") {
+      entry.row_prefixes.push_back(SplitCells(arg));
+    } else if (directive == "@value") {
+      if (split == std::string::npos) problem("@value needs FIELD = value");
+      if (split != std::string::npos) {
+        entry.values.emplace_back(Trim(arg.substr(0, split)), Trim(arg.substr(split + 1)));
+      }
+    } else if (directive == "@fields") {
+      entry.fields = SplitCells(arg);
+    } else if (directive == "@navigate") {
+      entry.navigate_key = Trim(arg.substr(0, split));
+      entry.navigate_mode = split == std::string::npos ? "" : Trim(arg.substr(split + 1));
+      if (entry.navigate_mode != "last" && entry.navigate_mode != "find") {
+        problem("@navigate needs a key column and last or find");
+      }
+    } else if (directive == "@then") {
+      entry.then = arg;
+    } else if (directive == "@where") {
+      entry.where = arg;
+    } else if (directive == "@and") {
+      entry.and_condition = arg;
+    } else {
+      problem("unknown directive " + std::string(directive));
+    }
   }
   for (CorpusEntry& e : corpus.entries) {
-    while (!e.text.empty() && (e.text.back() == '\n')) e.text.pop_back();
+    while (e.text.ends_with('\n')) e.text.pop_back();
     line_number = e.line;
     if (Trim(e.text).empty()) problem(e.name + " has no statement");
     if (e.navigate_key.empty() && (!e.where.empty() || !e.and_condition.empty())) {
@@ -177,14 +155,11 @@ Corpus ParseCorpus(std::string_view content) {
 const Corpus& LoadedCorpus() {
   static const Corpus corpus = [] {
     std::ifstream in(CorpusPath(), std::ios::binary);
-    if (!in) {
-      Corpus missing;
-      missing.problems.push_back("cannot read " + CorpusPath());
-      return missing;
-    }
     std::stringstream content;
     content << in.rdbuf();
-    return ParseCorpus(content.str());
+    Corpus parsed = ParseCorpus(content.str());
+    if (!in) parsed.problems.push_back("cannot read " + CorpusPath());
+    return parsed;
   }();
   return corpus;
 }
@@ -192,17 +167,8 @@ const Corpus& LoadedCorpus() {
 // Test names allow letters, digits and underscores only.
 std::string TestName(std::string_view entry_name) {
   std::string name;
-  for (const char c : entry_name) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    name += plain ? c : '_';
-  }
+  for (const char c : entry_name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return name;
-}
-
-std::vector<std::string> EntryNames() {
-  std::vector<std::string> names;
-  for (const CorpusEntry& e : LoadedCorpus().entries) names.push_back(e.name);
-  return names;
 }
 
 // --- Comparing values ----------------------------------------------------------------------
@@ -241,21 +207,14 @@ bool Matches(const Variant& actual, const std::string& expected) {
   return Shown(actual) == expected;
 }
 
-std::string RowText(const Recordset::Row& row) {
-  std::string text;
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    if (i > 0) text += " | ";
-    text += Shown(row[i]);
-  }
-  return text;
-}
-
-std::string Described(const Recordset& rs, std::size_t max_rows = 5) {
+// The fields, the row count and the first rows, for a failure's message.
+std::string Described(const Recordset& rs) {
   std::string text = "fields:";
   for (const FieldInfo& f : rs.Fields()) text += " " + f.name;
   text += "\nrows: " + std::to_string(rs.RecordCount());
-  for (std::size_t i = 0; i < rs.Rows().size() && i < max_rows; ++i) {
-    text += "\n  " + RowText(rs.Rows()[i]);
+  for (std::size_t r = 0; r < rs.Rows().size() && r < 5; ++r) {
+    text += "\n ";
+    for (const Variant& value : rs.Rows()[r]) text += " | " + Shown(value);
   }
   return text;
 }
@@ -330,7 +289,7 @@ class CorpusDatabase {
 
 bool IsQuery(std::string_view text) {
   const std::string head = ToUpperAscii(Trim(text.substr(0, 16)));
-  return StartsWith(head, "SELECT");
+  return head.starts_with("SELECT");
 }
 
 std::string TranslationOf(const std::string& text, data::SqliteDataService& db) {
@@ -341,15 +300,8 @@ std::string TranslationOf(const std::string& text, data::SqliteDataService& db) 
   return joined;
 }
 
-class SqlCorpusTest : public testing::TestWithParam<std::string> {
- protected:
-  static const CorpusEntry* Find(const std::string& name) {
-    for (const CorpusEntry& e : LoadedCorpus().entries) {
-      if (e.name == name) return &e;
-    }
-    return nullptr;
-  }
-};
+// Each entry, by its index in the corpus.
+class SqlCorpusTest : public testing::TestWithParam<std::size_t> {};
 
 void RunThroughNavigator(const CorpusEntry& e, CorpusDatabase& base) {
   ASSERT_NE(base.host, nullptr) << base.error;
@@ -394,8 +346,7 @@ void RunThroughDataService(const CorpusEntry& e, data::SqliteDataService& db) {
 }
 
 TEST_P(SqlCorpusTest, Runs) {
-  const CorpusEntry* entry = Find(GetParam());
-  ASSERT_NE(entry, nullptr);
+  const CorpusEntry* entry = &LoadedCorpus().entries.at(GetParam());
   CorpusDatabase& base = CorpusDatabase::Get();
   ASSERT_NE(base.db, nullptr) << base.error;
   SCOPED_TRACE(CorpusPath() + ":" + std::to_string(entry->line) + "\n" + entry->text +
@@ -407,9 +358,10 @@ TEST_P(SqlCorpusTest, Runs) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, SqlCorpusTest, testing::ValuesIn(EntryNames()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return TestName(info.param);
+INSTANTIATE_TEST_SUITE_P(Corpus, SqlCorpusTest,
+                         testing::Range<std::size_t>(0, LoadedCorpus().entries.size()),
+                         [](const testing::TestParamInfo<std::size_t>& info) {
+                           return TestName(LoadedCorpus().entries[info.param].name);
                          });
 
 // The corpus itself: readable, every line understood, names usable as test names, and enough
