@@ -10,10 +10,26 @@
 #include <exception>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "hostapp/reference_host.h"
+
 namespace korvane::test {
+
+// A child's own reference host on the shared file; throws when it cannot be opened.
+inline std::shared_ptr<hostapp::ReferenceHost> OpenChildHost(const std::string& database,
+                                                             const std::string& folder) {
+  hostapp::ReferenceHostOptions options;
+  options.database_path = database;
+  options.local_folder = folder;
+  std::string error;
+  auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
+  if (!host) throw std::runtime_error(error);
+  return host;
+}
 
 struct ChildResult {
   int exit_code = -1;

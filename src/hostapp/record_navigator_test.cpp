@@ -305,12 +305,8 @@ TEST(RecordNavigatorProcessesTest, KeysFromTwoProcessesAtOnceNeverCollide) {
   const std::string folder = std::filesystem::path(file.path()).parent_path().string();
   constexpr int kKeysPerProcess = 200;
   const auto results = test::RunInProcesses(2, folder, [&](int child) {
+    auto host = test::OpenChildHost(file.path(), folder);
     std::string error;
-    ReferenceHostOptions options;
-    options.database_path = file.path();
-    options.local_folder = folder;
-    auto host = ReferenceHost::Open(options, nullptr, error);
-    if (!host) throw std::runtime_error(error);
     auto navigator = host->CreateRecordNavigator();
     std::vector<std::string> keys;
     for (int i = 0; i < kKeysPerProcess; ++i) {

@@ -24,28 +24,19 @@ using std::chrono::year_month_day;
 
 constexpr year_month_day kBusinessDate = year{2026} / month{3} / day{15};
 
-// Sets an environment variable for the life of the object and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
+// Sets (nullptr: unsets) an environment variable for the life of the object, then puts the old
+// value back.
+struct ScopedEnv {
+  static void Set(const char* name, const char* value) {
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
   }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
+  ScopedEnv(const char* name, const char* value)
+      : name(name), old(std::getenv(name) ? std::getenv(name) : std::optional<std::string>()) {
+    Set(name, value);
   }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
+  ~ScopedEnv() { Set(name, old ? old->c_str() : nullptr); }
+  const char* name;
+  std::optional<std::string> old;
 };
 
 class ReferenceHostTest : public ::testing::Test {
@@ -223,12 +214,7 @@ TEST_F(ReferenceHostTest, NumbersFromTwoProcessesAtOnceAreTakenOnceEach) {
   }
   constexpr int kPerProcess = 100;
   const auto results = test::RunInProcesses(2, Folder(), [&](int) {
-    std::string error;
-    ReferenceHostOptions options;
-    options.database_path = file_.path();
-    options.local_folder = Folder();
-    auto host = ReferenceHost::Open(options, nullptr, error);
-    if (!host) throw std::runtime_error(error);
+    auto host = test::OpenChildHost(file_.path(), Folder());
     std::vector<std::string> taken;
     // As two clerks saving at once: a proposal the other one took first is proposed again.
     for (int tries = 0; static_cast<int>(taken.size()) < kPerProcess; ++tries) {
