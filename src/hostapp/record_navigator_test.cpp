@@ -60,6 +60,13 @@ class RecordNavigatorTest : public ::testing::Test {
     return Shown(navigator_->Navigate(select, condition, mode, current, "报工单ID"));
   }
 
+  // A new key of the table's column; an error fails the test.
+  std::int64_t Key(std::string_view table = "SFCDJ", std::string_view column = "报工单ID") {
+    const NewKeyAnswer answer = navigator_->NewKey(table, column);
+    EXPECT_EQ(answer.error, "") << table << "." << column;
+    return answer.key;
+  }
+
   std::int64_t Count(const std::string& sql) {
     std::string error;
     auto rows = db_->Native().Query(sql, {}, error);
@@ -244,23 +251,18 @@ TEST_F(RecordNavigatorTest, NothingQualifyingIsNoErrorAndFailuresAreErrorTexts) 
 }
 
 TEST_F(RecordNavigatorTest, KeysStartAboveTheRowsAndAreNeverIssuedTwice) {
-  const int highest = 31;
-  NewKeyAnswer key = navigator_->NewKey("SFCDJ", "报工单ID");
-  ASSERT_EQ(key.error, "");
-  EXPECT_EQ(key.key, highest + 1);
-  // The row never written keeps its key used.
-  EXPECT_EQ(navigator_->NewKey("SFCDJ", "报工单ID").key, highest + 2);
-
+  EXPECT_EQ(Key(), 32);  // the highest row is 31
+  EXPECT_EQ(Key(), 33);  // the row never written keeps its key used
   // Rows written with ids of their own push the keys above them.
   Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (100, 101)");
-  EXPECT_EQ(navigator_->NewKey("SFCDJ", "报工单ID").key, 101);
+  EXPECT_EQ(Key(), 101);
   // Names compare ignoring case, with or without the owner prefix: one sequence.
-  EXPECT_EQ(navigator_->NewKey("sfcdj", "报工单id").key, 102);
-  EXPECT_EQ(navigator_->NewKey("dbo.SFCDJ", "报工单ID").key, 103);
+  EXPECT_EQ(Key("sfcdj", "报工单id"), 102);
+  EXPECT_EQ(Key("dbo.SFCDJ"), 103);
   // Another table or column has its own sequence.
-  EXPECT_EQ(navigator_->NewKey("SFCDJMx", "报工单明细ID").key, 1);
-  EXPECT_EQ(navigator_->NewKey("SFCDJMxfs", "报工单明细附属ID").key, 1);
-  EXPECT_EQ(navigator_->NewKey("SFCDJMx", "报工单明细ID").key, 2);
+  EXPECT_EQ(Key("SFCDJMx", "报工单明细ID"), 1);
+  EXPECT_EQ(Key("SFCDJMxfs", "报工单明细附属ID"), 1);
+  EXPECT_EQ(Key("SFCDJMx", "报工单明细ID"), 2);
 
   for (const auto& [table, column] : std::vector<std::pair<std::string, std::string>>{
            {"no_such_table", "id"},
@@ -279,25 +281,22 @@ TEST_F(RecordNavigatorTest, KeysStartAboveTheRowsAndAreNeverIssuedTwice) {
 TEST_F(RecordNavigatorTest, KeysInsideTheModulesTransaction) {
   // The module's save opens a transaction on the same connection and asks for keys inside it.
   ASSERT_TRUE(db_->BeginTrans()) << db_->LastError();
-  const NewKeyAnswer first = navigator_->NewKey("SFCDJ", "报工单ID");
-  const NewKeyAnswer second = navigator_->NewKey("SFCDJ", "报工单ID");
-  ASSERT_EQ(first.error, "");
-  ASSERT_EQ(second.error, "");
-  EXPECT_GT(second.key, first.key);
-  Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (?, 101)", {Variant(second.key)});
+  const std::int64_t first = Key();
+  const std::int64_t second = Key();
+  EXPECT_GT(second, first);
+  Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (?, 101)", {Variant(second)});
   ASSERT_TRUE(db_->RollbackTrans()) << db_->LastError();
 
   // Rolled back with the rows it was for; later keys are still above every row.
-  const NewKeyAnswer after = navigator_->NewKey("SFCDJ", "报工单ID");
-  ASSERT_EQ(after.error, "");
-  EXPECT_GT(after.key, 31);
-  EXPECT_EQ(Count("SELECT count(*) FROM SFCDJ WHERE 报工单ID >= " + std::to_string(after.key)), 0);
+  const std::int64_t after = Key();
+  EXPECT_GT(after, 31);
+  EXPECT_EQ(Count("SELECT count(*) FROM SFCDJ WHERE 报工单ID >= " + std::to_string(after)), 0);
 
   ASSERT_TRUE(db_->BeginTrans());
-  const NewKeyAnswer kept = navigator_->NewKey("SFCDJ", "报工单ID");
-  Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (?, 101)", {Variant(kept.key)});
+  const std::int64_t kept = Key();
+  Exec("INSERT INTO SFCDJ(报工单ID, progID) VALUES (?, 101)", {Variant(kept)});
   ASSERT_TRUE(db_->CommitTrans());
-  EXPECT_GT(navigator_->NewKey("SFCDJ", "报工单ID").key, kept.key);
+  EXPECT_GT(Key(), kept);
 }
 
 TEST(RecordNavigatorProcessesTest, KeysFromTwoProcessesAtOnceNeverCollide) {
