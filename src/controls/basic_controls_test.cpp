@@ -13,8 +13,13 @@
 namespace korvane::controls {
 namespace {
 
-TEST(Form, AddressesControlArraysByNameAndIndex) {
-  Form form("frm");
+// Every test starts from an empty form.
+class ControlsTest : public ::testing::Test {
+ protected:
+  Form form{"frm"};
+};
+
+TEST_F(ControlsTest, FormAddressesControlArraysByNameAndIndex) {
   form.Add<TextBox>("Txt", 2);
   form.Add<TextBox>("Txt", 0);
   form.Add<Label>("lblRecord");
@@ -30,8 +35,7 @@ TEST(Form, AddressesControlArraysByNameAndIndex) {
   EXPECT_EQ(form.Controls().size(), 3u);
 }
 
-TEST(Form, FocusMovesFireLostThenGot) {
-  Form form("frm");
+TEST_F(ControlsTest, FormFocusMovesFireLostThenGotAndBusyCursorsNest) {
   auto& a = form.Add<TextBox>("a");
   auto& b = form.Add<TextBox>("b");
   std::vector<std::string> log;
@@ -46,10 +50,8 @@ TEST(Form, FocusMovesFireLostThenGot) {
   Form other("other");
   auto& stranger = other.Add<TextBox>("c");
   EXPECT_THROW(form.SetFocus(&stranger), std::invalid_argument);
-}
 
-TEST(Form, BusyCursorRestoresWhatWasThere) {
-  Form form("frm");
+  // A wait cursor shows until the outermost one goes.
   {
     BusyCursor outer(form);
     {
@@ -61,8 +63,7 @@ TEST(Form, BusyCursorRestoresWhatWasThere) {
   EXPECT_FALSE(form.busy());
 }
 
-TEST(Keys, FormPreviewSeesKeysFirstAndCanSwallowThem) {
-  Form form("frm");
+TEST_F(ControlsTest, KeysFormPreviewSeesKeysFirstAndCanSwallowThem) {
   auto& txt = form.Add<TextBox>("Txt");
   std::vector<std::string> log;
   form.set_key_preview(true);
@@ -83,8 +84,7 @@ TEST(Keys, FormPreviewSeesKeysFirstAndCanSwallowThem) {
   EXPECT_EQ(log[2], "press:98");  // a letter without Shift arrives in lower case
 }
 
-TEST(Controls, RenderersHearEveryStateChangeOnce) {
-  Form form("frm");
+TEST_F(ControlsTest, RenderersHearEveryStateChangeOnce) {
   auto& lbl = form.Add<Label>("Lab_Succeed");
   auto& cmb = form.Add<ComboBox>("cbo");
   std::vector<std::string> seen;
@@ -102,8 +102,7 @@ TEST(Controls, RenderersHearEveryStateChangeOnce) {
                                             "cbo.items", "cbo.list_index"}));
 }
 
-TEST(Controls, DisabledOrHiddenControlsIgnoreAPerson) {
-  Form form("frm");
+TEST_F(ControlsTest, DisabledOrHiddenControlsIgnoreAPerson) {
   auto& txt = form.Add<TextBox>("Txt");
   auto& chk = form.Add<CheckBox>("Chk");
   auto& cmd = form.Add<Button>("Cmd", 0);
@@ -124,8 +123,7 @@ TEST(Controls, DisabledOrHiddenControlsIgnoreAPerson) {
   EXPECT_EQ(txt.text(), "by code");
 }
 
-TEST(TextBox, TypingFiresChangeAndLeavingCanBeRefused) {
-  Form form("frm");
+TEST_F(ControlsTest, TextBoxTypingFiresChangeAndLeavingCanBeRefused) {
   auto& txt = form.Add<TextBox>("Txt");
   int changes = 0;
   txt.change.Connect([&] { ++changes; });
@@ -143,9 +141,8 @@ TEST(TextBox, TypingFiresChangeAndLeavingCanBeRefused) {
   EXPECT_FALSE(txt.Type("other"));
 }
 
-TEST(Controls, ATypedTextHoldingANulByteIsRefusedAndChangesNothing) {
+TEST_F(ControlsTest, ATypedTextHoldingANulByteIsRefusedAndChangesNothing) {
   using namespace std::string_literals;
-  Form form("frm");
   auto& txt = form.Add<TextBox>("Txt");
   auto& cmb = form.Add<ComboBox>("Cmb");
   auto& field = form.Add<LookupField>("qxTxt");
@@ -171,8 +168,7 @@ TEST(Controls, ATypedTextHoldingANulByteIsRefusedAndChangesNothing) {
   }
 }
 
-TEST(CheckBox, ClickTogglesAndCodeChangesFireClickOnlyWhenTheValueChanges) {
-  Form form("frm");
+TEST_F(ControlsTest, CheckBoxClickTogglesAndCodeChangesFireClickOnlyWhenTheValueChanges) {
   auto& chk = form.Add<CheckBox>("CHKK");
   int clicks = 0;
   chk.click.Connect([&] { ++clicks; });
@@ -188,8 +184,7 @@ TEST(CheckBox, ClickTogglesAndCodeChangesFireClickOnlyWhenTheValueChanges) {
   EXPECT_EQ(chk.value(), 1);
 }
 
-TEST(OptionButton, ChoosingOneClearsTheOthersOfItsArray) {
-  Form form("frm");
+TEST_F(ControlsTest, OptionButtonChoosingOneClearsTheOthersOfItsArray) {
   auto& o0 = form.Add<OptionButton>("Opt", 0);
   auto& o1 = form.Add<OptionButton>("Opt", 1);
   auto& lone = form.Add<OptionButton>("Other");
@@ -202,8 +197,7 @@ TEST(OptionButton, ChoosingOneClearsTheOthersOfItsArray) {
   EXPECT_TRUE(lone.value());  // not in the array
 }
 
-TEST(ComboBox, ItemsCarryTheirIdsAndChoosingFiresClick) {
-  Form form("frm");
+TEST_F(ControlsTest, ComboBoxItemsCarryTheirIdsAndChoosingFiresClick) {
   auto& cmb = form.Add<ComboBox>("Cmb", 0);
   int clicks = 0;
   cmb.click.Connect([&] { ++clicks; });
@@ -219,8 +213,7 @@ TEST(ComboBox, ItemsCarryTheirIdsAndChoosingFiresClick) {
   EXPECT_THROW(cmb.set_list_index(0), std::out_of_range);
 }
 
-TEST(Timer, FiresOnlyWhileRunningWithAnInterval) {
-  Form form("frm");
+TEST_F(ControlsTest, TimerFiresOnlyWhileRunningWithAnInterval) {
   auto& timer = form.Add<Timer>("Timer");
   int fired = 0;
   timer.timer.Connect([&] {
@@ -253,8 +246,7 @@ class FakeResolver : public LookupResolver {
   PickDone pending;
 };
 
-TEST(LookupField, ResolvesTypedTextWhenThePersonLeaves) {
-  Form form("frm");
+TEST_F(ControlsTest, LookupFieldResolvesTypedTextWhenThePersonLeaves) {
   auto& field = form.Add<LookupField>("qxTxt", 1);
   FakeResolver resolver;
   field.set_resolver(&resolver);
@@ -281,8 +273,7 @@ TEST(LookupField, ResolvesTypedTextWhenThePersonLeaves) {
   EXPECT_TRUE(field.Leave());  // an empty lookup field is valid
 }
 
-TEST(LookupField, PickerChoiceAndModuleWritesNeedNoResolving) {
-  Form form("frm");
+TEST_F(ControlsTest, LookupFieldPickerChoiceAndModuleWritesNeedNoResolving) {
   auto& field = form.Add<LookupField>("qxTxt", 0);
   FakeResolver resolver;
   field.set_resolver(&resolver);
@@ -318,8 +309,7 @@ TEST(LookupField, AnAnswerAfterTheFieldIsGoneIsIgnored) {
   resolver.pending(LookupMatch{Variant(7), "张三", nullptr});  // must not touch freed memory
 }
 
-TEST(LookupField, DateAndNumberFieldsCheckTheirText) {
-  Form form("frm");
+TEST_F(ControlsTest, LookupFieldDateAndNumberFieldsCheckTheirText) {
   auto& date = form.Add<LookupField>("qxTxt", 2);
   date.set_field_kind(FieldKind::kDate);
   date.Type("2026-02-30");

@@ -99,26 +99,27 @@ TEST_F(GridSubtotals, NestedGroupsAndPositionAbove) {
 }
 
 TEST_F(GridSubtotals, FunctionsAndTotalFormats) {
-  SubtotalSpec sum_rule = Sum(-1, 3);
-  sum_rule.function = SubtotalFunction::kAverage;
-  sum_rule.format = "0.00";
-  grid.Subtotal(sum_rule);
-  EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 3), "3.75");
-  grid.ClearSubtotals();
-  sum_rule.function = SubtotalFunction::kMax;
-  sum_rule.format.clear();
-  sum_rule.total_on = 4;
-  grid.Subtotal(sum_rule);
-  EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 4), "80");
-  grid.ClearSubtotals();
-  sum_rule.function = SubtotalFunction::kCount;
-  grid.Subtotal(sum_rule);
-  EXPECT_EQ(grid.TextMatrix(grid.rows() - 1, 4), "4");  // "x" counts as a filled cell
-  grid.ClearSubtotals();
-  sum_rule = Sum(1, 3);
-  sum_rule.function = SubtotalFunction::kPercent;
-  grid.Subtotal(sum_rule);
-  EXPECT_EQ(grid.TextMatrix(3, 3), "20");  // 3 of 15
+  struct Case {
+    SubtotalFunction function;
+    int group_on, total_on;
+    const char* format;
+    int row;  // -1: the grand total, the last row
+    const char* total;
+  };
+  const Case cases[] = {
+      {SubtotalFunction::kAverage, -1, 3, "0.00", -1, "3.75"},
+      {SubtotalFunction::kMax, -1, 4, "", -1, "80"},
+      {SubtotalFunction::kCount, -1, 4, "", -1, "4"},   // "x" counts as a filled cell
+      {SubtotalFunction::kPercent, 1, 3, "", 3, "20"},  // 3 of 15
+  };
+  for (const Case& c : cases) {
+    grid.ClearSubtotals();
+    SubtotalSpec sum_rule = Sum(c.group_on, c.total_on);
+    sum_rule.function = c.function;
+    sum_rule.format = c.format;
+    grid.Subtotal(sum_rule);
+    EXPECT_EQ(grid.TextMatrix(c.row < 0 ? grid.rows() - 1 : c.row, c.total_on), c.total) << c.total;
+  }
 }
 
 TEST_F(GridSubtotals, ClearSubtotalsRemovesExactlyThoseRows) {

@@ -320,7 +320,8 @@ TEST_F(GridEditing, ClicksFireMouseDownMoveThenClick) {
 }
 
 // A module finds the clicked row from where the mouse went down, as the host grid reports it;
-// a click on a row scrolled out of view must land on that row once it is scrolled in.
+// a click on a row scrolled out of view must land on that row once it is scrolled in (a click
+// above the rows shown is the product picker's scenario cpml_click_scrolled_row).
 TEST(Grid, ClickingARowOutOfViewScrollsItInAndLandsOnIt) {
   Form form{"frm"};
   Grid& grid = form.Add<Grid>("Vs");
@@ -338,11 +339,6 @@ TEST(Grid, ClickingARowOutOfViewScrollsItInAndLandsOnIt) {
   std::vector<int> pressed;
   grid.mouse_down.Connect([&](int&, int&, float&, float& y) { pressed.push_back(row_under(y)); });
 
-  grid.set_top_row(21);  // a find scrolled the list down
-  ASSERT_TRUE(grid.ClickCell(2, 1));
-  EXPECT_EQ(grid.top_row(), 2);
-  EXPECT_EQ(grid.row(), 2);
-
   // A grid four data rows high: a row below them scrolls up to be the last one shown.
   grid.set_geometry({0, 0, 4000, 240 * 5});
   ASSERT_TRUE(grid.ClickCell(10, 1));
@@ -353,7 +349,7 @@ TEST(Grid, ClickingARowOutOfViewScrollsItInAndLandsOnIt) {
   grid.SetRowHidden(12, true);
   ASSERT_TRUE(grid.ClickCell(13, 1));
   EXPECT_EQ(grid.top_row(), 9);
-  EXPECT_EQ(pressed, (std::vector<int>{2, 10, 8, 13}));
+  EXPECT_EQ(pressed, (std::vector<int>{10, 8, 13}));
 
   // Nobody can click what is hidden; the same holds for columns scrolled off to the left.
   EXPECT_FALSE(grid.ClickCell(12, 1));
@@ -362,7 +358,7 @@ TEST(Grid, ClickingARowOutOfViewScrollsItInAndLandsOnIt) {
   grid.set_left_col(3);
   ASSERT_TRUE(grid.ClickCell(13, 1));
   EXPECT_EQ(grid.left_col(), 1);
-  EXPECT_EQ(pressed.size(), 5u);
+  EXPECT_EQ(pressed.size(), 4u);
 }
 
 TEST(Grid, AppendRowsPlacesValuesFromFirstColAndAnnouncesOnce) {

@@ -175,13 +175,6 @@ TEST_F(TreeViewTest, SelectingByCodeIsSilentButAPersonsClickIsNot) {
   EXPECT_FALSE(tv_.SelectNode(nullptr));
 }
 
-TEST_F(TreeViewTest, SelectingAHiddenNodeOpensItsBranchFromTheTop) {
-  tv_.set_selected(&N("w200"));
-  EXPECT_EQ(expands_, (std::vector<std::string>{"ROOT", "k02"}));
-  EXPECT_TRUE(N("k02").expanded());
-  EXPECT_FALSE(N("k01").expanded());
-}
-
 TEST_F(TreeViewTest, ExpandingAndCollapsingFireTheirEventsOncePerChange) {
   EXPECT_TRUE(tv_.ExpandNode(&N("k01")));
   EXPECT_TRUE(N("k01").expanded());
@@ -221,7 +214,14 @@ TEST_F(TreeViewTest, ExpandHandlerCanReplaceAPlaceholderBranch) {
   EXPECT_EQ(tv_.Count(), 9);
 }
 
-TEST_F(TreeViewTest, DoubleClickSelectsThenToggles) {
+TEST_F(TreeViewTest, SelectingAHiddenNodeOpensItsBranchAndDoubleClickSelectsThenToggles) {
+  tv_.set_selected(&N("w200"));
+  EXPECT_EQ(expands_, (std::vector<std::string>{"ROOT", "k02"}));
+  EXPECT_TRUE(N("k02").expanded());
+  EXPECT_FALSE(N("k01").expanded());
+  tv_.CollapseNode(&N("k02"));
+  collapses_.clear();
+
   int double_clicks = 0;
   tv_.double_click.Connect([&] { ++double_clicks; });
   EXPECT_TRUE(tv_.DoubleClickNode(&N("k02")));
@@ -252,10 +252,8 @@ TEST_F(TreeViewTest, ADisabledOrHiddenTreeRefusesEveryAction) {
   EXPECT_EQ(tv_.selected(), &N("k01"));
   EXPECT_FALSE(N("k01").expanded());
   EXPECT_TRUE(N("k02").expanded());
-  EXPECT_TRUE(clicks_.empty());
-  EXPECT_TRUE(expands_.empty());
-  EXPECT_TRUE(collapses_.empty());
-  EXPECT_EQ(double_clicks, 0);
+  EXPECT_EQ(clicks_.size() + expands_.size() + collapses_.size() + double_clicks, 0u)
+      << "a refused action fired an event";
   EXPECT_FALSE(tv_.HasFocus());
 }
 

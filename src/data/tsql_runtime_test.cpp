@@ -61,13 +61,14 @@ class TsqlDatabaseTest : public ::testing::Test {
   }
 
   Rows NativeRows(const std::string& sql, std::string* error = nullptr) {
+    const auto fail = [&] {
+      if (error != nullptr) *error = sqlite3_errmsg(db_);
+      if (error == nullptr) ADD_FAILURE() << sqlite3_errmsg(db_) << "\n" << sql;
+    };
     Rows rows;
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-      if (error != nullptr)
-        *error = sqlite3_errmsg(db_);
-      else
-        ADD_FAILURE() << sqlite3_errmsg(db_) << "\n" << sql;
+      fail();
       return rows;
     }
     int rc = SQLITE_ROW;
@@ -79,12 +80,7 @@ class TsqlDatabaseTest : public ::testing::Test {
       }
       rows.push_back(row);
     }
-    if (rc != SQLITE_DONE) {
-      if (error != nullptr)
-        *error = sqlite3_errmsg(db_);
-      else
-        ADD_FAILURE() << sqlite3_errmsg(db_) << "\n" << sql;
-    }
+    if (rc != SQLITE_DONE) fail();
     sqlite3_finalize(stmt);
     return rows;
   }
@@ -93,13 +89,9 @@ class TsqlDatabaseTest : public ::testing::Test {
   // failure (translation or execution) lands there instead of failing the test.
   Rows Run(std::string_view tsql, std::string* error = nullptr) {
     const Translation t = TranslateTsql(tsql, catalog_);
-    if (!t.ok()) {
-      if (error != nullptr)
-        *error = t.error;
-      else
-        ADD_FAILURE() << t.error << "\n" << tsql;
-      return {};
-    }
+    if (!t.ok() && error != nullptr) *error = t.error;
+    if (!t.ok() && error == nullptr) ADD_FAILURE() << t.error << "\n" << tsql;
+    if (!t.ok()) return {};
     Rows rows;
     for (const std::string& statement : t.statements) {
       rows = NativeRows(statement, error);
@@ -181,11 +173,7 @@ TEST_F(TsqlDatabaseTest, PlusJoinsTextsAndAddsNumbers) {
   Native(
       "CREATE TABLE later (t VARCHAR(5) COLLATE TSQL, n FLOAT);"
       "INSERT INTO later VALUES ('ab', 2.5);");
-  EXPECT_EQ(Value("select t + t, n + n, t + 'c' from later"), "abab");
-  const Rows later = Run("select t + t, n + n, t + 'c' from later");
-  ASSERT_EQ(later.size(), 1u);
-  EXPECT_EQ(later[0][1], "5.0");
-  EXPECT_EQ(later[0][2], "abc");
+  EXPECT_EQ(Run("select t + t, n + n, t + 'c' from later"), (Rows{{"abab", "5.0", "abc"}}));
 }
 
 // Where TOP and statement breaks go is the translator test's; the corpus runs them.
@@ -200,10 +188,8 @@ TEST_F(TsqlDatabaseTest, LiteralsNamesAndBuiltInsRunAsOnTheServer) {
   const Rows days =
       Run("select substring(convert(char,生产日期,120),1,10), convert(char(19), 生产日期, 120) "
           "from sfcdjmx where substring(convert(char,生产日期,120),1,10)>='2024-03-05' order by 1");
-  ASSERT_EQ(days.size(), 2u);
-  EXPECT_EQ(days[0][0], "2024-03-05");
-  EXPECT_EQ(days[0][1], "2024-03-05 08:30:00");
-  EXPECT_EQ(days[1][1], "2024-03-06 00:00:00");
+  EXPECT_EQ(days,
+            (Rows{{"2024-03-05", "2024-03-05 08:30:00"}, {"2024-03-06", "2024-03-06 00:00:00"}}));
   EXPECT_EQ(Value("select convert(varchar(8), 生产日期, 112) from sfcdjmx where 报工单明细ID=3"),
             "20240229");
   EXPECT_EQ(Value("select dateadd(month, 1, 生产日期) from sfcdjmx where 报工单明细ID=3"),

@@ -340,14 +340,12 @@ TEST(TsqlTranslatorTest, NamesSqliteReservesAreQuotedAndOthersKept) {
 }
 
 TEST(SchemaCatalogTest, KindsAndNamesIgnoreAsciiCase) {
-  EXPECT_EQ(KindOfDeclaredType("VARCHAR(30)"), ColumnKind::kText);
-  EXPECT_EQ(KindOfDeclaredType("nvarchar(max)"), ColumnKind::kText);
-  EXPECT_EQ(KindOfDeclaredType("FLOAT"), ColumnKind::kNumber);
-  EXPECT_EQ(KindOfDeclaredType("INTEGER"), ColumnKind::kNumber);
-  EXPECT_EQ(KindOfDeclaredType("BIT"), ColumnKind::kNumber);
-  EXPECT_EQ(KindOfDeclaredType("DATETIME"), ColumnKind::kDate);
-  EXPECT_EQ(KindOfDeclaredType("BLOB"), ColumnKind::kOther);
-  EXPECT_EQ(KindOfDeclaredType(""), ColumnKind::kOther);
+  const std::pair<const char*, ColumnKind> types[] = {
+      {"VARCHAR(30)", ColumnKind::kText}, {"nvarchar(max)", ColumnKind::kText},
+      {"FLOAT", ColumnKind::kNumber},     {"INTEGER", ColumnKind::kNumber},
+      {"BIT", ColumnKind::kNumber},       {"DATETIME", ColumnKind::kDate},
+      {"BLOB", ColumnKind::kOther},       {"", ColumnKind::kOther}};
+  for (const auto& [type, kind] : types) EXPECT_EQ(KindOfDeclaredType(type), kind) << type;
 
   SchemaCatalog c;
   EXPECT_FALSE(c.HasTable("pdmcpml"));

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 namespace korvane {
 namespace {
 
@@ -16,25 +19,21 @@ TEST(CodingSchemeTest, ParseAcceptsPositiveLengthsOnly) {
 
 TEST(CodingSchemeTest, LevelsAndParentsOfCodes) {
   const CodingScheme scheme = CodingScheme::Parse("2,2,3");
-  EXPECT_EQ(scheme.CodeLength(1), 2);
-  EXPECT_EQ(scheme.CodeLength(3), 7);
-  EXPECT_EQ(scheme.CodeLength(0), 0);
-  EXPECT_EQ(scheme.CodeLength(4), 0);
-
-  EXPECT_EQ(scheme.LevelOf("01"), 1);
-  EXPECT_EQ(scheme.LevelOf("0101001"), 3);
-  EXPECT_EQ(scheme.LevelOf(""), 0);
-  EXPECT_EQ(scheme.LevelOf("010"), 0);
-  EXPECT_EQ(scheme.LevelOf("01010011"), 0);
-
-  EXPECT_EQ(scheme.Parent("0101001"), "0101");
-  EXPECT_EQ(scheme.Parent("01"), "");
-  EXPECT_EQ(scheme.Parent("010"), "");
-
+  EXPECT_EQ((std::vector<int>{scheme.CodeLength(0), scheme.CodeLength(1), scheme.CodeLength(3),
+                              scheme.CodeLength(4)}),
+            (std::vector<int>{0, 2, 7, 0}));
   // Each Chinese character is one character of the code, whatever its bytes.
-  EXPECT_EQ(scheme.LevelOf("原料"), 1);
-  EXPECT_EQ(scheme.LevelOf("原料钢材001"), 3);
-  EXPECT_EQ(scheme.Parent("原料钢材001"), "原料钢材");
+  const std::tuple<const char*, int, const char*> codes[] = {{"01", 1, ""},
+                                                             {"0101001", 3, "0101"},
+                                                             {"", 0, ""},
+                                                             {"010", 0, ""},
+                                                             {"01010011", 0, ""},
+                                                             {"原料", 1, ""},
+                                                             {"原料钢材001", 3, "原料钢材"}};
+  for (const auto& [code, level, parent] : codes) {
+    EXPECT_EQ(scheme.LevelOf(code), level) << code;
+    EXPECT_EQ(scheme.Parent(code), parent) << code;
+  }
 
   const CodingScheme empty;
   EXPECT_EQ(empty.LevelOf("01"), 0);

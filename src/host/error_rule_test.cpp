@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/interfaces.h"
+#include "host/test_support.h"
 
 namespace korvane {
 namespace {
@@ -25,21 +26,11 @@ TEST(ErrorRule, GuardedTurnsAnEscapingErrorIntoOneReportAndTheFailureResult) {
   EXPECT_FALSE(ok);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].text, "SCCJD_S-->LoadData::disk I/O error");
-  EXPECT_EQ(Guarded(
-                "m", "r", report, [] { return 42; }, -1),
-            42);
+  const int answer = Guarded(
+      "m", "r", report, [] { return 42; }, -1);
+  EXPECT_EQ(answer, 42);
   EXPECT_EQ(reports.size(), 1u);
 }
-
-class Recorder : public DocumentEvents {
- public:
-  void Message(const std::string& text) override { log.push_back("msg:" + text); }
-  void ErrMessage(const std::string& text, LogLevel level, const std::string&) override {
-    log.push_back("err" + std::to_string(static_cast<int>(level)) + ":" + text);
-  }
-  void FormRefreshed() override { log.push_back("refreshed"); }
-  std::vector<std::string> log;
-};
 
 class Source : public EventSource<DocumentEvents> {
  public:
@@ -50,15 +41,15 @@ class Source : public EventSource<DocumentEvents> {
 
 TEST(EventSource, EverySinkHearsInRegistrationOrderUntilUnadvised) {
   Source source;
-  Recorder a, b;
+  test::RecordingDocumentEvents a, b;
   source.Advise(&a);
   source.Advise(&b);
   source.Advise(nullptr);
   source.Say("数据正在切换状态");
   source.Unadvise(&a);
   source.Say("");
-  EXPECT_EQ(a.log, (std::vector<std::string>{"msg:数据正在切换状态"}));
-  EXPECT_EQ(b.log, (std::vector<std::string>{"msg:数据正在切换状态", "msg:"}));
+  EXPECT_EQ(a.messages, (std::vector<std::string>{"数据正在切换状态"}));
+  EXPECT_EQ(b.messages, (std::vector<std::string>{"数据正在切换状态", ""}));
 }
 
 }  // namespace

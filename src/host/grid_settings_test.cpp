@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/test_grid.h"
 #include "host/settings_files.h"
 #include "host/test_support.h"
 
@@ -17,10 +18,19 @@ namespace {
 using ::testing::HasSubstr;
 
 using controls::Grid;
+using controls::test::ColumnTexts;
+using controls::test::RowTexts;
+using Texts = std::vector<std::string>;
 using namespace std::string_literals;
 namespace grid_type = controls::grid_type;
 
 constexpr const char* kFile = "1203Cx_EmpMx";
+
+// Several numbers of a grid's state, compared at once.
+template <class... T>
+std::vector<double> Nums(T... values) {
+  return {static_cast<double>(values)...};
+}
 
 class GridSettingsTest : public ::testing::Test {
  protected:
@@ -100,23 +110,16 @@ TEST_F(GridSettingsTest, WidthsOnlyLeavesEverythingButWidthsFormatsAndAlignments
   Fill(grid, {{"A", "x", "1", "2"}, {"B", "y", "3", "4"}});
   const int rows = grid.rows();
   ApplyGridSettings(kFile, grid, true, host_);
-  EXPECT_EQ(grid.ColWidth(1), 1500);
-  EXPECT_EQ(grid.ColAlignment(1), 4);
-  EXPECT_EQ(grid.ColSort(1), 0);
-  EXPECT_FALSE(grid.MergeCol(1));
-  EXPECT_EQ(grid.ColDataType(1), grid_type::kEmpty);
-  EXPECT_EQ(grid.rows(), rows) << "no total row in widths-only mode";
-  EXPECT_EQ(grid.RowHeight(1), 240);
-  EXPECT_EQ(grid.frozen_cols(), 0);
-
+  // Width, alignment, sort, merge, type, rows (a total row in full mode only), heights, frozen.
+  const auto state = [&] {
+    return Nums(grid.ColWidth(1), grid.ColAlignment(1), grid.ColSort(1), grid.MergeCol(1),
+                grid.ColDataType(1), grid.rows(), grid.RowHeight(0), grid.RowHeight(1),
+                grid.RowHeight(2), grid.frozen_cols());
+  };
+  const double fixed_height = grid.RowHeight(0);
+  EXPECT_EQ(state(), Nums(1500, 4, 0, false, grid_type::kEmpty, rows, fixed_height, 240, 240, 0));
   ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_EQ(grid.ColSort(1), 1);
-  EXPECT_TRUE(grid.MergeCol(1));
-  EXPECT_EQ(grid.ColDataType(1), grid_type::kString);
-  EXPECT_EQ(grid.RowHeight(0), 450);
-  EXPECT_EQ(grid.RowHeight(1), 500);
-  EXPECT_EQ(grid.RowHeight(2), 500);
-  EXPECT_EQ(grid.frozen_cols(), 2);
+  EXPECT_EQ(state(), Nums(1500, 4, 1, true, grid_type::kString, rows + 1, 450, 500, 500, 2));
 }
 
 TEST_F(GridSettingsTest, MergeIsOnExactlyWhenStoredAsOne) {
@@ -194,19 +197,14 @@ TEST_F(GridSettingsTest, GroupAndTotalColumnsAddSubtotalAndGrandTotalRows) {
          {"二车间", "王五", "4", "40"}});
   ASSERT_EQ(grid.rows(), 1 + 3 + 2 + 1);
   const int sub1 = 3, sub2 = 5, grand = 6;
-  EXPECT_EQ(grid.TextMatrix(sub1, 1), "一车间小计");
-  EXPECT_EQ(grid.TextMatrix(sub1, 3), "3");
-  EXPECT_EQ(grid.TextMatrix(sub1, 4), "30");
-  EXPECT_EQ(grid.TextMatrix(sub2, 1), "二车间小计");
-  EXPECT_EQ(grid.TextMatrix(sub2, 4), "40");
+  EXPECT_EQ(RowTexts(grid, sub1), (Texts{"", "一车间小计", "", "3", "30"}));
+  EXPECT_EQ(RowTexts(grid, sub2), (Texts{"", "二车间小计", "", "4", "40"}));
+  EXPECT_EQ(RowTexts(grid, grand), (Texts{"", "合计", "", "7", "70"}));
   for (int r : {sub1, sub2}) {
     EXPECT_TRUE(grid.IsSubtotal(r));
     EXPECT_EQ(grid.CellForeColor(r, 1), kSubtotalForeColor);
     EXPECT_TRUE(grid.CellBold(r, 3));
   }
-  EXPECT_EQ(grid.TextMatrix(grand, 1), "合计");
-  EXPECT_EQ(grid.TextMatrix(grand, 3), "7");
-  EXPECT_EQ(grid.TextMatrix(grand, 4), "70");
   EXPECT_EQ(grid.CellBackColor(grand, 3), kGrandTotalBackColor);
   EXPECT_TRUE(grid.CellBold(grand, 1));
 
@@ -218,10 +216,7 @@ TEST_F(GridSettingsTest, GroupAndTotalColumnsAddSubtotalAndGrandTotalRows) {
   Grid hidden("qxGrid");
   Apply(hidden, "[VsIsHidden_qxGrid]\nVsCol1=1\n" + file,
         {{"一车间", "张三", "1", ""}, {"二车间", "王五", "4", ""}});
-  ASSERT_EQ(hidden.rows(), 1 + 2 + 2 + 1);
-  EXPECT_EQ(hidden.TextMatrix(2, 2), "一车间小计");
-  EXPECT_EQ(hidden.TextMatrix(4, 2), "二车间小计");
-  EXPECT_EQ(hidden.TextMatrix(5, 2), "合计");
+  EXPECT_EQ(ColumnTexts(hidden, 2), (Texts{"张三", "一车间小计", "王五", "二车间小计", "合计"}));
   EXPECT_EQ(hidden.TextMatrix(5, 3), "5");
 }
 
@@ -299,16 +294,11 @@ TEST_F(GridSettingsTest, SaveWritesWhatApplyReadsBack) {
   Grid copy("qxGrid", 3);
   Fill(copy, {{"A", "x", "1", "2"}, {"B", "y", "3", "4"}});
   ApplyGridSettings(kFile, copy, false, host_);
-  EXPECT_EQ(copy.ColWidth(2), 0);
-  EXPECT_EQ(copy.ColWidth(3), 1888);
-  EXPECT_TRUE(copy.MergeCol(1));
-  EXPECT_FALSE(copy.MergeCol(3));
-  EXPECT_EQ(copy.ColDataType(4), grid_type::kCurrency);
+  EXPECT_EQ(Nums(copy.ColWidth(2), copy.ColWidth(3), copy.MergeCol(1), copy.MergeCol(3),
+                 copy.ColDataType(4), copy.ColAlignment(3), copy.RowHeight(0), copy.RowHeight(2),
+                 copy.frozen_cols()),
+            Nums(0, 1888, true, false, grid_type::kCurrency, 7, 360, 320, 2));
   EXPECT_EQ(copy.ColFormat(4), "yyyy");
-  EXPECT_EQ(copy.ColAlignment(3), 7);
-  EXPECT_EQ(copy.RowHeight(0), 360);
-  EXPECT_EQ(copy.RowHeight(2), 320);
-  EXPECT_EQ(copy.frozen_cols(), 2);
 
   // Widths only: the widths and hidden flags, nothing else.
   std::filesystem::remove(Path());
@@ -330,12 +320,10 @@ TEST_F(GridSettingsTest, DamagedValuesAndFilesLeaveTheGridAsItWas) {
         "[VsColFormat_Xs_qxGrid]\nVsCol3=x\n"
         "[Vs_qxGrid]\nVsRowHeight=tall\nVsFixedCols=99\n",
         {{"A", "x", "1", "2"}});
-  EXPECT_EQ(grid.ColWidth(1), 1001);
-  EXPECT_EQ(grid.ColWidth(2), 1002);
-  EXPECT_EQ(grid.ColDataType(3), grid_type::kDouble);
+  EXPECT_EQ(Nums(grid.ColWidth(1), grid.ColWidth(2), grid.ColDataType(3), grid.RowHeight(1),
+                 grid.frozen_cols()),
+            Nums(1001, 1002, grid_type::kDouble, 240, 0));
   EXPECT_EQ(grid.ColFormat(3), "0.00");
-  EXPECT_EQ(grid.RowHeight(1), 240);
-  EXPECT_EQ(grid.frozen_cols(), 0);
 
   std::string garbage = "\xFF\xFE[VsColWidth_qxGrid]\x00\nVsCol1=5\x80\n"s;
   garbage += std::string(300, '\0');

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 namespace korvane {
 namespace {
 
+using namespace std::string_literals;
 using test::ReadFileBytes;
 using test::TempFolder;
 using test::WriteFileBytes;
@@ -35,42 +37,105 @@ class IniProfileStoreTest : public ::testing::Test {
   }
 };
 
-TEST_F(IniProfileStoreTest, MissingFileSectionOrKeyYieldsDefault) {
+// Each file and what it gives for a section and key, "d" being the default. Whatever cannot be
+// read yields the default, nothing crashes, and what can be read still is.
+TEST_F(IniProfileStoreTest, ReadsWhatTheFileHoldsAndDefaultsForTheRest) {
   EXPECT_FALSE(store_.FileExists());
   EXPECT_EQ(store_.Read("Vs", "VsCol0", "960"), "960");
-  WriteFileBytes(path_, "[Vs]\nVsCol0=1200\n");
-  EXPECT_TRUE(store_.FileExists());
-  EXPECT_EQ(store_.Read("Other", "VsCol0", "d"), "d");
-  EXPECT_EQ(store_.Read("Vs", "VsCol1", "d"), "d");
-  EXPECT_EQ(store_.Read("Vs", "VsCol0", "d"), "1200");
-
   IniProfileStore unset;  // no file set: defaults, and nothing written
   EXPECT_EQ(unset.Read("Vs", "K", "d"), "d");
   EXPECT_FALSE(unset.Write("Vs", "K", "1"));
+
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131 + 7) % 256);
+  binary += "\0[Vs]\0K=1\0"s;
+  std::string oversized = "[Vs]\nK=1\n";
+  oversized.resize(IniProfileStore::kMaxFileSize + 1, ';');
+  using Read = std::array<const char*, 3>;  // section, key, value
+  const std::vector<std::pair<std::string, std::vector<Read>>> files = {
+      {"[Vs]\nVsCol0=1200\n",
+       {{"Other", "VsCol0", "d"}, {"Vs", "VsCol1", "d"}, {"Vs", "VsCol0", "1200"}}},
+      // Names ignore ASCII case; blanks around keys and values are trimmed.
+      {"; a comment=not a key\n[Other]\n  查找列 =  物品名称 \n[vscolwidth_qxGrid]\n"
+       "\tVSCOL3\t= 1500\nExpr = a=b=c\nEmpty=\n",
+       {{"OTHER", "查找列", "物品名称"},
+        {"VsColWidth_QXGRID", "VsCol3", "1500"},
+        {"VsColWidth_qxGrid", "expr", "a=b=c"},
+        {"VsColWidth_qxGrid", "Empty", ""},
+        {"Other", "; a comment", "d"}}},
+      // The first occurrence of a section or key counts.
+      {"[Form]\nK=first\nK=second\n[Form]\nK=third\nL=later\n",
+       {{"Form", "K", "first"}, {"Form", "L", "d"}}},
+      {"\xEF\xBB\xBF[Vs]\r\nVsFixedCols=2\r\n", {{"Vs", "VsFixedCols", "2"}}},
+      {"[Vs]\nGood=1\nBad=\xC3\x28\xFF\n", {{"Vs", "Good", "1"}, {"Vs", "Bad", "d"}}},
+      {binary, {{"Vs", "K", "d"}, {"", "", "d"}}},
+      {"[Vs]\nVsRowHeight=300\n[VsColWi",
+       {{"Vs", "VsRowHeight", "300"}, {"VsColWi", "VsCol0", "d"}}},
+      // A damaged header ends the section before it: its keys are not the earlier section's.
+      {"[Vs]\nA=1\n[Vs\xFF]\nB=2\n[Form\nC=3",
+       {{"Vs", "A", "1"}, {"Vs", "B", "d"}, {"Form", "C", "d"}}},
+      {"[Vs]\nVsFixedCols=2", {{"Vs", "VsFixedCols", "2"}}},  // a last line cut after its value
+      {oversized, {{"Vs", "K", "d"}}},
+  };
+  for (const auto& [file, reads] : files) {
+    WriteFileBytes(path_, file);
+    EXPECT_TRUE(store_.FileExists());
+    for (const auto& [section, key, value] : reads) {
+      EXPECT_EQ(store_.Read(section, key, "d"), value) << file.substr(0, 60) << " " << key;
+    }
+  }
+  EXPECT_FALSE(store_.Write("Vs", "K", "2")) << "an oversized file was rewritten";
+  EXPECT_EQ(std::filesystem::file_size(path_), oversized.size());
+
+  WriteFileBytes(path_, binary);
+  EXPECT_TRUE(store_.Write("Vs", "K", "2"));
+  EXPECT_EQ(store_.Read("Vs", "K", "d"), "2");
 }
 
-TEST_F(IniProfileStoreTest, ReadsNamesIgnoringAsciiCaseAndTrimsAroundKeyAndValue) {
-  WriteFileBytes(path_,
-                 "; a comment=not a key\n"
-                 "[Other]\n"
-                 "  查找列 =  物品名称 \n"
-                 "[vscolwidth_qxGrid]\n"
-                 "\tVSCOL3\t= 1500\n"
-                 "Expr = a=b=c\n"
-                 "Empty=\n");
-  EXPECT_EQ(store_.Read("OTHER", "查找列", ""), "物品名称");
-  EXPECT_EQ(store_.Read("VsColWidth_QXGRID", "VsCol3", ""), "1500");
-  EXPECT_EQ(store_.Read("VsColWidth_qxGrid", "expr", ""), "a=b=c");
-  EXPECT_EQ(store_.Read("VsColWidth_qxGrid", "Empty", "d"), "");
-  EXPECT_EQ(store_.Read("Other", "; a comment", "d"), "d");
-}
+// Each file before and after its writes: only the line written changes, a new key goes after
+// the section's last one, a new section at the end, and every other byte stays.
+TEST_F(IniProfileStoreTest, WritingChangesOneLineAndKeepsEveryOtherByte) {
+  using Write = std::array<const char*, 3>;  // section, key, value
+  struct Case {
+    std::string before;
+    std::vector<Write> writes;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"; kept by hand\n[VsColWidth]\nVsCol0=100\n# another comment\nVsCol1=200\n\n[Form]\n"
+       "TEXTBOX_Txt=甲\na line without equals\n",
+       {{"VsColWidth", "VsCol1", "250"}, {"VsColWidth", "VsCol2", "300"}, {"其他", "展开", "1"}},
+       "; kept by hand\n[VsColWidth]\nVsCol0=100\n# another comment\nVsCol1=250\nVsCol2=300\n\n"
+       "[Form]\nTEXTBOX_Txt=甲\na line without equals\n[其他]\n展开=1\n"},
+      {"[Form]\nK=first\nK=second\n[Form]\nK=third\nL=later\n",
+       {{"Form", "K", "new"}},
+       "[Form]\nK=new\nK=second\n[Form]\nK=third\nL=later\n"},
+      {"\xEF\xBB\xBF[Vs]\r\nVsFixedCols=2\r\n",
+       {{"Vs", "VsRowHeight", "300"}, {"Vs", "VsFixedCols", "1"}},
+       "\xEF\xBB\xBF[Vs]\r\nVsFixedCols=1\r\nVsRowHeight=300\r\n"},
+      {"[Vs]\nGood=1\nBad=\xC3\x28\xFF\n\xFE\xFE=3\n",
+       {{"Vs", "New", "2"}},
+       "[Vs]\nGood=1\nBad=\xC3\x28\xFF\n\xFE\xFE=3\nNew=2\n"},
+      {"[Vs]\nVsFixedCols=2", {{"Vs", "VsRowHeight", "1"}}, "[Vs]\nVsFixedCols=2\nVsRowHeight=1\n"},
+      // Values are flattened to one line.
+      {"[Vs]\nK=1\n", {{"Vs", "K", "line1\nline2"}}, "[Vs]\nK=line1 line2\n"},
+  };
+  for (const Case& c : cases) {
+    WriteFileBytes(path_, c.before);
+    for (const auto& [section, key, value] : c.writes) {
+      EXPECT_TRUE(store_.Write(section, key, value)) << c.before << key;
+    }
+    EXPECT_EQ(ReadFileBytes(path_), c.after);
+  }
+  EXPECT_EQ(store_.Read("Vs", "K", ""), "line1 line2");
+  EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
 
-TEST_F(IniProfileStoreTest, FirstOccurrenceOfASectionOrKeyCounts) {
-  WriteFileBytes(path_, "[Form]\nK=first\nK=second\n[Form]\nK=third\nL=later\n");
-  EXPECT_EQ(store_.Read("Form", "K", ""), "first");
-  EXPECT_EQ(store_.Read("Form", "L", "d"), "d");
-  ASSERT_TRUE(store_.Write("Form", "K", "new"));
-  EXPECT_EQ(ReadFileBytes(path_), "[Form]\nK=new\nK=second\n[Form]\nK=third\nL=later\n");
+  // Names that would break the file are refused and change nothing.
+  for (const auto& [section, key] : std::vector<std::pair<const char*, const char*>>{
+           {"", "K"}, {"Vs", ""}, {"a]b", "K"}, {"Vs", "a=b"}, {"Vs", "a\nb"}}) {
+    EXPECT_FALSE(store_.Write(section, key, "v")) << section << "." << key;
+  }
+  EXPECT_EQ(ReadFileBytes(path_), "[Vs]\nK=line1 line2\n");
 }
 
 TEST_F(IniProfileStoreTest, SectionsListWhatReadSeesInFileOrder) {
@@ -110,68 +175,22 @@ TEST_F(IniProfileStoreTest, SectionsListWhatReadSeesInFileOrder) {
   EXPECT_TRUE(store_.Sections().empty());
 }
 
-TEST_F(IniProfileStoreTest, SkipsByteOrderMarkAndCarriageReturns) {
-  WriteFileBytes(path_, "\xEF\xBB\xBF[Vs]\r\nVsFixedCols=2\r\n");
-  EXPECT_EQ(store_.Read("Vs", "VsFixedCols", ""), "2");
-  ASSERT_TRUE(store_.Write("Vs", "VsRowHeight", "300"));
-  ASSERT_TRUE(store_.Write("Vs", "VsFixedCols", "1"));
-  EXPECT_EQ(ReadFileBytes(path_), "\xEF\xBB\xBF[Vs]\r\nVsFixedCols=1\r\nVsRowHeight=300\r\n");
-}
-
-TEST_F(IniProfileStoreTest, WritingKeepsEveryOtherLine) {
-  const std::string before =
-      "; kept by hand\n"
-      "[VsColWidth]\n"
-      "VsCol0=100\n"
-      "# another comment\n"
-      "VsCol1=200\n"
-      "\n"
-      "[Form]\n"
-      "TEXTBOX_Txt=甲\n"
-      "a line without equals\n";
-  WriteFileBytes(path_, before);
-
-  ASSERT_TRUE(store_.Write("VsColWidth", "VsCol1", "250"));
-  ASSERT_TRUE(store_.Write("VsColWidth", "VsCol2", "300"));  // new key: after the last one
-  ASSERT_TRUE(store_.Write("其他", "展开", "1"));            // new section: at the end
-  EXPECT_EQ(ReadFileBytes(path_),
-            "; kept by hand\n"
-            "[VsColWidth]\n"
-            "VsCol0=100\n"
-            "# another comment\n"
-            "VsCol1=250\n"
-            "VsCol2=300\n"
-            "\n"
-            "[Form]\n"
-            "TEXTBOX_Txt=甲\n"
-            "a line without equals\n"
-            "[其他]\n"
-            "展开=1\n");
-  EXPECT_EQ(store_.Read("其他", "展开", ""), "1");
-  EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
-}
-
-TEST_F(IniProfileStoreTest, WriteCreatesAMissingFileButNotAMissingFolder) {
+TEST_F(IniProfileStoreTest, WriteCreatesAMissingFileButNotAMissingFolderNorReplacesAFolder) {
   ASSERT_TRUE(store_.Write("Vs", "VsFixedCols", "0"));
   EXPECT_EQ(ReadFileBytes(path_), "[Vs]\nVsFixedCols=0\n");
 
   IniProfileStore nowhere(folder_ / "missing/settings.txt");
   EXPECT_FALSE(nowhere.Write("Vs", "VsFixedCols", "0"));
   EXPECT_FALSE(std::filesystem::exists(folder_ / "missing"));
-}
 
-TEST_F(IniProfileStoreTest, RefusesNamesThatWouldBreakTheFileAndFlattensValues) {
-  WriteFileBytes(path_, "[Vs]\nK=1\n");
-  EXPECT_FALSE(store_.Write("", "K", "v"));
-  EXPECT_FALSE(store_.Write("Vs", "", "v"));
-  EXPECT_FALSE(store_.Write("a]b", "K", "v"));
-  EXPECT_FALSE(store_.Write("Vs", "a=b", "v"));
-  EXPECT_FALSE(store_.Write("Vs", "a\nb", "v"));
-  EXPECT_EQ(ReadFileBytes(path_), "[Vs]\nK=1\n");
-
-  ASSERT_TRUE(store_.Write("Vs", "K", "line1\nline2"));
-  EXPECT_EQ(store_.Read("Vs", "K", ""), "line1 line2");
-  EXPECT_EQ(ReadFileBytes(path_), "[Vs]\nK=line1 line2\n");
+  // A folder in place of the file is not a file.
+  std::filesystem::remove(path_);
+  std::filesystem::create_directory(path_);
+  EXPECT_FALSE(store_.FileExists());
+  EXPECT_EQ(store_.Read("Vs", "K", "d"), "d");
+  EXPECT_FALSE(store_.Write("Vs", "K", "1"));
+  EXPECT_TRUE(std::filesystem::is_directory(path_));
+  EXPECT_EQ(FilesInFolder(), 1);
 }
 
 TEST_F(IniProfileStoreTest, SeesChangesMadeThroughAnotherStore) {
@@ -183,64 +202,6 @@ TEST_F(IniProfileStoreTest, SeesChangesMadeThroughAnotherStore) {
   ASSERT_TRUE(store_.Write("Vs", "L", "3"));  // must not lose the other store's value
   EXPECT_EQ(other.Read("Vs", "K", ""), "22");
   EXPECT_EQ(other.Read("Vs", "L", ""), "3");
-}
-
-// Damaged files: whatever cannot be read yields the default, nothing crashes, and what can be
-// read still is.
-TEST_F(IniProfileStoreTest, NonUtf8LinesYieldDefaultsAndSurviveWrites) {
-  const std::string bad_line = "Bad=\xC3\x28\xFF\n";
-  WriteFileBytes(path_, "[Vs]\nGood=1\n" + bad_line + "\xFE\xFE=3\n");
-  EXPECT_EQ(store_.Read("Vs", "Good", ""), "1");
-  EXPECT_EQ(store_.Read("Vs", "Bad", "d"), "d");
-  ASSERT_TRUE(store_.Write("Vs", "New", "2"));
-  EXPECT_EQ(ReadFileBytes(path_), "[Vs]\nGood=1\n" + bad_line + "\xFE\xFE=3\nNew=2\n");
-}
-
-TEST_F(IniProfileStoreTest, BinaryFileYieldsDefaults) {
-  std::string bytes;
-  for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((i * 131 + 7) % 256);
-  bytes += std::string("\0[Vs]\0K=1\0", 10);
-  WriteFileBytes(path_, bytes);
-  EXPECT_EQ(store_.Read("Vs", "K", "d"), "d");
-  EXPECT_EQ(store_.Read("", "", "d"), "d");
-  EXPECT_TRUE(store_.Write("Vs", "K", "2"));
-  EXPECT_EQ(store_.Read("Vs", "K", "d"), "2");
-}
-
-TEST_F(IniProfileStoreTest, TruncatedFileKeepsWhatWasWrittenCompletely) {
-  WriteFileBytes(path_, "[Vs]\nVsRowHeight=300\n[VsColWi");
-  EXPECT_EQ(store_.Read("Vs", "VsRowHeight", ""), "300");
-  EXPECT_EQ(store_.Read("VsColWi", "VsCol0", "d"), "d");
-
-  // A damaged header ends the section before it: its keys are not the earlier section's.
-  WriteFileBytes(path_, "[Vs]\nA=1\n[Vs\xFF]\nB=2\n[Form\nC=3");
-  EXPECT_EQ(store_.Read("Vs", "A", ""), "1");
-  EXPECT_EQ(store_.Read("Vs", "B", "d"), "d");
-  EXPECT_EQ(store_.Read("Form", "C", "d"), "d");
-
-  // A last line cut after its value still counts.
-  WriteFileBytes(path_, "[Vs]\nVsFixedCols=2");
-  EXPECT_EQ(store_.Read("Vs", "VsFixedCols", ""), "2");
-  ASSERT_TRUE(store_.Write("Vs", "VsRowHeight", "1"));
-  EXPECT_EQ(ReadFileBytes(path_), "[Vs]\nVsFixedCols=2\nVsRowHeight=1\n");
-}
-
-TEST_F(IniProfileStoreTest, OversizedFileIsNeitherReadNorRewritten) {
-  std::string bytes = "[Vs]\nK=1\n";
-  bytes.resize(IniProfileStore::kMaxFileSize + 1, ';');
-  WriteFileBytes(path_, bytes);
-  EXPECT_EQ(store_.Read("Vs", "K", "d"), "d");
-  EXPECT_FALSE(store_.Write("Vs", "K", "2"));
-  EXPECT_EQ(std::filesystem::file_size(path_), bytes.size());
-}
-
-TEST_F(IniProfileStoreTest, AFolderInPlaceOfTheFileIsNotAFile) {
-  std::filesystem::create_directory(path_);
-  EXPECT_FALSE(store_.FileExists());
-  EXPECT_EQ(store_.Read("Vs", "K", "d"), "d");
-  EXPECT_FALSE(store_.Write("Vs", "K", "1"));
-  EXPECT_TRUE(std::filesystem::is_directory(path_));
-  EXPECT_EQ(FilesInFolder(), 1);
 }
 
 }  // namespace

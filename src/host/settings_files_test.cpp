@@ -56,10 +56,7 @@ TEST(SettingsFilesTest, AnUnusableFolderGivesDefaultsAndFailedWrites) {
 TEST(SettingsFilesTest, StoredNumbersAreReadStrictly) {
   EXPECT_EQ(ParseStoredNumber(" 1200 "), 1200.0);
   EXPECT_EQ(ParseStoredNumber("-2.5"), -2.5);
-  EXPECT_FALSE(ParseStoredNumber(""));
-  EXPECT_FALSE(ParseStoredNumber("12px"));
-  EXPECT_FALSE(ParseStoredNumber("0x10"));
-  EXPECT_FALSE(ParseStoredNumber("nan"));
+  for (const char* bad : {"", "12px", "0x10", "nan"}) EXPECT_FALSE(ParseStoredNumber(bad)) << bad;
   EXPECT_EQ(ParseStoredInt("7"), 7);
   EXPECT_FALSE(ParseStoredInt("7.5"));
   EXPECT_FALSE(ParseStoredInt("99999999999"));

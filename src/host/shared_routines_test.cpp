@@ -10,6 +10,7 @@
 #include "controls/basic_controls.h"
 #include "controls/form.h"
 #include "controls/grid.h"
+#include "controls/test_grid.h"
 #include "host/test_support.h"
 
 namespace korvane {
@@ -81,10 +82,9 @@ class RunProcTest : public ::testing::Test {
   VariantArray params_{3, 2};
 };
 
-TEST_F(RunProcTest, CallsTheProcedureAndCopiesOutputParametersBack) {
+TEST_F(RunProcTest, CallsTheProcedureCopiesOutputsBackAndClearsOrAppendsRows) {
   ScriptResult();
   ASSERT_TRUE(gFnRunProc("rSfcDjEmp", params_, grid_, true, false, host_));
-
   ASSERT_EQ(host_.data->calls().size(), 1u);
   const test::DataCall& call = host_.data->calls()[0];
   EXPECT_EQ(call.text, "rSfcDjEmp");
@@ -94,25 +94,19 @@ TEST_F(RunProcTest, CallsTheProcedureAndCopiesOutputParametersBack) {
   EXPECT_EQ(call.parameters[0].value.ToText(), "202601");
   EXPECT_FALSE(call.parameters[0].output);
   EXPECT_TRUE(call.parameters[1].output);
-
   EXPECT_EQ(params_.at(0, 1).ToLong(), 2);
   EXPECT_EQ(params_.at(0, 0).ToText(), "202601") << "an input parameter is not copied back";
-}
 
-TEST_F(RunProcTest, ClearRowsReplacesTheDataRowsAndOtherwiseAppends) {
-  ScriptResult();
-  ASSERT_TRUE(gFnRunProc("rSfcDjEmp", params_, grid_, true, false, host_));
+  // Clearing replaces the data rows, from the first scrollable column.
   ASSERT_EQ(grid_.rows(), 3);
   EXPECT_GE(grid_.cols(), 4);
-  EXPECT_EQ(grid_.TextMatrix(1, 0), "");
-  EXPECT_EQ(grid_.TextMatrix(1, 1), "一车间");
-  EXPECT_EQ(grid_.TextMatrix(2, 2), "李四");
-  EXPECT_EQ(grid_.TextMatrix(2, 3), "200");
+  EXPECT_EQ(controls::test::RowTexts(grid_, 2),
+            (std::vector<std::string>{"", "一车间", "李四", "200"}));
   // Without clearing, the result is appended.
   ASSERT_TRUE(gFnRunProc("rSfcDjEmp", params_, grid_, false, false, host_));
   ASSERT_EQ(grid_.rows(), 5);
-  EXPECT_EQ(grid_.TextMatrix(3, 1), "一车间");
-  EXPECT_EQ(grid_.TextMatrix(3, 3), "100.5");
+  EXPECT_EQ(controls::test::RowTexts(grid_, 3),
+            (std::vector<std::string>{"", "一车间", "张三", "100.5"}));
 }
 
 TEST_F(RunProcTest, MergeSetsTheGridUpForTheResult) {
@@ -121,14 +115,13 @@ TEST_F(RunProcTest, MergeSetsTheGridUpForTheResult) {
   ASSERT_TRUE(gFnRunProc("rSfcDjEmp", params_, grid_, true, true, host_));
   EXPECT_EQ(grid_.merge_cells(), controls::grid_merge::kRestrictRows);
   ASSERT_EQ(grid_.cols(), 1 + 3);
-  EXPECT_EQ(grid_.TextMatrix(0, 1), "部门");
-  EXPECT_EQ(grid_.TextMatrix(0, 3), "工资");
-  EXPECT_EQ(grid_.ColAlignment(1), 1);
-  EXPECT_EQ(grid_.ColAlignment(2), 1);
-  EXPECT_EQ(grid_.ColAlignment(3), 7);
-  EXPECT_TRUE(grid_.MergeCol(1));
-  EXPECT_TRUE(grid_.MergeCol(2));
-  EXPECT_FALSE(grid_.MergeCol(3));
+  EXPECT_EQ(controls::test::RowTexts(grid_, 0),
+            (std::vector<std::string>{"", "部门", "姓名", "工资"}));
+  // Texts align left and numbers right; the text columns merge.
+  EXPECT_EQ((std::vector<int>{grid_.ColAlignment(1), grid_.ColAlignment(2), grid_.ColAlignment(3)}),
+            (std::vector<int>{1, 1, 7}));
+  EXPECT_EQ((std::vector<bool>{grid_.MergeCol(1), grid_.MergeCol(2), grid_.MergeCol(3)}),
+            (std::vector<bool>{true, true, false}));
   ASSERT_EQ(grid_.rows(), 1 + 2 + 1);
   EXPECT_TRUE(grid_.IsSubtotal(3));
   EXPECT_EQ(grid_.TextMatrix(3, 1), "合计");
@@ -156,18 +149,13 @@ TEST_F(RunProcTest, AnEmptyResultStillClearsAndSetsUp) {
   EXPECT_EQ(grid_.TextMatrix(0, 1), "名称");
 }
 
-TEST(MouseWheelTest, TopRowIsTheWholePartOfTheScaledPositionAtMostTheLastRow) {
+TEST(MouseWheelTest, TopRowIsTheScaledPositionAtMostTheLastRowAndTheRateDefaultsToFive) {
   EXPECT_EQ(WheelTopRow(1, 5, 100), 0);
   EXPECT_EQ(WheelTopRow(3, 5, 100), 10);
   EXPECT_EQ(WheelTopRow(4, 2.5, 100), 7);
   EXPECT_EQ(WheelTopRow(30, 5, 50), 50);
   EXPECT_EQ(WheelTopRow(2'000'000'000, 5, 50), 50);
-}
-
-TEST(MouseWheelTest, ScrollRateSettingDefaultsToFive) {
-  EXPECT_EQ(ScrollRateFromSetting(""), 5);
-  EXPECT_EQ(ScrollRateFromSetting("0"), 5);
-  EXPECT_EQ(ScrollRateFromSetting("abc"), 5);
+  for (const char* setting : {"", "0", "abc"}) EXPECT_EQ(ScrollRateFromSetting(setting), 5);
   EXPECT_EQ(ScrollRateFromSetting("3"), 3);
 }
 
