@@ -14,8 +14,14 @@ DocumentBase::DocumentBase(DocumentRules rules)
     : rules_(std::move(rules)),
       form_(rules_.module_name),
       browser_(rules_.browsing, *this, sql_),
-      guard_(ErrorGuard::Event(rules_.module_name, [this](const ErrorReport& report) {
-        RaiseErrorText(report.text, report.level);
+      guard_(ErrorGuard::Event(
+          rules_.module_name,
+          [this](const ErrorReport& report) { RaiseErrorText(report.text, report.level); })),
+      browse_guard_(ErrorGuard::Event(rules_.module_name, [this](const ErrorReport& report) {
+        const std::string title =
+            rules_.browse_error_title.empty() ? error_title() : rules_.browse_error_title;
+        RaiseEvent(
+            [&](DocumentEvents& sink) { sink.ErrMessage(report.text, report.level, title); });
       })) {}
 
 DocumentBase::~DocumentBase() = default;
@@ -92,7 +98,7 @@ void DocumentBase::Loaded() {
 }
 
 bool DocumentBase::LoadData(NavigationMode mode) {
-  return Guard("LoadData", [&] {
+  return BrowseGuard("LoadData", [&] {
     if (!host_ || !browser_.started()) return false;
     browser_.Load(*host_, mode);
     Loaded();
@@ -102,9 +108,21 @@ bool DocumentBase::LoadData(NavigationMode mode) {
 
 bool DocumentBase::FindData(std::string_view extra, bool keep_form, bool& found) {
   found = false;
-  return Guard("FindData", [&] {
+  return BrowseGuard("FindData", [&] {
     if (!host_ || !browser_.started()) return false;
     found = browser_.ShowFirst(*host_, extra, keep_form);
+    if (grid_ != nullptr) grid_->set_redraw(true);
+    return true;
+  });
+}
+
+bool DocumentBase::ShowSaved(std::int32_t id) {
+  const std::string condition = rules_.browsing.key_column + "=" + std::to_string(id);
+  bool found = false;
+  if (!FindData(condition, true, found)) return false;
+  if (found) return true;
+  return BrowseGuard("FindData", [&] {
+    if (!browser_.ShowStored(condition)) browser_.set_shown_id(id);
     if (grid_ != nullptr) grid_->set_redraw(true);
     return true;
   });
@@ -118,7 +136,7 @@ bool DocumentBase::RecordBottom() { return LoadData(NavigationMode::kLast); }
 
 bool DocumentBase::Find(const ConditionArray& conditions) {
   if (!ConditionText(conditions)) return false;
-  return Guard("FindData", [&] {
+  return BrowseGuard("FindData", [&] {
     if (!host_ || !browser_.started()) return false;
     browser_.Find(*host_, conditions);
     if (grid_ != nullptr) grid_->set_redraw(true);
@@ -127,7 +145,7 @@ bool DocumentBase::Find(const ConditionArray& conditions) {
 }
 
 bool DocumentBase::FindNext() {
-  return Guard("FindData", [&] {
+  return BrowseGuard("FindData", [&] {
     if (!host_ || !browser_.started()) return false;
     const bool searched = browser_.FindNext(*host_);
     if (searched && grid_ != nullptr) grid_->set_redraw(true);
@@ -137,7 +155,7 @@ bool DocumentBase::FindNext() {
 
 bool DocumentBase::Filter(const ConditionArray& conditions) {
   if (!ConditionText(conditions)) return false;
-  return Guard("LoadData", [&] {
+  return BrowseGuard("LoadData", [&] {
     if (!host_ || !browser_.started()) return false;
     browser_.Filter(*host_, conditions);
     Loaded();
@@ -168,7 +186,7 @@ bool DocumentBase::FileCancel() {
 }
 
 bool DocumentBase::WritePrintData(std::string_view routine) {
-  return Guard(routine, [&] {
+  return BrowseGuard(routine, [&] {
     if (!host_) return false;
     const std::optional<std::string> path = WritePrintFile();
     if (!path) throw std::runtime_error("the print data file could not be written");

@@ -46,6 +46,9 @@ struct DocumentRules {
   std::string module_name;  // "SCCJD_S": the form's name, the error rule's module
   // The title of ErrMessage; empty means the host's application title.
   std::string error_title;
+  // The title of the errors of loading, finding, filtering and printing; empty means
+  // error_title.
+  std::string browse_error_title;
   BrowsingRules browsing;
 };
 
@@ -141,6 +144,11 @@ class DocumentBase : public Object,
   bool LoadData(NavigationMode mode);
   // Shows the first document of the base and `extra`; `found` tells whether there was one.
   bool FindData(std::string_view extra, bool keep_form, bool& found);
+  // Shows document `id` just stored: under the base when the view walks it, else by its key
+  // alone, so that the form shows what the database holds. False when reading it failed.
+  bool ShowSaved(std::int32_t id);
+  // The guard of loading, finding and printing, which reports with browse_error_title.
+  const ErrorGuard& browse_guard() const { return browse_guard_; }
   void LockForm(bool locked);
   void set_mode(Mode mode) { mode_ = mode; }
   std::string error_title() const;
@@ -167,7 +175,13 @@ class DocumentBase : public Object,
   // After every load: browsing, locked, clean, the grid drawn, FormRefreshed raised.
   void Loaded();
 
+  template <typename Body>
+  bool BrowseGuard(std::string_view routine, Body&& body) {
+    return browse_guard_.Run(routine, std::forward<Body>(body), false);
+  }
+
   ErrorGuard guard_;
+  ErrorGuard browse_guard_;
   controls::MouseWheel wheel_;
   bool wheel_attached_ = false;
   double scroll_rate_ = 5;
