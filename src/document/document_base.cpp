@@ -213,6 +213,52 @@ bool DocumentBase::DoSaveFormStatus() {
                [&] { return host_ && SaveFormState(SettingsFileName(), form_, true, *host_); });
 }
 
+void DocumentBase::AddStatusLabels() {
+  stamp_ = &form_.Add<controls::Label>("Lab_Succeed");
+  stamp_->set_caption("已审核");
+  stamp_->set_visible(false);
+  filter_mark_ = &form_.Add<controls::Label>("LabFilter");
+  filter_mark_->set_caption("已过滤");
+  filter_mark_->set_visible(false);
+  record_label_ = &form_.Add<controls::Label>("lblRecord");
+  record_label_->set_caption("记录：0/0");
+}
+
+void DocumentBase::NewStarted(controls::LookupField& number, controls::Control& next) {
+  if (Trim(number.text()).empty()) {
+    number.SetFocus();
+  } else {
+    next.SetFocus();
+  }
+  record_label_->set_caption("新建记录...");
+  dirty_ = false;
+  RaiseMessage("正在新建单据中...");
+}
+
+bool DocumentBase::StartEditing(std::string_view refusal) {
+  if (!host_) return false;
+  if (current_id() <= 0) {
+    host_->dialogs().MessageBox(refusal, MsgButtons::kOk, MsgIcon::kInformation,
+                                host_->ApplicationTitle());
+    return false;
+  }
+  mode_ = Mode::kEditing;
+  UnlockForEntry();
+  dirty_ = false;
+  RaiseMessage("正在修改单据中...");
+  return true;
+}
+
+bool DocumentBase::ConfirmDelete() {
+  if (current_id() <= 0) {
+    host_->dialogs().MessageBox("没有可删除的记录!", MsgButtons::kOk, MsgIcon::kInformation,
+                                kPlainPromptTitle);
+    return false;
+  }
+  return host_->dialogs().MessageBox("是否删除当前记录:", MsgButtons::kYesNo, MsgIcon::kQuestion,
+                                     kPlainPromptTitle) == MsgAnswer::kYes;
+}
+
 bool DocumentBase::FileNewNext() { return false; }
 bool DocumentBase::Help() { return false; }
 void DocumentBase::Attributes() {}

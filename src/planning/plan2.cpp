@@ -35,6 +35,24 @@ document::DocumentRules PlanRules() {
   return rules;
 }
 
+// How a stored line fills its row: the column, the field and how the value is shown (NULL
+// numbers as 0, dates as yyyy-mm-dd).
+enum class Shown { kText, kNumber, kDate };
+struct LineColumn {
+  int col;
+  const char* field;
+  Shown kind;
+};
+constexpr LineColumn kLineColumns[] = {
+    {kColProductCode, "物品编码", Shown::kText},    {kColProductName, "物品名称", Shown::kText},
+    {kColSpecification, "物品规格", Shown::kText},  {kColUnit, "库存单位", Shown::kText},
+    {kColBatch, "产品批次", Shown::kText},          {kColDemand, "需求数量", Shown::kNumber},
+    {kColLineId, "主计划ID", Shown::kNumber},       {kColProductId, "产品ID", Shown::kNumber},
+    {kColDemandDate, "需求日期", Shown::kDate},     {kColStart, "预计开工日", Shown::kDate},
+    {kColFinish, "预计完工日", Shown::kDate},       {kColStock, "库存数量", Shown::kNumber},
+    {kColMinimumStock, "短缺限额", Shown::kNumber},
+};
+
 }  // namespace
 
 plan2::plan2() : DocumentBase(PlanRules()) {
@@ -141,30 +159,23 @@ void plan2::ShowLines(std::int32_t plan_id) {
   filling_ = true;
   int r = fixed;
   for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext(), ++r) {
-    const Recordset& line = *lines;
-    const auto text = [&](int col, const Variant& value) {
-      grid.SetTextMatrix(r, col, value.ToText());
-    };
-    const auto number = [&](int col, const Variant& value) {
-      grid.SetTextMatrix(r, col, FormatNumber(value.ToDouble()));
-    };
-    const auto date = [&](int col, const Variant& value) {
-      grid.SetTextMatrix(r, col, document::ShownDate(value));
-    };
-    text(kColProductCode, line["物品编码"]);
-    grid.SetCellKey(r, kColProductCode, line["产品ID"]);
-    text(kColProductName, line["物品名称"]);
-    text(kColSpecification, line["物品规格"]);
-    text(kColUnit, line["库存单位"]);
-    text(kColBatch, line["产品批次"]);
-    number(kColDemand, line["需求数量"]);
-    number(kColLineId, line["主计划ID"]);
-    number(kColProductId, line["产品ID"]);
-    date(kColDemandDate, line["需求日期"]);
-    date(kColStart, line["预计开工日"]);
-    date(kColFinish, line["预计完工日"]);
-    number(kColStock, line["库存数量"]);
-    number(kColMinimumStock, line["短缺限额"]);
+    for (const LineColumn& column : kLineColumns) {
+      const Variant& value = (*lines)[column.field];
+      std::string shown;
+      switch (column.kind) {
+        case Shown::kText:
+          shown = value.ToText();
+          break;
+        case Shown::kNumber:
+          shown = FormatNumber(value.ToDouble());
+          break;
+        case Shown::kDate:
+          shown = document::ShownDate(value);
+          break;
+      }
+      grid.SetTextMatrix(r, column.col, std::move(shown));
+    }
+    grid.SetCellKey(r, kColProductCode, (*lines)["产品ID"]);
     PaintRow(r);
   }
   filling_ = false;

@@ -45,39 +45,21 @@ namespace korvane {
 
 namespace planning {
 
-// Columns of the line grid.
+// Columns of the line grid, in the order of its header; the product code cell keeps the
+// product id as its key, the last two columns are hidden.
+// clang-format off
 enum Col : int {
-  kColRowNumber = 0,
-  kColProductCode = 1,  // key: 产品ID
-  kColProductName = 2,
-  kColSpecification = 3,
-  kColUnit = 4,
-  kColBatch = 5,
-  kColStock = 6,
-  kColMinimumStock = 7,
-  kColDemand = 8,
-  kColDemandDate = 9,
-  kColStart = 10,
-  kColFinish = 11,
-  kColLineId = 12,
-  kColProductId = 13,
-  kColCount = 14,
+  kColRowNumber, kColProductCode, kColProductName, kColSpecification, kColUnit, kColBatch,
+  kColStock, kColMinimumStock, kColDemand, kColDemandDate, kColStart, kColFinish, kColLineId,
+  kColProductId, kColCount
 };
 
 // Header fields (the qxTxt array) by index.
 enum Field : int {
-  kFieldRemark = 0,
-  kFieldNumber = 1,
-  kFieldPlanner = 2,
-  kFieldPlanDate = 3,
-  kFieldPreparedOn = 4,
-  kFieldPreparer = 5,
-  kFieldApprovedOn = 6,
-  kFieldApprover = 7,
-  kFieldNature = 8,
-  kFieldPlanType = 9,
-  kFieldCount = 10,
+  kFieldRemark, kFieldNumber, kFieldPlanner, kFieldPlanDate, kFieldPreparedOn, kFieldPreparer,
+  kFieldApprovedOn, kFieldApprover, kFieldNature, kFieldPlanType, kFieldCount
 };
+// clang-format on
 
 inline constexpr std::string_view kModuleName = "plan2";
 inline constexpr std::string_view kTitle = "主生产计划";
@@ -138,7 +120,7 @@ class plan2 : public document::DocumentBase, public EventSource<PlanEvents> {
   void ShowLines(std::int32_t plan_id);
   void RaiseProperty();
   // Unlocks the form for entry and offers the empty row for a new line.
-  void Unlock();
+  void UnlockForEntry() override;
   bool RowInUse(int row) const;
 
   // --- Lines (plan2_lines.cpp) -------------------------------------------------------------

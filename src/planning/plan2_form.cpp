@@ -68,14 +68,7 @@ void plan2::SetUpForm() {
   plan_type.error_text = "输入有误,请重新输入！";
   fields_[kFieldPlanType]->set_lookup(std::move(plan_type));
 
-  stamp_ = &form_.Add<controls::Label>("Lab_Succeed");
-  stamp_->set_caption("已审核");
-  stamp_->set_visible(false);
-  filter_mark_ = &form_.Add<controls::Label>("LabFilter");
-  filter_mark_->set_caption("已过滤");
-  filter_mark_->set_visible(false);
-  record_label_ = &form_.Add<controls::Label>("lblRecord");
-  record_label_->set_caption("记录：0/0");
+  AddStatusLabels();
   chk_ = &form_.Add<controls::CheckBox>("Chk");
   chk_->set_caption("引用数据(&H)");
 
@@ -118,7 +111,7 @@ bool plan2::RowInUse(int row) const {
          !Trim(grid_->TextMatrix(row, kColProductCode)).empty();
 }
 
-void plan2::Unlock() {
+void plan2::UnlockForEntry() {
   LockForm(false);
   const int added = document::KeepEntryRow(*grid_, [this](int row) { return RowInUse(row); });
   if (added >= 0) PaintRow(added);

@@ -24,7 +24,7 @@ void plan2::SetUpLineEditing() {
   grid_->after_edit.Connect([this](int row, int /*col*/) {
     if (filling_) return;
     dirty_ = true;
-    if (row == grid_->rows() - 1 && RowInUse(row)) Unlock();
+    if (row == grid_->rows() - 1 && RowInUse(row)) UnlockForEntry();
   });
   grid_->cell_button_click.Connect([this](int row, int col) {
     if (col == kColProductCode) Guard("CellButton", [&] { return PickProduct(row); });
@@ -77,7 +77,7 @@ bool plan2::PickProduct(int row) {
     m.Guard("Pick", [&] {
       m.TakeProduct(row, *match);
       m.dirty_ = true;
-      if (row == m.grid_->rows() - 1) m.Unlock();
+      if (row == m.grid_->rows() - 1) m.UnlockForEntry();
       return true;
     });
   });
@@ -121,7 +121,7 @@ bool plan2::DeleteLine(int row) {
     RaiseErrorText("删除:" + deleted_.text(), LogLevel::kInformation);
     grid_->RemoveItem(row);
     dirty_ = true;
-    if (grid_->editable()) Unlock();
+    if (grid_->editable()) UnlockForEntry();
     return true;
   });
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "host/dialogs.h"
 #include "planning/plan2.h"
@@ -26,7 +27,7 @@ bool plan2::FileNew() {
     EmptyForm();
     browser_.set_current_id(0);
     set_mode(Mode::kNew);
-    Unlock();
+    UnlockForEntry();
     const UserInfo user = host_->User();
     filling_ = true;
     fields_[kFieldNumber]->set_text(host_->ProposeDocumentNumber(progid(), user.business_date));
@@ -37,31 +38,13 @@ bool plan2::FileNew() {
     fields_[kFieldApprover]->set_text("");
     fields_[kFieldApprovedOn]->set_text("");
     filling_ = false;
-    if (Trim(fields_[kFieldNumber]->text()).empty()) {
-      fields_[kFieldNumber]->SetFocus();
-    } else {
-      fields_[kFieldPlanner]->SetFocus();
-    }
-    record_label_->set_caption("新建记录...");
-    dirty_ = false;
-    RaiseMessage("正在新建单据中...");
+    NewStarted(*fields_[kFieldNumber], *fields_[kFieldPlanner]);
     return true;
   });
 }
 
 bool plan2::FileEdit() {
-  return Guard("FileEdit", [&] {
-    if (!host_) return false;
-    if (current_id() <= 0) {
-      Tell("没有具体的单据可以供修改！", MsgIcon::kInformation);
-      return false;
-    }
-    set_mode(Mode::kEditing);
-    Unlock();
-    dirty_ = false;
-    RaiseMessage("正在修改单据中...");
-    return true;
-  });
+  return Guard("FileEdit", [&] { return StartEditing("没有具体的单据可以供修改！"); });
 }
 
 // --- Saving ---------------------------------------------------------------------------------
@@ -82,49 +65,56 @@ bool plan2::IsCanSave() {
   return true;
 }
 
+namespace {
+
+// The header's texts by field, the lines' texts by column, as the form holds them.
+constexpr std::pair<int, std::string PlanHeader::*> kHeaderTexts[] = {
+    {kFieldPlanDate, &PlanHeader::plan_date}, {kFieldPlanner, &PlanHeader::planner},
+    {kFieldPreparer, &PlanHeader::preparer},  {kFieldPreparedOn, &PlanHeader::prepared_on},
+    {kFieldApprover, &PlanHeader::approver},  {kFieldApprovedOn, &PlanHeader::approved_on},
+    {kFieldRemark, &PlanHeader::remark},      {kFieldNature, &PlanHeader::nature},
+};
+constexpr std::pair<int, std::string PlanLine::*> kLineTexts[] = {
+    {kColBatch, &PlanLine::batch},
+    {kColProductName, &PlanLine::name},
+    {kColSpecification, &PlanLine::specification},
+    {kColDemandDate, &PlanLine::demand_date},
+    {kColStart, &PlanLine::start},
+    {kColFinish, &PlanLine::finish},
+};
+
+std::int32_t WholeNumber(const std::string& text) {
+  return static_cast<std::int32_t>(std::lround(NumericValue(text)));
+}
+
+}  // namespace
+
 PlanSnapshot plan2::Snapshot() const {
   PlanSnapshot plan;
-  PlanHeader& h = plan.header;
-  const auto text = [&](int field) { return fields_[static_cast<std::size_t>(field)]->text(); };
-  h.id = current_id();
-  h.number = Trim(text(kFieldNumber));
-  h.plan_date = text(kFieldPlanDate);
-  h.planner = text(kFieldPlanner);
-  h.preparer = text(kFieldPreparer);
-  h.prepared_on = text(kFieldPreparedOn);
-  h.approver = text(kFieldApprover);
-  h.approved_on = text(kFieldApprovedOn);
-  h.remark = text(kFieldRemark);
-  h.nature = text(kFieldNature);
-  h.plan_type = static_cast<std::int32_t>(
-      std::lround(NumericValue(fields_[kFieldPlanType]->value().ToText())));
+  plan.header.id = current_id();
+  plan.header.number = Trim(fields_[kFieldNumber]->text());
+  for (const auto& [field, member] : kHeaderTexts) {
+    plan.header.*member = fields_[static_cast<std::size_t>(field)]->text();
+  }
+  plan.header.plan_type = WholeNumber(fields_[kFieldPlanType]->value().ToText());
   plan.deleted_lines = deleted_.Ids();
 
   const controls::Grid& grid = *grid_;
   for (int r = grid.fixed_rows(); r < grid.rows(); ++r) {
-    const auto cell = [&](int col) { return grid.TextMatrix(r, col); };
-    const auto whole = [&](int col) {
-      return static_cast<std::int32_t>(std::lround(NumericValue(cell(col))));
-    };
     PlanLine line;
-    line.product = whole(kColProductId);
+    line.product = WholeNumber(grid.TextMatrix(r, kColProductId));
     // A row without a product is not a line, whatever else it holds.
     if (line.product <= 0) continue;
-    line.line_id = whole(kColLineId);
-    line.stock = NumericValue(cell(kColStock));
-    line.demand = NumericValue(cell(kColDemand));
-    line.batch = cell(kColBatch);
-    line.name = cell(kColProductName);
-    line.specification = cell(kColSpecification);
-    line.demand_date = cell(kColDemandDate);
-    line.start = cell(kColStart);
-    line.finish = cell(kColFinish);
+    line.line_id = WholeNumber(grid.TextMatrix(r, kColLineId));
+    line.stock = NumericValue(grid.TextMatrix(r, kColStock));
+    line.demand = NumericValue(grid.TextMatrix(r, kColDemand));
+    for (const auto& [col, member] : kLineTexts) line.*member = grid.TextMatrix(r, col);
     plan.lines.push_back(std::move(line));
   }
   return plan;
 }
 
-PlanStore plan2::Store() { return {*host_, sql_, browser_, guard(), browse_guard(), progid()}; }
+PlanStore plan2::Store() { return {{*host_, sql_, browser_, guard(), progid()}, browse_guard()}; }
 
 bool plan2::FileSave() {
   return Guard("FileSave", [&] {
@@ -172,15 +162,7 @@ bool plan2::FileSave() {
 bool plan2::FileDelete() {
   return Guard("FileDelete", [&] {
     if (!host_ || !browser_.started()) return false;
-    if (current_id() <= 0) {
-      host_->dialogs().MessageBox("没有可删除的记录!", MsgButtons::kOk, MsgIcon::kInformation,
-                                  kPlainPromptTitle);
-      return false;
-    }
-    if (host_->dialogs().MessageBox("是否删除当前记录:", MsgButtons::kYesNo, MsgIcon::kQuestion,
-                                    kPlainPromptTitle) != MsgAnswer::kYes) {
-      return false;
-    }
+    if (!ConfirmDelete()) return false;
     const std::optional<DateTime> date = ParseDate(Trim(fields_[kFieldPlanDate]->text()));
     const std::chrono::year_month_day day = date ? DateOf(*date) : host_->User().business_date;
     const DeleteOutcome outcome =

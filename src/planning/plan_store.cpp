@@ -92,32 +92,21 @@ SaveResult SavePlan(const PlanStore& s, const PlanSnapshot& plan,
   SaveResult result{SaveOutcome::kFailed, h.id};
   // The number is taken inside the transaction, so that a save that fails gives it back.
   const bool saved = s.sql.InTransaction(s.guard, "FileSave", [&] {
-    if (is_new && !h.number.empty() &&
-        !s.host.CommitDocumentNumber(s.progid, business_date, h.number)) {
-      result.outcome = SaveOutcome::kNumberRefused;
-      return false;
-    }
-    if (h.number.empty()) {
-      result.outcome = SaveOutcome::kNumberEmpty;
-      return false;
-    }
     const std::string duplicate =
         is_new ? " select 主计划组ID from  MRPPlan where 单据编号 =" + SqlQuote(h.number) +
                      " and progid =" + Id(s.progid)
                : " Select  * From MRPPlan Where 主计划组ID <> " + Id(h.id) +
                      " and progid =" + Id(s.progid) + " and 单据编号=" + SqlQuote(h.number);
-    if (s.sql.Rows(duplicate)->RecordCount() > 0) {
-      result.outcome = SaveOutcome::kNumberDuplicate;
-      return false;
-    }
+    result.outcome =
+        document::ClaimNumber(s.host, s.sql, s.progid, business_date, is_new, h.number, duplicate);
+    if (result.outcome != SaveOutcome::kSaved) return false;
     result.plan_id = WriteHeader(s, h);
     if (!RemoveLines(s, plan.deleted_lines)) return false;
     for (const PlanLine& line : plan.lines) WriteLine(s, line, result.plan_id, h.number);
     return true;
   });
-  if (saved) {
-    result.outcome = SaveOutcome::kSaved;
-  } else {
+  if (!saved) {
+    if (result.outcome == SaveOutcome::kSaved) result.outcome = SaveOutcome::kFailed;
     result.plan_id = h.id;
   }
   return result;

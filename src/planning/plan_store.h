@@ -20,6 +20,7 @@
 
 #include "document/browser.h"
 #include "document/guard.h"
+#include "document/numbering.h"
 #include "document/sql.h"
 #include "host/host_context.h"
 
@@ -61,23 +62,14 @@ struct PlanSnapshot {
   std::vector<std::int32_t> deleted_lines;
 };
 
-// What the store works with.
-struct PlanStore {
-  HostContext& host;  // the numbering
-  document::DocumentSql& sql;
-  document::DocumentBrowser& browser;       // the new rows' keys
-  const document::ErrorGuard& guard;        // refused statements
-  const document::ErrorGuard& lines_guard;  // a refused removal of lines
-  std::int32_t progid = 0;
+// What the store works with: the document's pieces, and the guard of a refused removal of
+// lines.
+struct PlanStore : document::DocumentStore {
+  const document::ErrorGuard& lines_guard;
 };
 
-enum class SaveOutcome {
-  kSaved,
-  kNumberRefused,    // the numbering refused the number of a new plan
-  kNumberEmpty,      // no number
-  kNumberDuplicate,  // another plan of the program holds the number
-  kFailed,           // a statement failed (reported)
-};
+using document::DeleteOutcome;
+using document::SaveOutcome;
 
 struct SaveResult {
   SaveOutcome outcome = SaveOutcome::kFailed;
@@ -88,12 +80,6 @@ struct SaveResult {
 // key, every new line a new key; each line's number is the plan number, "-" and its id.
 SaveResult SavePlan(const PlanStore& store, const PlanSnapshot& plan,
                     std::chrono::year_month_day business_date);
-
-enum class DeleteOutcome {
-  kDeleted,
-  kNumberHeld,  // the numbering could not release the number: nothing deleted
-  kFailed,      // a statement failed (reported), nothing deleted
-};
 
 // Gives the number back for `day` and deletes plan `plan_id` with its lines.
 DeleteOutcome DeletePlan(const PlanStore& store, std::int32_t plan_id, const std::string& number,

@@ -24,6 +24,7 @@
 
 #include "document/browser.h"
 #include "document/guard.h"
+#include "document/numbering.h"
 #include "document/sql.h"
 #include "host/host_context.h"
 
@@ -75,21 +76,9 @@ struct ReportSnapshot {
 };
 
 // What the store works with.
-struct WorkReportStore {
-  HostContext& host;  // the numbering
-  document::DocumentSql& sql;
-  document::DocumentBrowser& browser;  // the new rows' keys
-  const document::ErrorGuard& guard;   // refused statements
-  std::int32_t progid = 0;
-};
-
-enum class SaveOutcome {
-  kSaved,
-  kNumberTaken,      // the numbering refused the number of a new report
-  kNumberEmpty,      // no number
-  kNumberDuplicate,  // another report of the program holds the number
-  kFailed,           // a statement failed (reported)
-};
+using WorkReportStore = document::DocumentStore;
+using document::DeleteOutcome;
+using document::SaveOutcome;
 
 struct SaveResult {
   SaveOutcome outcome = SaveOutcome::kFailed;
@@ -101,12 +90,6 @@ struct SaveResult {
 // preparation date set to the production date. Nothing is written unless kSaved.
 SaveResult SaveReport(const WorkReportStore& store, const ReportSnapshot& report,
                       std::chrono::year_month_day business_date);
-
-enum class DeleteOutcome {
-  kDeleted,
-  kNumberHeld,  // the numbering could not release the number: nothing deleted
-  kFailed,      // a statement failed (reported), nothing deleted
-};
 
 // Releases the number of report `report_id` for `day` and deletes the report with its lines
 // and their allocations.
