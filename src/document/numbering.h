@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "document/browser.h"
@@ -44,6 +45,37 @@ enum class DeleteOutcome {
 SaveOutcome ClaimNumber(HostContext& host, DocumentSql& sql, std::int32_t progid,
                         std::chrono::year_month_day day, bool is_new, const std::string& number,
                         const std::string& duplicate_query);
+
+struct SaveResult {
+  SaveOutcome outcome = SaveOutcome::kFailed;
+  std::int32_t id = 0;  // the stored document's id when saved, else the one it had
+};
+
+// Saves a document in one transaction of the store: claims its number (ClaimNumber, new when
+// `id` is 0 or below), then `write` writes it and returns its id, or nullopt to give up. Rolls
+// back on any refusal or failure (a refused statement reported as an error of "FileSave");
+// other exceptions pass through after the rollback.
+template <typename Write>
+SaveResult SaveInTransaction(const DocumentStore& s, std::int32_t id, const std::string& number,
+                             const std::string& duplicate_query, std::chrono::year_month_day day,
+                             Write&& write) {
+  SaveResult result{SaveOutcome::kFailed, id};
+  std::int32_t stored = id;
+  const bool saved = s.sql.InTransaction(s.guard, "FileSave", [&] {
+    result.outcome = ClaimNumber(s.host, s.sql, s.progid, day, id <= 0, number, duplicate_query);
+    if (result.outcome != SaveOutcome::kSaved) return false;
+    const std::optional<std::int32_t> written = write();
+    if (!written) return false;
+    stored = *written;
+    return true;
+  });
+  if (saved) {
+    result.id = stored;
+  } else if (result.outcome == SaveOutcome::kSaved) {
+    result.outcome = SaveOutcome::kFailed;
+  }
+  return result;
+}
 
 }  // namespace korvane::document
 

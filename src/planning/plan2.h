@@ -85,14 +85,13 @@ class plan2 : public document::DocumentBase, public EventSource<PlanEvents> {
   bool FileEdit() override;
   bool FileDelete() override;
   bool FileSave() override;
+  // Approval is recorded by the host; the plan itself changes nothing and lets it go on.
   bool Check() override;
   bool UnCheck() override;
 
-  // --- What a host renders and drives ----------------------------------------------------
+  // --- What a host renders and drives: the grid "Vs", the fields "qxTxt", "lbl_Caption", "Chk"
   controls::Grid& grid() { return *grid_; }
   controls::LookupField& field(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
-  controls::Label& stamp() { return *stamp_; }
-  controls::Label& caption_label() { return *caption_; }
   controls::CheckBox& carry_over() { return *chk_; }
 
   // --- Lines (plan2_lines.cpp) -----------------------------------------------------------

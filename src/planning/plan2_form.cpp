@@ -13,21 +13,14 @@ using namespace planning;
 
 namespace {
 
-using controls::FieldKind;
 using controls::LookupField;
 
-struct FieldSpec {
-  const char* caption;
-  FieldKind kind;
-};
-
-// The header fields in index order.
-constexpr FieldSpec kFieldSpecs[kFieldCount] = {
-    {"备注", FieldKind::kText},       {"计划编号", FieldKind::kText}, {"计划员", FieldKind::kText},
-    {"计划日期", FieldKind::kDate},   {"制单日期", FieldKind::kDate}, {"制单", FieldKind::kText},
-    {"审核日期", FieldKind::kDate},   {"审核", FieldKind::kText},     {"性质", FieldKind::kLookup},
-    {"计划类型", FieldKind::kLookup},
-};
+// The captions of the header fields in index order; the plan date and the preparation and
+// approval dates are dates, nature and plan type lookups (their definitions below).
+constexpr const char* kFieldCaptions[kFieldCount] = {"备注",     "计划编号", "计划员",   "计划日期",
+                                                     "制单日期", "制单",     "审核日期", "审核",
+                                                     "性质",     "计划类型"};
+constexpr int kDateFields[] = {kFieldPlanDate, kFieldPreparedOn, kFieldApprovedOn};
 
 // Preparation and approval, with their dates, are the module's and the host's to fill.
 bool AlwaysDisabled(int field) { return field >= kFieldPreparedOn && field <= kFieldApprover; }
@@ -44,8 +37,7 @@ void plan2::SetUpForm() {
   caption_ = &form_.Add<controls::Label>("lbl_Caption");
   for (int i = 0; i < kFieldCount; ++i) {
     LookupField& field = form_.Add<LookupField>("qxTxt", i);
-    field.set_caption(kFieldSpecs[i].caption);
-    field.set_field_kind(kFieldSpecs[i].kind);
+    field.set_caption(kFieldCaptions[i]);
     field.change.Connect([this] {
       if (!filling_) dirty_ = true;
     });
@@ -54,6 +46,8 @@ void plan2::SetUpForm() {
     });
     fields_.push_back(&field);
   }
+  for (int date : kDateFields)
+    fields_[static_cast<std::size_t>(date)]->set_field_kind(controls::FieldKind::kDate);
   controls::LookupDefinition nature;
   nature.picker_type = "pdmdjxz";
   nature.value_field = "性质";

@@ -146,10 +146,10 @@ bool plan2::FileSave() {
         return false;
     }
     // Stored: the plan is shown as the database now holds it.
-    browser_.set_current_id(result.plan_id);
+    browser_.set_current_id(result.id);
     set_mode(Mode::kBrowsing);
     deleted_.Clear();
-    if (!ShowSaved(result.plan_id)) return false;
+    if (!ShowSaved(result.id)) return false;
     LockForm(true);
     dirty_ = false;
     RaiseMessage("保存数据成功!");

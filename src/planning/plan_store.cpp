@@ -1,6 +1,7 @@
 // Writing and deleting master plans, each in one transaction.
 #include "planning/plan_store.h"
 
+#include <optional>
 #include <string>
 
 #include "host/data_service.h"
@@ -88,28 +89,20 @@ bool RemoveLines(const PlanStore& s, const std::vector<std::int32_t>& lines) {
 SaveResult SavePlan(const PlanStore& s, const PlanSnapshot& plan,
                     std::chrono::year_month_day business_date) {
   const PlanHeader& h = plan.header;
-  const bool is_new = h.id <= 0;
-  SaveResult result{SaveOutcome::kFailed, h.id};
+  const std::string duplicate =
+      h.id <= 0 ? " select 主计划组ID from  MRPPlan where 单据编号 =" + SqlQuote(h.number) +
+                      " and progid =" + Id(s.progid)
+                : " Select  * From MRPPlan Where 主计划组ID <> " + Id(h.id) +
+                      " and progid =" + Id(s.progid) + " and 单据编号=" + SqlQuote(h.number);
   // The number is taken inside the transaction, so that a save that fails gives it back.
-  const bool saved = s.sql.InTransaction(s.guard, "FileSave", [&] {
-    const std::string duplicate =
-        is_new ? " select 主计划组ID from  MRPPlan where 单据编号 =" + SqlQuote(h.number) +
-                     " and progid =" + Id(s.progid)
-               : " Select  * From MRPPlan Where 主计划组ID <> " + Id(h.id) +
-                     " and progid =" + Id(s.progid) + " and 单据编号=" + SqlQuote(h.number);
-    result.outcome =
-        document::ClaimNumber(s.host, s.sql, s.progid, business_date, is_new, h.number, duplicate);
-    if (result.outcome != SaveOutcome::kSaved) return false;
-    result.plan_id = WriteHeader(s, h);
-    if (!RemoveLines(s, plan.deleted_lines)) return false;
-    for (const PlanLine& line : plan.lines) WriteLine(s, line, result.plan_id, h.number);
-    return true;
-  });
-  if (!saved) {
-    if (result.outcome == SaveOutcome::kSaved) result.outcome = SaveOutcome::kFailed;
-    result.plan_id = h.id;
-  }
-  return result;
+  return document::SaveInTransaction(s, h.id, h.number, duplicate, business_date,
+                                     [&]() -> std::optional<std::int32_t> {
+                                       const std::int32_t id = WriteHeader(s, h);
+                                       if (!RemoveLines(s, plan.deleted_lines)) return std::nullopt;
+                                       for (const PlanLine& line : plan.lines)
+                                         WriteLine(s, line, id, h.number);
+                                       return id;
+                                     });
 }
 
 DeleteOutcome DeletePlan(const PlanStore& s, std::int32_t plan_id, const std::string& number,

@@ -70,11 +70,7 @@ struct PlanStore : document::DocumentStore {
 
 using document::DeleteOutcome;
 using document::SaveOutcome;
-
-struct SaveResult {
-  SaveOutcome outcome = SaveOutcome::kFailed;
-  std::int32_t plan_id = 0;  // the stored plan's id when saved
-};
+using document::SaveResult;
 
 // Writes the plan: a new one takes its number from the numbering on `business_date` and a new
 // key, every new line a new key; each line's number is the plan number, "-" and its id.

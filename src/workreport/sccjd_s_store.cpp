@@ -340,7 +340,7 @@ bool SCCJD_S::SaveData() {
   }
 
   // Stored: whatever happens while showing it again, the report is saved.
-  const std::int32_t saved_id = result.report_id;
+  const std::int32_t saved_id = result.id;
   for (int r = grid_->fixed_rows(); r < grid_->rows(); ++r) {
     if (HasProduct(r)) RecomputeLine(r);
   }

@@ -79,11 +79,7 @@ struct ReportSnapshot {
 using WorkReportStore = document::DocumentStore;
 using document::DeleteOutcome;
 using document::SaveOutcome;
-
-struct SaveResult {
-  SaveOutcome outcome = SaveOutcome::kFailed;
-  std::int32_t report_id = 0;  // the stored report's id when saved
-};
+using document::SaveResult;
 
 // Writes the report: a new one takes its number from the numbering on `business_date` and a
 // new key; a stored one has every allocation written again, its deleted lines removed and its
