@@ -77,22 +77,27 @@ class plan2 : public document::DocumentBase, public EventSource<PlanEvents> {
   plan2();
   ~plan2() override;
 
+  // --- What a host renders and drives: the line grid "Vs", the header fields "qxTxt" by
+  // index, the check box "Chk" that carries the header over to the next plan.
+  controls::Grid& lines() { return *grid_; }
+  controls::LookupField& header(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
+  controls::CheckBox& carry_over() { return *chk_; }
+
   // --- IFormUI members of its own --------------------------------------------------------
   // The document base's Init, then the last plan of the view is shown.
   bool Init(std::shared_ptr<HostContext> context, std::int32_t progid,
             std::int32_t document_id) override;
-  bool FileNew() override;
-  bool FileEdit() override;
-  bool FileDelete() override;
-  bool FileSave() override;
   // Approval is recorded by the host; the plan itself changes nothing and lets it go on.
-  bool Check() override;
-  bool UnCheck() override;
-
-  // --- What a host renders and drives: the grid "Vs", the fields "qxTxt", "lbl_Caption", "Chk"
-  controls::Grid& grid() { return *grid_; }
-  controls::LookupField& field(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
-  controls::CheckBox& carry_over() { return *chk_; }
+  bool Check() override { return true; }
+  bool UnCheck() override { return true; }
+  // A new plan: the proposed number, the business date, the user as preparer.
+  bool FileNew() override;
+  // The plan on screen unlocked, approved or not.
+  bool FileEdit() override;
+  // Validated, then header, removed lines and lines in one transaction, "01" as the status.
+  bool FileSave() override;
+  // After the question, the number given back and the plan with its lines deleted.
+  bool FileDelete() override;
 
   // --- Lines (plan2_lines.cpp) -----------------------------------------------------------
   // Removes a line, logging it and keeping a stored line's id for the next save.
@@ -105,13 +110,18 @@ class plan2 : public document::DocumentBase, public EventSource<PlanEvents> {
 
  private:
   // --- The document base's hooks -----------------------------------------------------------
+  // A plan's header, its lines, then Property.
+  void ShowHeader(const Recordset& header) override;
+  // Everything, or with Chk ticked the number and the lines only.
+  void EmptyForm() override;
+  // FileCancel goes back to the plan on screen when the form was last emptied.
+  std::int32_t CancelTarget() const override { return previous_id_; }
+  // The lookups, the stock query, the colours and the grid's formats.
   void InitModule() override;
   void ClearModule() override;
   std::optional<std::string> WritePrintFile() override;
+  // Every event goes to the plan's sinks, which hear Property as well.
   void RaiseEvent(const std::function<void(DocumentEvents&)>& event) override;
-  void ShowHeader(const Recordset& header) override;
-  void EmptyForm() override;
-  std::int32_t CancelTarget() const override { return previous_id_; }
 
   // --- Form (plan2_form.cpp) ---------------------------------------------------------------
   void SetUpForm();

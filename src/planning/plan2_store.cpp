@@ -176,7 +176,4 @@ bool plan2::FileDelete() {
   });
 }
 
-bool plan2::Check() { return true; }
-bool plan2::UnCheck() { return true; }
-
 }  // namespace korvane

@@ -80,9 +80,9 @@ class PlanStoreTest : public ::testing::Test {
     std::vector<std::string> screen{std::to_string(plan_->GetID()),
                                     std::to_string(static_cast<int>(plan_->mode()))};
     for (int i = 0; i < kFieldCount; ++i) {
-      screen.push_back(plan_->field(i).text() + "=" + plan_->field(i).value().ToText());
+      screen.push_back(plan_->header(i).text() + "=" + plan_->header(i).value().ToText());
     }
-    const controls::Grid& grid = plan_->grid();
+    const controls::Grid& grid = plan_->lines();
     for (int r = 0; r < grid.rows(); ++r) {
       for (int c = 0; c < grid.cols(); ++c) {
         screen.push_back(grid.TextMatrix(r, c) + "=" + grid.CellKey(r, c).ToText());
@@ -92,7 +92,7 @@ class PlanStoreTest : public ::testing::Test {
   }
   // A person's entry of a line in the grid's empty bottom row; returns its row.
   int EnterLine(const std::string& code, const std::string& batch, const std::string& demand) {
-    controls::Grid& grid = plan_->grid();
+    controls::Grid& grid = plan_->lines();
     const int row = grid.rows() - 1;
     EXPECT_TRUE(grid.EditCell(row, kColProductCode, code)) << code;
     EXPECT_TRUE(grid.EditCell(row, kColBatch, batch));
@@ -101,7 +101,7 @@ class PlanStoreTest : public ::testing::Test {
     return row;
   }
   bool Type(int field, const std::string& text) {
-    return plan_->field(field).Type(text) && plan_->field(field).Leave();
+    return plan_->header(field).Type(text) && plan_->header(field).Leave();
   }
 
   // Fails the n-th statement `operation` sends, for n = 1, 2, ... until it succeeds; after
@@ -150,13 +150,13 @@ TEST_F(PlanStoreTest, EveryStatementOfASaveOrDeleteFailingLeavesTablesAndScreenA
   // Number, duplicate check, header key and insert, two line keys and inserts at least.
   EXPECT_GE(FailEachStatement([&] { return plan_->FileSave(); }), 8);
   const std::string id = std::to_string(plan_->GetID());
-  EXPECT_EQ(plan_->grid().TextMatrix(2, kColProductCode), "CP-ZF-50");
-  EXPECT_GT(NumericValue(plan_->grid().TextMatrix(2, kColLineId)), 14);
+  EXPECT_EQ(plan_->lines().TextMatrix(2, kColProductCode), "CP-ZF-50");
+  EXPECT_GT(NumericValue(plan_->lines().TextMatrix(2, kColLineId)), 14);
 
   // The stored plan edited: a stored line removed, one changed, one added.
   ASSERT_TRUE(plan_->RecordTop() && plan_->FileEdit());  // plan 4, lines 8 and 9
   ASSERT_TRUE(plan_->DeleteLine(1));
-  ASSERT_TRUE(plan_->grid().EditCell(1, kColDemand, "33"));
+  ASSERT_TRUE(plan_->lines().EditCell(1, kColDemand, "33"));
   EnterLine("CP-DF-80", "F3", "5");
   EXPECT_GE(FailEachStatement([&] { return plan_->FileSave(); }), 5);
   std::string error;
@@ -194,10 +194,10 @@ TEST_F(PlanStoreTest, QuotesAndSqlInEveryTextFieldAreStoredAndShownBackAsTyped) 
     ASSERT_TRUE(plan_->FileSave()) << (sink_.errors.empty() ? "" : sink_.errors.back());
     const std::int32_t id = plan_->GetID();
     // Shown back from the database, exactly as typed.
-    EXPECT_EQ(plan_->field(kFieldNumber).text(), text);
-    EXPECT_EQ(plan_->field(kFieldPlanner).text(), text + "员");
-    EXPECT_EQ(plan_->field(kFieldRemark).text(), text + "备注");
-    EXPECT_EQ(plan_->grid().TextMatrix(1, kColBatch), text + "批");
+    EXPECT_EQ(plan_->header(kFieldNumber).text(), text);
+    EXPECT_EQ(plan_->header(kFieldPlanner).text(), text + "员");
+    EXPECT_EQ(plan_->header(kFieldRemark).text(), text + "备注");
+    EXPECT_EQ(plan_->lines().TextMatrix(1, kColBatch), text + "批");
     std::string error;
     auto stored = host_->database().Native().Query(
         "SELECT H.单据编号, H.计划员, H.备注, L.产品批次, L.计划编号 FROM MRPPlan H JOIN MRPPlanmx "
@@ -209,13 +209,13 @@ TEST_F(PlanStoreTest, QuotesAndSqlInEveryTextFieldAreStoredAndShownBackAsTyped) 
     stored->MoveFirst();
     EXPECT_EQ(stored->Value(0).ToText(), text);
     EXPECT_EQ(stored->Value(3).ToText(), text + "批");
-    EXPECT_EQ(stored->Value(4).ToText(), text + "-" + plan_->grid().TextMatrix(1, kColLineId));
+    EXPECT_EQ(stored->Value(4).ToText(), text + "-" + plan_->lines().TextMatrix(1, kColLineId));
     // Saved once more as an edited plan: the duplicate check and the updates take it too.
     ASSERT_TRUE(plan_->FileEdit());
     ASSERT_TRUE(Type(kFieldRemark, text + "改"));
     ASSERT_TRUE(plan_->FileSave());
-    EXPECT_EQ(plan_->field(kFieldRemark).text(), text + "改");
-    EXPECT_EQ(plan_->field(kFieldNumber).text(), text);
+    EXPECT_EQ(plan_->header(kFieldRemark).text(), text + "改");
+    EXPECT_EQ(plan_->header(kFieldNumber).text(), text);
   }
   std::string error;
   auto plans = host_->database().Native().Query("SELECT count(*) FROM MRPPlan", {}, error);
@@ -237,8 +237,8 @@ TEST(PlanStoreConcurrency, TwoPlannersSavingOneNumberAtOnceStoreOnePlanWithoutSh
     std::vector<std::string> out;
     const auto save = [&](const std::string& number) {
       if (!plan.FileNew()) throw std::runtime_error("no FileNew");
-      plan.field(kFieldNumber).set_text(number);
-      controls::Grid& grid = plan.grid();
+      plan.header(kFieldNumber).set_text(number);
+      controls::Grid& grid = plan.lines();
       for (const char* code : {"CP-LXB-50", "CP-ZF-50"}) {
         if (!grid.EditCell(grid.rows() - 1, kColProductCode, code)) {
           throw std::runtime_error("no line");
