@@ -85,6 +85,16 @@ bool DocumentBrowser::ShowFirst(HostContext& host, std::string_view extra, bool 
   return found;
 }
 
+bool DocumentBrowser::ShowStored(std::string_view condition) {
+  NavigatorAnswer answer =
+      navigator_->FindFirst(rules_.find_select, "", condition, rules_.key_column);
+  if (!answer.error.empty()) Fail(answer.error);
+  if (!answer.rows || answer.rows->RecordCount() == 0) return false;
+  view_.EmptyForm();
+  Show(answer);
+  return true;
+}
+
 bool DocumentBrowser::Find(HostContext& host, const ConditionArray& conditions) {
   const std::optional<std::string> condition = ConditionText(conditions);
   if (!condition) return false;

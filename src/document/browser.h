@@ -67,6 +67,10 @@ class DocumentBrowser {
   // Shows the first document satisfying the base and `extra`; returns whether there was one.
   // With nothing found the form is emptied unless `keep_form`. Throws DataFailure.
   bool ShowFirst(HostContext& host, std::string_view extra, bool keep_form);
+  // Shows the first document satisfying `condition` alone, whichever documents the view walks
+  // (a document just stored in a status the view does not show). Returns whether there was
+  // one; the form stays as it is when not. Throws DataFailure.
+  bool ShowStored(std::string_view condition);
   // Find: keeps the condition of the array and shows its first match; false (nothing done)
   // for an empty array.
   bool Find(HostContext& host, const ConditionArray& conditions);

@@ -14,8 +14,14 @@ DocumentBase::DocumentBase(DocumentRules rules)
     : rules_(std::move(rules)),
       form_(rules_.module_name),
       browser_(rules_.browsing, *this, sql_),
-      guard_(ErrorGuard::Event(rules_.module_name, [this](const ErrorReport& report) {
-        RaiseErrorText(report.text, report.level);
+      guard_(ErrorGuard::Event(
+          rules_.module_name,
+          [this](const ErrorReport& report) { RaiseErrorText(report.text, report.level); })),
+      browse_guard_(ErrorGuard::Event(rules_.module_name, [this](const ErrorReport& report) {
+        const std::string title =
+            rules_.browse_error_title.empty() ? error_title() : rules_.browse_error_title;
+        RaiseEvent(
+            [&](DocumentEvents& sink) { sink.ErrMessage(report.text, report.level, title); });
       })) {}
 
 DocumentBase::~DocumentBase() = default;
@@ -92,7 +98,7 @@ void DocumentBase::Loaded() {
 }
 
 bool DocumentBase::LoadData(NavigationMode mode) {
-  return Guard("LoadData", [&] {
+  return BrowseGuard("LoadData", [&] {
     if (!host_ || !browser_.started()) return false;
     browser_.Load(*host_, mode);
     Loaded();
@@ -102,9 +108,21 @@ bool DocumentBase::LoadData(NavigationMode mode) {
 
 bool DocumentBase::FindData(std::string_view extra, bool keep_form, bool& found) {
   found = false;
-  return Guard("FindData", [&] {
+  return BrowseGuard("FindData", [&] {
     if (!host_ || !browser_.started()) return false;
     found = browser_.ShowFirst(*host_, extra, keep_form);
+    if (grid_ != nullptr) grid_->set_redraw(true);
+    return true;
+  });
+}
+
+bool DocumentBase::ShowSaved(std::int32_t id) {
+  const std::string condition = rules_.browsing.key_column + "=" + std::to_string(id);
+  bool found = false;
+  if (!FindData(condition, true, found)) return false;
+  if (found) return true;
+  return BrowseGuard("FindData", [&] {
+    if (!browser_.ShowStored(condition)) browser_.set_shown_id(id);
     if (grid_ != nullptr) grid_->set_redraw(true);
     return true;
   });
@@ -118,7 +136,7 @@ bool DocumentBase::RecordBottom() { return LoadData(NavigationMode::kLast); }
 
 bool DocumentBase::Find(const ConditionArray& conditions) {
   if (!ConditionText(conditions)) return false;
-  return Guard("FindData", [&] {
+  return BrowseGuard("FindData", [&] {
     if (!host_ || !browser_.started()) return false;
     browser_.Find(*host_, conditions);
     if (grid_ != nullptr) grid_->set_redraw(true);
@@ -127,7 +145,7 @@ bool DocumentBase::Find(const ConditionArray& conditions) {
 }
 
 bool DocumentBase::FindNext() {
-  return Guard("FindData", [&] {
+  return BrowseGuard("FindData", [&] {
     if (!host_ || !browser_.started()) return false;
     const bool searched = browser_.FindNext(*host_);
     if (searched && grid_ != nullptr) grid_->set_redraw(true);
@@ -137,7 +155,7 @@ bool DocumentBase::FindNext() {
 
 bool DocumentBase::Filter(const ConditionArray& conditions) {
   if (!ConditionText(conditions)) return false;
-  return Guard("LoadData", [&] {
+  return BrowseGuard("LoadData", [&] {
     if (!host_ || !browser_.started()) return false;
     browser_.Filter(*host_, conditions);
     Loaded();
@@ -168,7 +186,7 @@ bool DocumentBase::FileCancel() {
 }
 
 bool DocumentBase::WritePrintData(std::string_view routine) {
-  return Guard(routine, [&] {
+  return BrowseGuard(routine, [&] {
     if (!host_) return false;
     const std::optional<std::string> path = WritePrintFile();
     if (!path) throw std::runtime_error("the print data file could not be written");
@@ -193,6 +211,52 @@ bool DocumentBase::DoGetFormStatus() {
 bool DocumentBase::DoSaveFormStatus() {
   return Guard("DoSaveFormStatus",
                [&] { return host_ && SaveFormState(SettingsFileName(), form_, true, *host_); });
+}
+
+void DocumentBase::AddStatusLabels() {
+  stamp_ = &form_.Add<controls::Label>("Lab_Succeed");
+  stamp_->set_caption("已审核");
+  stamp_->set_visible(false);
+  filter_mark_ = &form_.Add<controls::Label>("LabFilter");
+  filter_mark_->set_caption("已过滤");
+  filter_mark_->set_visible(false);
+  record_label_ = &form_.Add<controls::Label>("lblRecord");
+  record_label_->set_caption("记录：0/0");
+}
+
+void DocumentBase::NewStarted(controls::LookupField& number, controls::Control& next) {
+  if (Trim(number.text()).empty()) {
+    number.SetFocus();
+  } else {
+    next.SetFocus();
+  }
+  record_label_->set_caption("新建记录...");
+  dirty_ = false;
+  RaiseMessage("正在新建单据中...");
+}
+
+bool DocumentBase::StartEditing(std::string_view refusal) {
+  if (!host_) return false;
+  if (current_id() <= 0) {
+    host_->dialogs().MessageBox(refusal, MsgButtons::kOk, MsgIcon::kInformation,
+                                host_->ApplicationTitle());
+    return false;
+  }
+  mode_ = Mode::kEditing;
+  UnlockForEntry();
+  dirty_ = false;
+  RaiseMessage("正在修改单据中...");
+  return true;
+}
+
+bool DocumentBase::ConfirmDelete() {
+  if (current_id() <= 0) {
+    host_->dialogs().MessageBox("没有可删除的记录!", MsgButtons::kOk, MsgIcon::kInformation,
+                                kPlainPromptTitle);
+    return false;
+  }
+  return host_->dialogs().MessageBox("是否删除当前记录:", MsgButtons::kYesNo, MsgIcon::kQuestion,
+                                     kPlainPromptTitle) == MsgAnswer::kYes;
 }
 
 bool DocumentBase::FileNewNext() { return false; }

@@ -30,6 +30,7 @@
 #include "controls/basic_controls.h"
 #include "controls/form.h"
 #include "controls/grid.h"
+#include "controls/lookup_field.h"
 #include "document/browser.h"
 #include "document/form_lock.h"
 #include "document/guard.h"
@@ -46,6 +47,9 @@ struct DocumentRules {
   std::string module_name;  // "SCCJD_S": the form's name, the error rule's module
   // The title of ErrMessage; empty means the host's application title.
   std::string error_title;
+  // The title of the errors of loading, finding, filtering and printing; empty means
+  // error_title.
+  std::string browse_error_title;
   BrowsingRules browsing;
 };
 
@@ -141,8 +145,30 @@ class DocumentBase : public Object,
   bool LoadData(NavigationMode mode);
   // Shows the first document of the base and `extra`; `found` tells whether there was one.
   bool FindData(std::string_view extra, bool keep_form, bool& found);
+  // Shows document `id` just stored: under the base when the view walks it, else by its key
+  // alone, so that the form shows what the database holds. False when reading it failed.
+  bool ShowSaved(std::int32_t id);
+  // The guard of loading, finding and printing, which reports with browse_error_title.
+  const ErrorGuard& browse_guard() const { return browse_guard_; }
   void LockForm(bool locked);
+  // Unlocks the form for entering or editing a document; a module may offer more (an empty
+  // row for the next line).
+  virtual void UnlockForEntry() { LockForm(false); }
   void set_mode(Mode mode) { mode_ = mode; }
+
+  // --- The steps of editing every document shares ----------------------------------------
+  // Creates the approval stamp "Lab_Succeed", the filter mark "LabFilter" and the record label
+  // "lblRecord" and points stamp_, filter_mark_ and record_label_ at them.
+  void AddStatusLabels();
+  // The end of FileNew: the focus on `number` when it is empty, else on `next`; the record
+  // label "新建记录..."; clean; Message "正在新建单据中...".
+  void NewStarted(controls::LookupField& number, controls::Control& next);
+  // FileEdit: with no document shown, the box `refusal` (information icon, application title)
+  // and false; otherwise editing, UnlockForEntry, clean, Message "正在修改单据中..." and true.
+  bool StartEditing(std::string_view refusal);
+  // FileDelete's questions: false when no document is shown ("没有可删除的记录!") or the person
+  // answers No to "是否删除当前记录:"; both boxes titled "提示:".
+  bool ConfirmDelete();
   std::string error_title() const;
 
   std::int32_t progid() const { return browser_.progid(); }
@@ -167,7 +193,13 @@ class DocumentBase : public Object,
   // After every load: browsing, locked, clean, the grid drawn, FormRefreshed raised.
   void Loaded();
 
+  template <typename Body>
+  bool BrowseGuard(std::string_view routine, Body&& body) {
+    return browse_guard_.Run(routine, std::forward<Body>(body), false);
+  }
+
   ErrorGuard guard_;
+  ErrorGuard browse_guard_;
   controls::MouseWheel wheel_;
   bool wheel_attached_ = false;
   double scroll_rate_ = 5;

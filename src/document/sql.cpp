@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 namespace korvane::document {
 
@@ -11,6 +12,12 @@ std::string SqlNumber(double value) {
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
+}
+
+std::string SqlDate(std::string_view text) {
+  const std::string trimmed = Trim(text);
+  if (const std::optional<DateTime> date = ParseDate(trimmed)) return FormatDate(*date);
+  return trimmed;
 }
 
 std::unique_ptr<Recordset> DocumentSql::Rows(const std::string& sql) {

@@ -26,6 +26,9 @@ class DataFailure : public std::runtime_error {
 // A quantity or an amount as a statement's number: the shortest text that reads back as the
 // same double, so no digit is lost on its way to the database; "0" for what is not finite.
 std::string SqlNumber(double value);
+// A typed date as a statement writes it, "yyyy-mm-dd"; a text that is no date is kept as it
+// is (trimmed), an empty one stays empty.
+std::string SqlDate(std::string_view text);
 
 class DocumentSql {
  public:

@@ -5,11 +5,12 @@
 #include <utility>
 
 #include "host/interfaces.h"
-#include "records/cls_cpml.h"
-#include "records/cls_gy.h"
 #include "pickers/pdm_cpml.h"
 #include "pickers/pdm_cpml_sr.h"
 #include "pickers/pdm_gy.h"
+#include "planning/plan2.h"
+#include "records/cls_cpml.h"
+#include "records/cls_gy.h"
 #include "workreport/sccjd_s.h"
 
 namespace korvane {
@@ -51,6 +52,7 @@ constexpr Registration kClasses[] = {
     Class<pdmCpml_Sr>("pdmCpml_Sr", ClassKind::kPicker, EventSet::kPicker),
     Class<pdmgy>("pdmgy", ClassKind::kPicker, EventSet::kPicker),
     Class<SCCJD_S>("SCCJD_S", ClassKind::kDocument, EventSet::kDocument),
+    Class<plan2>("plan2", ClassKind::kDocument, EventSet::kPlan),
 };
 
 class RegisteredFactory : public ClassFactory {

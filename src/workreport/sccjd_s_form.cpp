@@ -81,14 +81,7 @@ void SCCJD_S::SetUpForm() {
   workshop.parameters = {{"pdmbmzzlx", Variant("3")}, {"pdmbmsfmx", Variant(1)}};
   fields_[workreport::kFieldWorkshop]->set_lookup(std::move(workshop));
 
-  stamp_ = &form_.Add<controls::Label>("Lab_Succeed");
-  stamp_->set_caption("已审核");
-  stamp_->set_visible(false);
-  filter_mark_ = &form_.Add<controls::Label>("LabFilter");
-  filter_mark_->set_caption("已过滤");
-  filter_mark_->set_visible(false);
-  record_label_ = &form_.Add<controls::Label>("lblRecord");
-  record_label_->set_caption("记录：0/0");
+  AddStatusLabels();
   lbl_quantity_ = &form_.Add<controls::Label>("lblSlHj");
   lbl_quantity_->set_tooltip("数量合计");
   lbl_amount_ = &form_.Add<controls::Label>("lblJeXx");

@@ -324,7 +324,7 @@ bool SCCJD_S::SaveData() {
   switch (result.outcome) {
     case SaveOutcome::kSaved:
       break;
-    case SaveOutcome::kNumberTaken:
+    case SaveOutcome::kNumberRefused:
       RaiseTitled("单据编号[" + report.header.number + "]已被占用或无法登记，请检查后重试!",
                   LogLevel::kError, module_title);
       return false;
@@ -340,7 +340,7 @@ bool SCCJD_S::SaveData() {
   }
 
   // Stored: whatever happens while showing it again, the report is saved.
-  const std::int32_t saved_id = result.report_id;
+  const std::int32_t saved_id = result.id;
   for (int r = grid_->fixed_rows(); r < grid_->rows(); ++r) {
     if (HasProduct(r)) RecomputeLine(r);
   }

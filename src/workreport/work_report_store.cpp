@@ -113,39 +113,19 @@ std::string ProductText(const WorkReportStore& s, std::int32_t product) {
 SaveResult SaveReport(const WorkReportStore& s, const ReportSnapshot& report,
                       std::chrono::year_month_day business_date) {
   const ReportHeader& h = report.header;
-  const bool is_new = h.id < 1;
-  SaveResult result{SaveOutcome::kFailed, h.id};
-  // The number is taken inside the transaction, so that a save that fails gives it back.
-  const bool saved = s.sql.InTransaction(s.guard, "FileSave", [&] {
-    if (is_new && !s.host.CommitDocumentNumber(s.progid, business_date, h.number)) {
-      if (!h.number.empty()) {
-        result.outcome = SaveOutcome::kNumberTaken;
-        return false;
-      }
-    }
-    if (h.number.empty()) {
-      result.outcome = SaveOutcome::kNumberEmpty;
-      return false;
-    }
-    const std::string duplicate =
-        is_new ? " select Top 1 报工单ID from SFCDJ where 报工单编号=" + SqlQuote(h.number) +
+  const std::string duplicate =
+      h.id < 1 ? " select Top 1 报工单ID from SFCDJ where 报工单编号=" + SqlQuote(h.number) +
                      " and progid =" + Id(s.progid)
                : " Select Top 1 报工单ID From SFCDJ Where 报工单ID <> " + Id(h.id) +
                      " and progid =" + Id(s.progid) + " and 报工单编号=" + SqlQuote(h.number);
-    if (!s.sql.Scalar(duplicate).IsBlank()) {
-      result.outcome = SaveOutcome::kNumberDuplicate;
-      return false;
-    }
-    result.report_id = WriteHeader(s, report);
-    for (const ReportLine& line : report.lines) WriteLine(s, line, result.report_id);
-    return true;
-  });
-  if (saved) {
-    result.outcome = SaveOutcome::kSaved;
-  } else if (result.outcome == SaveOutcome::kFailed) {
-    result.report_id = h.id;
-  }
-  return result;
+  // The number is taken inside the transaction, so that a save that fails gives it back.
+  return document::SaveInTransaction(s, h.id, h.number, duplicate, business_date,
+                                     [&]() -> std::optional<std::int32_t> {
+                                       const std::int32_t id = WriteHeader(s, report);
+                                       for (const ReportLine& line : report.lines)
+                                         WriteLine(s, line, id);
+                                       return id;
+                                     });
 }
 
 DeleteOutcome DeleteReport(const WorkReportStore& s, std::int32_t report_id,

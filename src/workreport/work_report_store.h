@@ -24,6 +24,7 @@
 
 #include "document/browser.h"
 #include "document/guard.h"
+#include "document/numbering.h"
 #include "document/sql.h"
 #include "host/host_context.h"
 
@@ -75,38 +76,16 @@ struct ReportSnapshot {
 };
 
 // What the store works with.
-struct WorkReportStore {
-  HostContext& host;  // the numbering
-  document::DocumentSql& sql;
-  document::DocumentBrowser& browser;  // the new rows' keys
-  const document::ErrorGuard& guard;   // refused statements
-  std::int32_t progid = 0;
-};
-
-enum class SaveOutcome {
-  kSaved,
-  kNumberTaken,      // the numbering refused the number of a new report
-  kNumberEmpty,      // no number
-  kNumberDuplicate,  // another report of the program holds the number
-  kFailed,           // a statement failed (reported)
-};
-
-struct SaveResult {
-  SaveOutcome outcome = SaveOutcome::kFailed;
-  std::int32_t report_id = 0;  // the stored report's id when saved
-};
+using WorkReportStore = document::DocumentStore;
+using document::DeleteOutcome;
+using document::SaveOutcome;
+using document::SaveResult;
 
 // Writes the report: a new one takes its number from the numbering on `business_date` and a
 // new key; a stored one has every allocation written again, its deleted lines removed and its
 // preparation date set to the production date. Nothing is written unless kSaved.
 SaveResult SaveReport(const WorkReportStore& store, const ReportSnapshot& report,
                       std::chrono::year_month_day business_date);
-
-enum class DeleteOutcome {
-  kDeleted,
-  kNumberHeld,  // the numbering could not release the number: nothing deleted
-  kFailed,      // a statement failed (reported), nothing deleted
-};
 
 // Releases the number of report `report_id` for `day` and deletes the report with its lines
 // and their allocations.
