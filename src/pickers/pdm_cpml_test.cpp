@@ -153,6 +153,7 @@ TEST_F(ProductPickerTest, TheListIsReloadedOnlyWhenItsParametersChange) {
   for (int i = 0; i < 5; ++i) sent.push_back(last().at(i).value.ToText());
   EXPECT_EQ(sent, (std::vector<std::string>{"-1", "0", "-1", "", ""}));
   EXPECT_EQ(DataRows(), Sql("select count(*) from PDMCPML where 是否使用<>0").ToLong());
+  for (int r = Vs().fixed_rows(); r < Vs().rows(); ++r) ASSERT_EQ(Vs().RowHeight(r), 280) << r;
 
   // A new parameter set with nothing that changes the list does not query again.
   ASSERT_TRUE(picker_->Refresh());
@@ -272,63 +273,6 @@ TEST_F(ProductPickerTest, ValidateFindsByNameAndReadsAccountLists) {
   SetParameters({{"材料科目编号", "  "}});
   EXPECT_EQ(Validate("YG-45-20"), id);
   EXPECT_TRUE(dialogs_->boxes().empty());
-}
-
-// A list the procedure cannot give empties the grid and is told the way every module tells a
-// failed procedure; the next refresh asks again even with the same parameters, and a good
-// list replaces the old one instead of adding to it.
-TEST_F(ProductPickerTest, AFailedListIsToldAndTheNextRefreshTriesAgain) {
-  ASSERT_TRUE(Open());
-  ASSERT_TRUE(picker_->Refresh());
-  const int listed = DataRows();
-  ASSERT_GT(listed, 0);
-
-  twin_->InjectFailures(
-      [](std::string_view sql) { return sql.find("vtPDMCPML") != std::string_view::npos; });
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  ASSERT_TRUE(picker_->button(2).Click());
-  ASSERT_EQ(dialogs_->boxes().size(), 1u);
-  EXPECT_TRUE(dialogs_->boxes()[0].text.starts_with("gFnRunProc:")) << dialogs_->boxes()[0].text;
-  EXPECT_NE(dialogs_->boxes()[0].text.find("injected failure"), std::string::npos);
-  EXPECT_EQ(dialogs_->boxes()[0].title, "提示：");
-  EXPECT_EQ(dialogs_->boxes()[0].icon, MsgIcon::kExclamation);
-  EXPECT_EQ(DataRows(), 0);
-  EXPECT_EQ(picker_->count_label().caption(), "共:0条");
-  // A list that could not be loaded is no refreshed list.
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  EXPECT_FALSE(picker_->Refresh());
-  ASSERT_EQ(dialogs_->boxes().size(), 2u);
-
-  twin_->InjectFailures({});
-  const std::size_t calls = list_calls_.size();
-  ASSERT_TRUE(picker_->Refresh());
-  EXPECT_EQ(list_calls_.size(), calls + 1);
-  EXPECT_EQ(DataRows(), listed);
-  ASSERT_TRUE(picker_->button(2).Click());
-  EXPECT_EQ(DataRows(), listed);
-  EXPECT_EQ(picker_->count_label().caption(), "共:" + std::to_string(listed) + "条");
-  for (int r = Vs().fixed_rows(); r < Vs().rows(); ++r) {
-    ASSERT_FALSE(Vs().TextMatrix(r, kColCode).empty()) << "row " << r;
-    ASSERT_EQ(Vs().RowHeight(r), 280) << "row " << r;
-  }
-  EXPECT_EQ(dialogs_->boxes().size(), 2u);
-}
-
-// A failing list and a failing Validate are reported as the cpml_list and cpml_validate
-// scenarios show.
-TEST_F(ProductPickerTest, AFailureToReadTheChosenRecordIsShownAsCritical) {
-  ASSERT_TRUE(Open());
-  ASSERT_TRUE(picker_->Refresh());
-  reference_->database().InjectFailures(
-      [](std::string_view sql) { return sql.find("vtPDMCPML") != std::string_view::npos; });
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  ASSERT_TRUE(Vs().ClickCell(1, kColCode));
-  ASSERT_TRUE(picker_->button(0).Click());
-  ASSERT_EQ(dialogs_->boxes().size(), 1u);
-  EXPECT_TRUE(dialogs_->boxes()[0].text.starts_with("FmMCpml->UpdateObject:injected failure"))
-      << dialogs_->boxes()[0].text;
-  EXPECT_EQ(dialogs_->boxes()[0].title, "错误：");
-  EXPECT_EQ(dialogs_->boxes()[0].icon, MsgIcon::kCritical);
 }
 
 }  // namespace

@@ -208,36 +208,5 @@ TEST_F(EmployeePickerTest, KeysFocusTheFieldsAndAskForTheSearchColumns) {
   EXPECT_EQ(picker_->search_columns(), (std::vector<int>{2, 3}));
 }
 
-TEST_F(EmployeePickerTest, DatabaseFailuresShowTheirTextAndClearReleases) {
-  ASSERT_TRUE(picker_->Refresh());
-  ASSERT_FALSE(ListColumn(kGyColNumber).empty());
-  host_->database().InjectFailures(
-      [](std::string_view sql) { return ToUpperAscii(sql).find("PDMGY") != std::string::npos; });
-  // The list procedure's failure: the database's text, and an empty list.
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  EXPECT_TRUE(picker_->Refresh());
-  ASSERT_EQ(dialogs_->boxes().size(), 1u);
-  EXPECT_NE(dialogs_->boxes()[0].text.find("injected failure"), std::string::npos);
-  EXPECT_TRUE(ListColumn(kGyColNumber).empty());
-  // Validate's failure: the description alone, critical, titled "错误：".
-  dialogs_->QueueAnswer(MsgAnswer::kOk);
-  const auto l = Check("E001");
-  EXPECT_FALSE(l.result);
-  EXPECT_EQ(l.value, "");
-  ASSERT_EQ(dialogs_->boxes().size(), 2u);
-  EXPECT_EQ(dialogs_->boxes()[1].title, "错误：");
-  EXPECT_EQ(dialogs_->boxes()[1].icon, MsgIcon::kCritical);
-  EXPECT_EQ(dialogs_->boxes()[1].text.find("Validate"), std::string::npos);
-  EXPECT_NE(dialogs_->boxes()[1].text.find("injected failure"), std::string::npos);
-  host_->database().InjectFailures({});
-
-  ASSERT_TRUE(picker_->Clear());
-  EXPECT_EQ(picker_->Objects(), nullptr);
-  EXPECT_EQ(picker_->GetParameters(), nullptr);
-  // With no host the picker does nothing and shows nothing.
-  EXPECT_FALSE(picker_->Refresh());
-  EXPECT_EQ(dialogs_->boxes().size(), 2u);
-}
-
 }  // namespace
 }  // namespace korvane
