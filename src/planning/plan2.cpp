@@ -45,7 +45,7 @@ struct LineColumn {
 };
 constexpr LineColumn kLineColumns[] = {
     {kColProductCode, "物品编码", Shown::kText},    {kColProductName, "物品名称", Shown::kText},
-    {kColSpecification, "物品规格", Shown::kText},  {kColUnit, "库存单位", Shown::kText},
+    {kColModel, "物品规格", Shown::kText},          {kColUnit, "库存单位", Shown::kText},
     {kColBatch, "产品批次", Shown::kText},          {kColDemand, "需求数量", Shown::kNumber},
     {kColLineId, "主计划ID", Shown::kNumber},       {kColProductId, "产品ID", Shown::kNumber},
     {kColDemandDate, "需求日期", Shown::kDate},     {kColStart, "预计开工日", Shown::kDate},

@@ -49,7 +49,7 @@ namespace planning {
 // product id as its key, the last two columns are hidden.
 // clang-format off
 enum Col : int {
-  kColRowNumber, kColProductCode, kColProductName, kColSpecification, kColUnit, kColBatch,
+  kColRowNumber, kColProductCode, kColProductName, kColModel, kColUnit, kColBatch,
   kColStock, kColMinimumStock, kColDemand, kColDemandDate, kColStart, kColFinish, kColLineId,
   kColProductId, kColCount
 };

@@ -26,10 +26,10 @@ constexpr int kDateFields[] = {kFieldPlanDate, kFieldPreparedOn, kFieldApprovedO
 bool AlwaysDisabled(int field) { return field >= kFieldPreparedOn && field <= kFieldApprover; }
 
 // Columns filled by the module: a person never types into them.
-constexpr int kLockedCols[] = {kColRowNumber, kColProductName,  kColSpecification, kColUnit,
-                               kColStock,     kColMinimumStock, kColLineId,        kColProductId};
+constexpr int kLockedCols[] = {kColRowNumber, kColProductName,  kColModel,  kColUnit,
+                               kColStock,     kColMinimumStock, kColLineId, kColProductId};
 // Columns shown in the read-only colours.
-constexpr int kReadOnlyColourCols[] = {kColProductName, kColSpecification, kColUnit};
+constexpr int kReadOnlyColourCols[] = {kColProductName, kColModel, kColUnit};
 
 }  // namespace
 

@@ -1,5 +1,5 @@
 // Entering the lines of a master plan: the product through the product picker with its name,
-// specification, unit and stock, and removing lines.
+// model, unit and stock, and removing lines.
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,7 +47,7 @@ controls::LookupDefinition plan2::ProductLookup() const {
 
 bool plan2::ProductTyped(int row, const std::string& typed) {
   if (Trim(typed).empty()) {
-    for (int col : {kColProductCode, kColProductName, kColSpecification, kColUnit, kColStock,
+    for (int col : {kColProductCode, kColProductName, kColModel, kColUnit, kColStock,
                     kColMinimumStock, kColProductId}) {
       grid_->SetTextMatrix(row, col, "");
     }
@@ -93,7 +93,7 @@ void plan2::TakeProduct(int row, const controls::LookupMatch& match) {
   grid_->SetCellKey(row, kColProductCode, product);
   grid_->SetTextMatrix(row, kColProductId, product.ToText());
   grid_->SetTextMatrix(row, kColProductName, property("s物品名称"));
-  grid_->SetTextMatrix(row, kColSpecification, property("s规格"));
+  grid_->SetTextMatrix(row, kColModel, property("s规格"));
   grid_->SetTextMatrix(row, kColUnit, property("n_s库存单位"));
   RefreshStock(row);
   dirty_ = true;

@@ -75,12 +75,9 @@ constexpr std::pair<int, std::string PlanHeader::*> kHeaderTexts[] = {
     {kFieldRemark, &PlanHeader::remark},      {kFieldNature, &PlanHeader::nature},
 };
 constexpr std::pair<int, std::string PlanLine::*> kLineTexts[] = {
-    {kColBatch, &PlanLine::batch},
-    {kColProductName, &PlanLine::name},
-    {kColSpecification, &PlanLine::specification},
-    {kColDemandDate, &PlanLine::demand_date},
-    {kColStart, &PlanLine::start},
-    {kColFinish, &PlanLine::finish},
+    {kColBatch, &PlanLine::batch}, {kColProductName, &PlanLine::name},
+    {kColModel, &PlanLine::model}, {kColDemandDate, &PlanLine::demand_date},
+    {kColStart, &PlanLine::start}, {kColFinish, &PlanLine::finish},
 };
 
 std::int32_t WholeNumber(const std::string& text) {

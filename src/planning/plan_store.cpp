@@ -53,7 +53,7 @@ void WriteLine(const PlanStore& s, const PlanLine& line, std::int32_t plan_id,
         "产品批次,物品名称,物品规格,计划编号,需求日期,预计开工日,预计完工日,计划类型 ) VALUES  (" +
         Id(id) + "," + Id(plan_id) + "," + Id(line.product) + "," + SqlNumber(line.stock) + "," +
         demand + "," + demand + ",'填单'," + SqlQuote(line.batch) + "," + SqlQuote(line.name) +
-        "," + SqlQuote(line.specification) + "," + SqlQuote(plan_number + "-" + Id(id)) + "," +
+        "," + SqlQuote(line.model) + "," + SqlQuote(plan_number + "-" + Id(id)) + "," +
         SqlQuote(line.demand_date) + "," + SqlQuote(line.start) + "," + SqlQuote(line.finish) +
         ",2)");
     return;
@@ -61,7 +61,7 @@ void WriteLine(const PlanStore& s, const PlanLine& line, std::int32_t plan_id,
   s.sql.Execute(" UPDATE MRPPlanmx SET 主计划组ID=" + Id(plan_id) + ", 产品ID=" + Id(line.product) +
                 ", 库存数量=" + SqlNumber(line.stock) + ", 需求数量=" + demand +
                 ", 计划数量=" + demand + ", status='填单', 产品批次=" + SqlQuote(line.batch) +
-                ", 物品名称=" + SqlQuote(line.name) + ", 物品规格=" + SqlQuote(line.specification) +
+                ", 物品名称=" + SqlQuote(line.name) + ", 物品规格=" + SqlQuote(line.model) +
                 ", 计划编号=" + SqlQuote(plan_number + "-" + Id(line.line_id)) +
                 ", 需求日期=" + SqlQuote(line.demand_date) +
                 ", 预计开工日=" + SqlQuote(line.start) + ", 预计完工日=" + SqlQuote(line.finish) +

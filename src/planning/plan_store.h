@@ -49,7 +49,7 @@ struct PlanLine {
   double demand = 0;  // also the planned quantity
   std::string batch;
   std::string name;
-  std::string specification;
+  std::string model;
   std::string demand_date;
   std::string start;
   std::string finish;

@@ -342,7 +342,7 @@ std::vector<clsScRk> frmSccjd::ChosenRecords() const {
     record.product_code = cell(kColProductCode);
     record.product_name = cell(kColProductName);
     record.unit = cell(kColUnit);
-    record.specification = cell(kColSpecification);
+    record.model = cell(kColModel);
     record.quantity = NumericValue(cell(kColQuantity));
     record.progid = IdOf(Variant(cell(kColProgId)));
     record.batch = cell(kColBatch);

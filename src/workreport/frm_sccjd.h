@@ -49,7 +49,7 @@ struct clsScRk {
   std::string product_code;
   std::string product_name;
   std::string unit;
-  std::string specification;
+  std::string model;
   double quantity = 0;
   std::int32_t progid = 0;
   std::string batch;
@@ -67,7 +67,7 @@ enum Col : int {
   kColDate = 3,
   kColProductCode = 4,
   kColProductName = 5,
-  kColSpecification = 6,
+  kColModel = 6,
   kColUnit = 7,
   kColBatch = 8,
   kColQuantity = 9,

@@ -200,7 +200,7 @@ void SCCJD_S::ShowLines(std::int32_t document_id) {
     text(kColProductCode, line["物品编码"]);
     grid.SetCellKey(r, kColProductCode, line["产品ID"]);
     text(kColProductName, line["物品名称"]);
-    text(kColSpecification, line["规格"]);
+    text(kColModel, line["规格"]);
     text(kColBomQuantity, line["Bom组成数量"]);
     text(kColUnit, line["单位"]);
     text(kColProcess, line["工艺名称"]);

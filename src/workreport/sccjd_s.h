@@ -68,7 +68,7 @@ enum Col : int {
   kColShares = 8,       // key: the allocation row ids, ";"-separated
   kColProductCode = 9,  // key: 产品ID
   kColProductName = 10,
-  kColSpecification = 11,
+  kColModel = 11,
   kColBomQuantity = 12,
   kColUnit = 13,
   kColProcess = 14,  // key: 工艺ID

@@ -31,7 +31,7 @@ constexpr int kDerivedCols[] = {kColRowNumber,
                                 kColFinishedQuantity,
                                 kColShares,
                                 kColProductName,
-                                kColSpecification,
+                                kColModel,
                                 kColBomQuantity,
                                 kColUnit,
                                 kColWage,
@@ -43,11 +43,11 @@ constexpr int kDerivedCols[] = {kColRowNumber,
                                 kColBomId,
                                 kColLineId};
 // Columns shown in the read-only colours.
-constexpr int kReadOnlyColourCols[] = {kColPlanNumber,       kColBatch,        kColFinishedProduct,
-                                       kColFinishedQuantity, kColShares,       kColProductName,
-                                       kColSpecification,    kColBomQuantity,  kColWage,
-                                       kColActualWage,       kColStandardRate, kColSourceType,
-                                       kColSourceNumber,     kColFinishedBatch};
+constexpr int kReadOnlyColourCols[] = {
+    kColPlanNumber,   kColBatch,        kColFinishedProduct, kColFinishedQuantity,
+    kColShares,       kColProductName,  kColModel,           kColBomQuantity,
+    kColWage,         kColActualWage,   kColStandardRate,    kColSourceType,
+    kColSourceNumber, kColFinishedBatch};
 
 // Columns a further process (or product) chosen in one go copies from the line it was chosen on.
 constexpr int kLineContextCols[] = {kColDate,
@@ -59,7 +59,7 @@ constexpr int kLineContextCols[] = {kColDate,
                                     kColSourceType,
                                     kColSourceNumber,
                                     kColBomId};
-constexpr int kProductCols[] = {kColProductCode, kColProductName, kColSpecification, kColUnit,
+constexpr int kProductCols[] = {kColProductCode, kColProductName, kColModel, kColUnit,
                                 kColBomQuantity};
 
 // Full-width separators typed with a Chinese input method count as their ASCII forms.
@@ -284,7 +284,7 @@ void SCCJD_S::TakeProduct(int row, std::int32_t product_id) {
   grid_->SetTextMatrix(row, kColProductCode, (*product)["物品编码"].ToText());
   grid_->SetCellKey(row, kColProductCode, Variant(product_id));
   grid_->SetTextMatrix(row, kColProductName, (*product)["物品名称"].ToText());
-  grid_->SetTextMatrix(row, kColSpecification, (*product)["规格"].ToText());
+  grid_->SetTextMatrix(row, kColModel, (*product)["规格"].ToText());
   grid_->SetTextMatrix(row, kColUnit, (*product)["库存单位"].ToText());
   // A new line is dated like its report until the clerk says otherwise: the wage hand-over
   // dates every employee's share by it.

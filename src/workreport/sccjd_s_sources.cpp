@@ -56,9 +56,8 @@ void SCCJD_S::TakeSourceLines(const std::vector<clsScRk>& records) {
     grid_->SetCellKey(r, kColSourceType, Variant(record.progid));
     grid_->SetTextMatrix(r, kColSourceNumber, record.number);
     grid_->SetCellKey(r, kColSourceNumber, Variant(record.line_id));
-    grid_->SetTextMatrix(
-        r, kColFinishedProduct,
-        record.product_code + " " + record.product_name + " " + record.specification);
+    grid_->SetTextMatrix(r, kColFinishedProduct,
+                         record.product_code + " " + record.product_name + " " + record.model);
     grid_->SetTextMatrix(r, kColFinishedBatch, record.batch);
     grid_->SetTextMatrix(r, kColFinishedQuantity, FormatNumber(record.quantity));
     for (int c = kColProductCode; c <= kColStandardRate; ++c) grid_->SetTextMatrix(r, c, "");
