@@ -28,13 +28,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "data/schema.h"
 #include "data/sqlite_data_service.h"
 #include "hostapp/demo_data.h"
@@ -50,24 +49,16 @@ using korvane::Command;
 using korvane::CommandType;
 using korvane::Parameter;
 using korvane::Variant;
+using korvane::bench::Fail;
+using korvane::bench::LoopClock;
+using korvane::bench::RecordRaw;
+using korvane::bench::ReportRatio;
+using korvane::bench::Scale;
 
 // No product code or name starts with it, so find walks every row of both search columns.
 constexpr const char* kFindText = "ZX-无此物品";
 // A word of some product names (pumps, pump shafts): the filter keeps a part of the rows.
 constexpr const char* kFilterText = "泵";
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "picker benchmark: %s\n", what.c_str());
-  std::exit(1);
-}
-
-int Scale() {
-  const char* text = std::getenv("KORVANE_BENCH_SCALE");
-  if (text == nullptr || *text == '\0') return 2;
-  const int scale = std::atoi(text);
-  if (scale < 1) Fail(std::string("KORVANE_BENCH_SCALE must be a number >= 1, not ") + text);
-  return scale;
-}
 
 const std::string& CataloguePath() {
   static const std::string path = [] {
@@ -104,40 +95,6 @@ std::shared_ptr<hostapp::ReferenceHost> OpenHost() {
   auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
   if (!host) Fail("cannot open the catalogue: " + error);
   return host;
-}
-
-// CPU time per iteration of the last run of each raw benchmark, by name.
-std::map<std::string, double>& RawSeconds() {
-  static std::map<std::string, double> seconds;
-  return seconds;
-}
-
-// Times the benchmark loop by the thread's CPU time, for the ratios: the machines these run on
-// are shared, and a neighbour's load stretches wall time but not the work done.
-class LoopClock {
- public:
-  LoopClock() : start_(Now()) {}
-  double SecondsPerIteration(const benchmark::State& state) const {
-    return state.iterations() == 0 ? 0 : (Now() - start_) / static_cast<double>(state.iterations());
-  }
-
- private:
-  static double Now() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-  }
-  double start_;
-};
-
-void RecordRaw(const std::string& name, const LoopClock& clock, benchmark::State& state) {
-  RawSeconds()[name] = clock.SecondsPerIteration(state);
-}
-
-void ReportRatio(const std::string& raw_name, const LoopClock& clock, benchmark::State& state) {
-  const auto raw = RawSeconds().find(raw_name);
-  if (raw == RawSeconds().end() || raw->second <= 0) return;
-  state.counters["x_raw"] = clock.SecondsPerIteration(state) / raw->second;
 }
 
 // The picker opened on the catalogue, as a host shows it: initialised, its first list loaded.

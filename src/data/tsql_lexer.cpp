@@ -1,6 +1,7 @@
 // Reading a T-SQL batch into tokens, and telling the words of a token apart.
 #include "data/tsql_lexer.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -159,10 +160,24 @@ constexpr std::string_view kKeywords[] = {
     "raiserror", "return", "right",   "rollback", "select", "set",    "some",    "table",
     "then",      "ties",   "top",     "truncate", "union",  "update", "use",     "values",
     "when",      "where",  "while",   "with"};
+static_assert(std::is_sorted(std::begin(kKeywords), std::end(kKeywords)));
+
+// ASCII-lowercase ordering, so that a word is looked up without a copy.
+bool LowerLess(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return lower(x) < lower(y);
+  });
+}
 
 }  // namespace
 
-bool IsKeywordToken(const Token& t) { return t.kind == TokKind::kWord && OneOf(t.text, kKeywords); }
+// Every token of every statement is asked this (most of them names), so it is a binary search.
+bool IsKeywordToken(const Token& t) {
+  if (t.kind != TokKind::kWord) return false;
+  const auto* at = std::lower_bound(std::begin(kKeywords), std::end(kKeywords), t.text, LowerLess);
+  return at != std::end(kKeywords) && !LowerLess(t.text, *at);
+}
 
 bool IsWord(const Token& t, std::string_view word) {
   return t.kind == TokKind::kWord && EqualsIgnoreCase(t.text, word);

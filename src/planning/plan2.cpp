@@ -2,6 +2,7 @@
 // its lines.
 #include "planning/plan2.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <utility>
@@ -156,11 +157,16 @@ void plan2::ShowLines(std::int32_t plan_id) {
   const int fixed = grid.fixed_rows();
   grid.set_redraw(false);
   grid.set_rows(fixed + static_cast<int>(lines->RecordCount()));
+  // Fields are looked up once: by name it is a case-blind search over every field per cell.
+  std::array<std::optional<int>, std::size(kLineColumns)> at;
+  for (std::size_t i = 0; i < at.size(); ++i) at[i] = lines->FieldIndex(kLineColumns[i].field);
+  const std::optional<int> product_at = lines->FieldIndex("产品ID");
   filling_ = true;
   int r = fixed;
   for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext(), ++r) {
-    for (const LineColumn& column : kLineColumns) {
-      const Variant& value = (*lines)[column.field];
+    for (std::size_t i = 0; i < at.size(); ++i) {
+      const LineColumn& column = kLineColumns[i];
+      const Variant& value = at[i] ? lines->Value(*at[i]) : (*lines)[column.field];
       std::string shown;
       switch (column.kind) {
         case Shown::kText:
@@ -175,7 +181,8 @@ void plan2::ShowLines(std::int32_t plan_id) {
       }
       grid.SetTextMatrix(r, column.col, std::move(shown));
     }
-    grid.SetCellKey(r, kColProductCode, (*lines)["产品ID"]);
+    grid.SetCellKey(r, kColProductCode,
+                    product_at ? lines->Value(*product_at) : (*lines)["产品ID"]);
     PaintRow(r);
   }
   filling_ = false;

@@ -1,0 +1,125 @@
+// What the benchmarks share: failing loudly, the scale of generated data, CPU-time loop clocks
+// and the `x_raw` ratio of a benchmark to its raw baseline, and replaying the statements an
+// operation ran with SQLite alone.
+#ifndef KORVANE_BENCH_BENCH_SUPPORT_H_
+#define KORVANE_BENCH_BENCH_SUPPORT_H_
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/sqlite_data_service.h"
+
+namespace korvane::bench {
+
+[[noreturn]] inline void Fail(const std::string& what) {
+  std::fprintf(stderr, "benchmark: %s\n", what.c_str());
+  std::exit(1);
+}
+
+// KORVANE_BENCH_SCALE, or 2 when unset (which keeps the CTest smoke run short).
+inline int Scale() {
+  const char* text = std::getenv("KORVANE_BENCH_SCALE");
+  if (text == nullptr || *text == '\0') return 2;
+  const int scale = std::atoi(text);
+  if (scale < 1) Fail(std::string("KORVANE_BENCH_SCALE must be a number >= 1, not ") + text);
+  return scale;
+}
+
+// Times the benchmark loop by the thread's CPU time, for the ratios: the machines these run on
+// are shared, and a neighbour's load stretches wall time but not the work done.
+class LoopClock {
+ public:
+  LoopClock() : start_(Now()) {}
+  double SecondsPerIteration(const benchmark::State& state) const {
+    return state.iterations() == 0 ? 0 : (Now() - start_) / static_cast<double>(state.iterations());
+  }
+
+ private:
+  static double Now() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+  }
+  double start_;
+};
+
+// CPU time per iteration of the last run of each raw benchmark, by name.
+inline std::map<std::string, double>& RawSeconds() {
+  static std::map<std::string, double> seconds;
+  return seconds;
+}
+
+inline void RecordRaw(const std::string& name, const LoopClock& clock, benchmark::State& state) {
+  RawSeconds()[name] = clock.SecondsPerIteration(state);
+}
+
+// Sets `x_raw` to this loop's CPU time over that of the raw benchmark `raw_name` (which must
+// have run before in the same run; otherwise the counter is left out).
+inline void ReportRatio(const std::string& raw_name, const LoopClock& clock,
+                        benchmark::State& state) {
+  const auto raw = RawSeconds().find(raw_name);
+  if (raw == RawSeconds().end() || raw->second <= 0) return;
+  state.counters["x_raw"] = clock.SecondsPerIteration(state) / raw->second;
+}
+
+// The SQLite texts of the statements `operation` runs through `db`, in order. A statement with
+// bound values ("?") runs inside a database function of another statement (the stock on hand
+// of a plan line), so replaying the outer statement runs it again: it is left out.
+inline std::vector<std::string> StatementsOf(data::SqliteDataService& db,
+                                             const std::function<void()>& operation) {
+  std::vector<std::string> seen;
+  db.InjectFailures([&seen](std::string_view statement) {
+    if (statement.find('?') == std::string_view::npos) seen.emplace_back(statement);
+    return false;
+  });
+  operation();
+  db.InjectFailures({});
+  return seen;
+}
+
+// Prepares, steps and reads every column of each statement with SQLite alone: the work any
+// data access needs for them; with `in_one_transaction` between BEGIN IMMEDIATE and COMMIT.
+// False (with the error in `error`) when one fails.
+inline bool Replay(sqlite3* db, const std::vector<std::string>& statements, bool in_one_transaction,
+                   std::string& error) {
+  const auto exec = [&](const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+    error = sqlite3_errmsg(db);
+    return false;
+  };
+  if (in_one_transaction && !exec("BEGIN IMMEDIATE")) return false;
+  for (const std::string& sql : statements) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) !=
+        SQLITE_OK) {
+      error = sqlite3_errmsg(db) + std::string(" in ") + sql;
+      return false;
+    }
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      for (int c = 0, n = sqlite3_column_count(stmt); c < n; ++c) {
+        benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+      }
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+      error = sqlite3_errmsg(db) + std::string(" in ") + sql;
+      if (in_one_transaction) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      return false;
+    }
+  }
+  return !in_one_transaction || exec("COMMIT");
+}
+
+}  // namespace korvane::bench
+
+#endif  // KORVANE_BENCH_BENCH_SUPPORT_H_
