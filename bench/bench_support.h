@@ -96,13 +96,17 @@ inline bool Replay(sqlite3* db, const std::vector<std::string>& statements, bool
     error = sqlite3_errmsg(db);
     return false;
   };
+  const auto fail = [&](const std::string& sql) {
+    error = sqlite3_errmsg(db) + std::string(" in ") + sql;
+    if (in_one_transaction) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+  };
   if (in_one_transaction && !exec("BEGIN IMMEDIATE")) return false;
   for (const std::string& sql : statements) {
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) !=
         SQLITE_OK) {
-      error = sqlite3_errmsg(db) + std::string(" in ") + sql;
-      return false;
+      return fail(sql);
     }
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -110,12 +114,12 @@ inline bool Replay(sqlite3* db, const std::vector<std::string>& statements, bool
         benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
       }
     }
-    sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE) {
-      error = sqlite3_errmsg(db) + std::string(" in ") + sql;
-      if (in_one_transaction) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-      return false;
+      const bool failed = fail(sql);  // the message before finalize clears it
+      sqlite3_finalize(stmt);
+      return failed;
     }
+    sqlite3_finalize(stmt);
   }
   return !in_one_transaction || exec("COMMIT");
 }
