@@ -7,15 +7,19 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "data/schema.h"
 #include "data/sqlite_data_service.h"
 
 namespace korvane::bench {
@@ -32,6 +36,32 @@ inline int Scale() {
   const int scale = std::atoi(text);
   if (scale < 1) Fail(std::string("KORVANE_BENCH_SCALE must be a number >= 1, not ") + text);
   return scale;
+}
+
+// A database built once per run: a new file `file_name` in a temporary folder named after
+// `folder_prefix` and the process, with the schema, then whatever `fill` adds. The folder is
+// removed at exit. Fails the run when the database cannot be built.
+inline std::string BuildTemporaryDatabase(
+    const std::string& folder_prefix, const std::string& file_name,
+    const std::function<bool(data::SqliteDataService&, std::string&)>& fill) {
+  const auto folder =
+      std::filesystem::temp_directory_path() / (folder_prefix + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  // Kept out of static destruction: the exit handler runs after static strings are gone.
+  static auto* folders = new std::vector<std::filesystem::path>();
+  if (folders->empty()) {
+    std::atexit([] {
+      for (const auto& f : *folders) std::filesystem::remove_all(f);
+    });
+  }
+  folders->push_back(folder);
+  const std::string file = (folder / file_name).string();
+  std::string error;
+  auto db = data::SqliteDataService::Open(file, {}, error);
+  if (!db || !data::MigrateSchema(*db, error) || !fill(*db, error)) {
+    Fail("cannot build the database " + file + ": " + error);
+  }
+  return file;
 }
 
 // Times the benchmark loop by the thread's CPU time, for the ratios: the machines these run on

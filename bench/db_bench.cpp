@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "data/schema.h"
 #include "data/sqlite_data_service.h"
 #include "data/tsql_translator.h"
@@ -49,23 +50,10 @@ const std::vector<std::string>& Statements() {
 
 // One demo database per run, in a temporary folder removed at exit.
 const std::string& DatabasePath() {
-  static const std::string path = [] {
-    auto folder =
-        std::filesystem::temp_directory_path() / ("korvane-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    std::string file = (folder / "bench.db").string();
-    std::string error;
-    auto db = data::SqliteDataService::Open(file, {}, error);
-    if (!db || !data::MigrateSchema(*db, error) || !hostapp::LoadDemoData(*db, error) ||
-        !hostapp::GenerateScaleData(*db, 2, error)) {
-      std::fprintf(stderr, "cannot build the benchmark database: %s\n", error.c_str());
-      std::exit(1);
-    }
-    // The folder's name outlives every static string: the exit handler runs after they are gone.
-    static const std::string* folder_name = new std::string(folder.string());
-    std::atexit([] { std::filesystem::remove_all(*folder_name); });
-    return file;
-  }();
+  static const std::string path = korvane::bench::BuildTemporaryDatabase(
+      "korvane-bench-", "bench.db", [](data::SqliteDataService& db, std::string& error) {
+        return hostapp::LoadDemoData(db, error) && hostapp::GenerateScaleData(db, 2, error);
+      });
   return path;
 }
 

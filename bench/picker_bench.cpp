@@ -61,29 +61,10 @@ constexpr const char* kFindText = "ZX-无此物品";
 constexpr const char* kFilterText = "泵";
 
 const std::string& CataloguePath() {
-  static const std::string path = [] {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("korvane-picker-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const std::string file = (folder / "catalogue.db").string();
-    std::string error;
-    {
-      auto db = data::SqliteDataService::Open(file, {}, error);
-      if (!db || !data::MigrateSchema(*db, error) || !hostapp::LoadDemoData(*db, error) ||
-          !hostapp::GenerateScaleData(*db, Scale(), error)) {
-        Fail("cannot build the catalogue: " + error);
-      }
-    }
-    return file;
-  }();
-  // Registered after `path` is complete, so the removal runs before `path` is destroyed
-  // (static objects and exit handlers unwind in reverse order).
-  static const bool removed_at_exit = [] {
-    std::atexit(
-        [] { std::filesystem::remove_all(std::filesystem::path(CataloguePath()).parent_path()); });
-    return true;
-  }();
-  (void)removed_at_exit;
+  static const std::string path = korvane::bench::BuildTemporaryDatabase(
+      "korvane-picker-bench-", "catalogue.db", [](data::SqliteDataService& db, std::string& error) {
+        return hostapp::LoadDemoData(db, error) && hostapp::GenerateScaleData(db, Scale(), error);
+      });
   return path;
 }
 

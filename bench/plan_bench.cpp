@@ -78,26 +78,10 @@ bool AddLongPlan(data::SqliteDataService& db, std::string& error) {
 }
 
 const std::string& DatabasePath() {
-  static const std::string path = [] {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("korvane-plan-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const std::string file = (folder / "plans.db").string();
-    std::string error;
-    auto db = data::SqliteDataService::Open(file, {}, error);
-    if (!db || !data::MigrateSchema(*db, error) || !hostapp::LoadDemoData(*db, error) ||
-        !AddLongPlan(*db, error)) {
-      bench::Fail("cannot build the plan database: " + error);
-    }
-    return file;
-  }();
-  // Registered after `path` is complete, so the removal runs before `path` is destroyed.
-  static const bool removed_at_exit = [] {
-    std::atexit(
-        [] { std::filesystem::remove_all(std::filesystem::path(DatabasePath()).parent_path()); });
-    return true;
-  }();
-  (void)removed_at_exit;
+  static const std::string path = bench::BuildTemporaryDatabase(
+      "korvane-plan-bench-", "plans.db", [](data::SqliteDataService& db, std::string& error) {
+        return hostapp::LoadDemoData(db, error) && AddLongPlan(db, error);
+      });
   return path;
 }
 
