@@ -90,12 +90,27 @@ class cTreeView {
   bool IsSelected() const;
   static bool IsRootNode(const TreeNode& node);
 
+  // The colours colour 0 stands for in NodeAdd.
+  static constexpr std::uint32_t kWindowTextColor = 0x80000008;
+  static constexpr std::uint32_t kWindowBackColor = 0x80000005;
+  // Height of one row as HookCtrl measured it; 0 before.
+  int row_height() const { return row_height_; }
+
   Event<TreeNode&> selected;
 
  private:
+  void Disconnect();
+  // Selects the node and scrolls it into view.
+  void Show(TreeNode& node);
+  // The first node at or after `from` in display order whose text contains the text.
+  TreeNode* Search(const std::string& text, std::size_t from) const;
+  void OnNodeClick(TreeNode& node);
+
   Dialogs& dialogs_;
   TreeView* tree_ = nullptr;
   ImageList* images_ = nullptr;
+  int row_height_ = 0;
+  int click_token_ = 0;
 };
 
 }  // namespace korvane::controls
