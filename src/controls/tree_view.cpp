@@ -420,6 +420,15 @@ void TreeView::EnsureVisible(TreeNode* node) {
   }
 }
 
+int TreeView::RowOf(const TreeNode* node) const {
+  const auto rows = Rows();
+  const auto at = std::find(rows.begin(), rows.end(), node);
+  if (at == rows.end()) return -1;
+  const auto row =
+      static_cast<std::ptrdiff_t>(at - rows.begin()) - static_cast<std::ptrdiff_t>(TopIndex(rows));
+  return row >= 0 && row < visible_count_ ? static_cast<int>(row) : -1;
+}
+
 TreeNode* TreeView::HitTest(double y) const {
   const int height = row_height();
   if (height <= 0 || y < 0) return nullptr;

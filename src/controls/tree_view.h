@@ -192,6 +192,8 @@ class TreeView : public Control {
   TreeNode* last_visible() const;
   // Expands the node's ancestors (firing expand) and scrolls the least that shows it.
   void EnsureVisible(TreeNode* node);
+  // The row the node is on, counted from the top row; -1 when it is not on a row shown.
+  int RowOf(const TreeNode* node) const;
   // The node on the row under y; nullptr above the first row, below the last node or the last
   // row shown, or when the tree has no height.
   TreeNode* HitTest(double y) const;
