@@ -23,14 +23,13 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "bom/bom_is_safe.h"
 #include "data/schema.h"
 #include "data/sqlite_data_service.h"
@@ -42,22 +41,15 @@ namespace data = korvane::data;
 namespace hostapp = korvane::hostapp;
 using korvane::mBOMIsSafe;
 using korvane::Variant;
+namespace bench = korvane::bench;
+using bench::Fail;
+using bench::LoopClock;
+using bench::RecordRaw;
+using bench::ReportRatio;
+using bench::Scale;
 
 constexpr int kLevels = 11;       // the deepest chain the check still accepts
 constexpr int kWideLines = 1000;  // lines of the wide structure
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "structure benchmark: %s\n", what.c_str());
-  std::exit(1);
-}
-
-int Scale() {
-  const char* text = std::getenv("KORVANE_BENCH_SCALE");
-  if (text == nullptr || *text == '\0') return 2;
-  const int scale = std::atoi(text);
-  if (scale < 1) Fail(std::string("KORVANE_BENCH_SCALE must be a number >= 1, not ") + text);
-  return scale;
-}
 
 // The products the benchmark's structures are made of.
 struct Catalogue {
@@ -99,52 +91,47 @@ std::vector<std::int32_t> AddStructure(data::SqliteDataService& db, std::int32_t
   return lines;
 }
 
+void AddChains(data::SqliteDataService& db, Catalogue& c);
+
 const Catalogue& TheCatalogue() {
   static const Catalogue catalogue = [] {
     Catalogue c;
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("korvane-bom-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    c.path = (folder / "catalogue.db").string();
-    std::string error;
-    auto db = data::SqliteDataService::Open(c.path, {}, error);
-    if (!db || !data::MigrateSchema(*db, error) || !hostapp::LoadDemoData(*db, error) ||
-        !hostapp::GenerateScaleData(*db, Scale(), error)) {
-      Fail("cannot build the catalogue: " + error);
-    }
-    // Products of their own, so that the chains are exactly as long as intended.
-    const std::size_t needed = 2 * (kLevels + 1) + kWideLines;
-    const std::int64_t first = One(*db, "SELECT IFNULL(MAX(产品ID),0)+1 FROM PDMCPML");
-    const std::int64_t category = One(*db, "SELECT MIN(产品类别ID) FROM PDMCPML");
-    if (!db->BeginTrans()) Fail(db->LastError());
-    std::vector<std::int32_t> ids;
-    for (std::size_t i = 0; i < needed; ++i) {
-      const std::int64_t id = first + static_cast<std::int64_t>(i);
-      Exec(*db, "INSERT INTO PDMCPML (产品ID,物品编码,物品名称,产品类别ID) VALUES (?,?,?,?)",
-           {id, "BOM-BENCH-" + std::to_string(i), "结构测试件" + std::to_string(i), category});
-      ids.push_back(static_cast<std::int32_t>(id));
-    }
-    c.up.assign(ids.begin(), ids.begin() + kLevels + 1);
-    c.down.assign(ids.begin() + kLevels + 1, ids.begin() + 2 * (kLevels + 1));
-    const std::vector<std::int32_t> components(ids.begin() + 2 * (kLevels + 1), ids.end());
-    for (int i = 0; i < kLevels; ++i) {
-      AddStructure(*db, c.up[static_cast<std::size_t>(i + 1)], {c.up[static_cast<std::size_t>(i)]});
-      AddStructure(*db, c.down[static_cast<std::size_t>(i)],
-                   {c.down[static_cast<std::size_t>(i + 1)]});
-    }
-    c.wide_lines = AddStructure(*db, c.up[0], components);
-    if (!db->CommitTrans()) Fail(db->LastError());
+    c.path = bench::BuildTemporaryDatabase(
+        "korvane-bom-bench-", "catalogue.db",
+        [&c](data::SqliteDataService& db, std::string& error) {
+          if (!hostapp::LoadDemoData(db, error) || !hostapp::GenerateScaleData(db, Scale(), error))
+            return false;
+          AddChains(db, c);
+          return true;
+        });
     return c;
   }();
-  // Registered after `catalogue` is complete, so the removal runs before it is destroyed.
-  static const bool removed_at_exit = [] {
-    std::atexit([] {
-      std::filesystem::remove_all(std::filesystem::path(TheCatalogue().path).parent_path());
-    });
-    return true;
-  }();
-  (void)removed_at_exit;
   return catalogue;
+}
+
+// Products of their own, so that the chains are exactly as long as intended.
+void AddChains(data::SqliteDataService& db, Catalogue& c) {
+  const std::size_t needed = 2 * (kLevels + 1) + kWideLines;
+  const std::int64_t first = One(db, "SELECT IFNULL(MAX(产品ID),0)+1 FROM PDMCPML");
+  const std::int64_t category = One(db, "SELECT MIN(产品类别ID) FROM PDMCPML");
+  if (!db.BeginTrans()) Fail(db.LastError());
+  std::vector<std::int32_t> ids;
+  for (std::size_t i = 0; i < needed; ++i) {
+    const std::int64_t id = first + static_cast<std::int64_t>(i);
+    Exec(db, "INSERT INTO PDMCPML (产品ID,物品编码,物品名称,产品类别ID) VALUES (?,?,?,?)",
+         {id, "BOM-BENCH-" + std::to_string(i), "结构测试件" + std::to_string(i), category});
+    ids.push_back(static_cast<std::int32_t>(id));
+  }
+  c.up.assign(ids.begin(), ids.begin() + kLevels + 1);
+  c.down.assign(ids.begin() + kLevels + 1, ids.begin() + 2 * (kLevels + 1));
+  const std::vector<std::int32_t> components(ids.begin() + 2 * (kLevels + 1), ids.end());
+  for (int i = 0; i < kLevels; ++i) {
+    AddStructure(db, c.up[static_cast<std::size_t>(i + 1)], {c.up[static_cast<std::size_t>(i)]});
+    AddStructure(db, c.down[static_cast<std::size_t>(i)],
+                 {c.down[static_cast<std::size_t>(i + 1)]});
+  }
+  c.wide_lines = AddStructure(db, c.up[0], components);
+  if (!db.CommitTrans()) Fail(db.LastError());
 }
 
 std::shared_ptr<data::SqliteDataService> OpenCatalogue() {
@@ -220,52 +207,19 @@ std::vector<std::string> StatementsOf(const std::vector<Check>& checks) {
   return seen;
 }
 
-// CPU time per iteration of the last run of each raw benchmark, by name.
-std::map<std::string, double>& RawSeconds() {
-  static std::map<std::string, double> seconds;
-  return seconds;
-}
-
-// Times the benchmark loop by the thread's CPU time: the machines these run on are shared, and
-// a neighbour's load stretches wall time but not the work done.
-class LoopClock {
- public:
-  LoopClock() : start_(Now()) {}
-  double SecondsPerIteration(const benchmark::State& state) const {
-    return state.iterations() == 0 ? 0 : (Now() - start_) / static_cast<double>(state.iterations());
-  }
-
- private:
-  static double Now() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-  }
-  double start_;
-};
-
 void RunRaw(benchmark::State& state, const std::string& name, const std::vector<Check>& checks) {
   const std::vector<std::string> statements = StatementsOf(checks);
   auto db = OpenCatalogue();
   sqlite3* handle = db->handle();
   LoopClock clock;
+  std::string error;
   for (auto _ : state) {
-    for (const std::string& sql : statements) {
-      sqlite3_stmt* stmt = nullptr;
-      if (sqlite3_prepare_v2(handle, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) !=
-          SQLITE_OK) {
-        state.SkipWithError(sqlite3_errmsg(handle));
-        return;
-      }
-      while (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int c = 0, n = sqlite3_column_count(stmt); c < n; ++c) {
-          benchmark::DoNotOptimize(sqlite3_column_int64(stmt, c));
-        }
-      }
-      sqlite3_finalize(stmt);
+    if (!bench::Replay(handle, statements, false, error)) {
+      state.SkipWithError(error.c_str());
+      return;
     }
   }
-  RawSeconds()[name] = clock.SecondsPerIteration(state);
+  RecordRaw(name, clock, state);
   state.counters["queries"] = static_cast<double>(statements.size());
 }
 
@@ -280,10 +234,7 @@ void RunChecked(benchmark::State& state, const std::string& raw_name,
       return;
     }
   }
-  const auto raw = RawSeconds().find(raw_name);
-  if (raw != RawSeconds().end() && raw->second > 0) {
-    state.counters["x_raw"] = clock.SecondsPerIteration(state) / raw->second;
-  }
+  ReportRatio(raw_name, clock, state);
   state.counters["checks"] = static_cast<double>(checks.size());
 }
 
