@@ -435,6 +435,27 @@ TEST_F(SqliteDataServiceTest, AStatementNestedTooDeeplyIsRefusedAndTheDeepestAll
   }
 }
 
+TEST_F(SqliteDataServiceTest, ALongOrChainInParenthesesRunsWithTheValueItHas) {
+  // A structure level of thousands of products is one "(配件ID=1 OR 配件ID=2 ...)" condition;
+  // SQLite alone refuses such a chain past about a thousand terms.
+  Script("INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, NULL);");
+  std::string ids;
+  for (int id = 10; id < 5000; ++id) ids += " OR id=" + std::to_string(id);
+  EXPECT_EQ(db_->ScalarSql("select count(*) from t where id > 0 AND (id=3" + ids + ")"), Variant(1))
+      << db_->LastError();
+  // AND binds tighter than OR, and a NULL term keeps the chain's value as SQL's logic has it.
+  std::string mixed = "name='zz'";
+  for (int i = 0; i < 100; ++i) mixed += " OR name IS NULL AND id=" + std::to_string(4 + i * 10);
+  mixed += " OR id=2 AND name='b' OR NULL";
+  EXPECT_EQ(db_->ScalarSql("select count(*) from t where (" + mixed + ")"), Variant(2))
+      << db_->LastError();
+  EXPECT_EQ(db_->ScalarSql("select count(*) from t where NOT (" + mixed + ")"), Variant(0))
+      << db_->LastError();
+  // A list in parentheses is not a chain.
+  EXPECT_EQ(db_->ScalarSql("select count(*) from t where id in (1, 2" + std::string(",3") + ")"),
+            Variant(3));
+}
+
 TEST_F(SqliteDataServiceTest, FunctionsReadTheDatabaseWhileTheirStatementSteps) {
   Script("INSERT INTO t VALUES (1, 'a'), (2, 'b');");
   ASSERT_TRUE(

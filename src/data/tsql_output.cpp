@@ -84,12 +84,39 @@ std::string Translator::Trimmed(const Seq& seq, std::size_t begin, std::size_t e
   return first == std::string::npos ? std::string() : out.substr(first);
 }
 
+// SQLite parses "a OR b OR c ..." into a tree as deep as the chain is long and refuses trees
+// deeper than 1 000, yet a structure level of a thousand products is such a chain. OR is the
+// loosest operator and associative (NULLs included), so a long chain is regrouped into a
+// balanced tree of the same value, about ten levels deep for a thousand terms.
+constexpr std::size_t kBalancedOrTerms = 64;
+
+std::string Translator::BalancedOrs(const Seq& body, const std::vector<std::size_t>& ors,
+                                    std::size_t first, std::size_t last, const Scope* s) {
+  if (last - first == 1) {
+    const std::size_t begin = first == 0 ? 0 : ors[first - 1] + 1;
+    const std::size_t end = first == ors.size() ? body.size() : ors[first];
+    return SeqText(body, begin, end, s);
+  }
+  const std::size_t middle = first + (last - first) / 2;
+  return " (" + BalancedOrs(body, ors, first, middle, s) + " OR" +
+         BalancedOrs(body, ors, middle, last, s) + ")";
+}
+
 std::string Translator::ParenText(const Expr& e, const Scope* s) {
   std::string inner;
   if (!e.body.empty() && (RawIs(e.body[0], "select") || RawIs(e.body[0], "with"))) {
     inner = Lead(e.body[0]) + Query(e.body, 0, e.body.size(), s);
   } else {
-    inner = SeqText(e.body, 0, e.body.size(), s);
+    // A list (commas) is left alone; a condition's top-level ORs are its chain.
+    std::vector<std::size_t> ors;
+    bool list = false;
+    for (std::size_t i = 0; i < e.body.size() && !list; ++i) {
+      if (RawIs(e.body[i], "or")) ors.push_back(i);
+      list = RawOp(e.body[i], ",");
+    }
+    inner = !list && ors.size() + 1 >= kBalancedOrTerms
+                ? BalancedOrs(e.body, ors, 0, ors.size() + 1, s)
+                : SeqText(e.body, 0, e.body.size(), s);
   }
   return "(" + inner + (toks_[e.close].space_before ? " )" : ")");
 }

@@ -101,6 +101,10 @@ class Translator {
   std::string RawText(std::size_t tok);
   std::string NameText(const Expr& e) const;
   std::string ParenText(const Expr& e, const Scope* s);
+  // The terms [first, last) of a long OR chain (`ors` the positions of its ORs in `body`),
+  // regrouped into a balanced tree.
+  std::string BalancedOrs(const Seq& body, const std::vector<std::size_t>& ors, std::size_t first,
+                          std::size_t last, const Scope* s);
   std::string BinaryText(const Expr& e, const Scope* s);
   std::string ChildText(const Expr& e, const Scope* s, bool under_concat);
 
