@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "hostapp/fault_loop.h"
 #include "hostapp/process_test_support.h"
 #include "workreport/work_report_test_fixture.h"
 
@@ -592,37 +593,19 @@ TEST_F(StoreTest, ApprovalWithQuantityControlChecksThePlanLines) {
 
 // --- Failures -----------------------------------------------------------------------------------
 
-// Fails the n-th statement an operation sends, for n = 1, 2, ... until the operation succeeds:
-// after every failure the tables are exactly as before and the form still holds what was
-// entered. The host's own settings reads are not counted: a failed one silently falls back to
-// a default, which is the host's business.
+// Every statement of a save, delete or approval failing in turn (test::FailEachStatement).
 class FaultTest : public StoreTest {
  protected:
-  // Returns how many statements the successful run needed.
   int FailEachStatement(const std::function<bool()>& operation,
                         const std::function<void()>& before_each = {}) {
-    const auto tables = Contents();
-    const auto form = FormState();
-    for (int n = 1; n < 500; ++n) {
-      int count = 0;
-      host_->database().InjectFailures([&count, n](std::string_view statement) {
-        for (const char* host_table : {"xt_accinformation", "xt_setting_numbered", "xt_user"}) {
-          if (statement.find(host_table) != std::string_view::npos) return false;
-        }
-        return ++count == n;
-      });
-      if (before_each) before_each();
-      sink_.errors.clear();
-      const bool succeeded = operation();
-      host_->database().InjectFailures({});
-      if (succeeded) return n;
-      EXPECT_FALSE(sink_.errors.empty()) << "statement " << n << " failed silently";
-      EXPECT_EQ(Contents(), tables) << "after failing statement " << n;
-      EXPECT_EQ(FormState(), form) << "after failing statement " << n;
-      if (::testing::Test::HasFailure()) return -n;
-    }
-    ADD_FAILURE() << "the operation never succeeded";
-    return 0;
+    const auto state = [this] {
+      std::vector<std::string> lines = FormState();
+      for (auto& [table, rows] : Contents()) {
+        for (const std::string& row : rows) lines.push_back(table + "|" + row);
+      }
+      return lines;
+    };
+    return test::FailEachStatement(*host_, sink_.errors, state, operation, before_each);
   }
 };
 
