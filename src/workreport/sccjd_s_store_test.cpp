@@ -1,7 +1,6 @@
 // Storing, deleting and approving work reports against the demo factory's database.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,7 +15,6 @@
 namespace korvane {
 namespace {
 
-using namespace std::chrono;
 using hostapp::demo::kReworkReportProgId;
 using hostapp::demo::kWorkReportProgId;
 using namespace workreport;
@@ -659,21 +657,8 @@ TEST(StoreConcurrency, TwoProcessesSavingOneNumberAtOnceStoreOneReport) {
   test::TempFolder folder;
   constexpr int kUniqueReports = 4;
   const auto results = test::RunInProcesses(2, folder.path(), [&](int child) {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db.path();
-    options.business_date = year{2026} / March / 20;
-    options.local_folder = folder.path();
-    std::string error;
-    auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
-    if (!host) throw std::runtime_error(error);
-    struct Errors : DocumentEvents {
-      void Message(const std::string&) override {}
-      void ErrMessage(const std::string& text, LogLevel, const std::string&) override {
-        texts.push_back(text);
-      }
-      void FormRefreshed() override {}
-      std::vector<std::string> texts;
-    } errors;
+    auto host = test::OpenClerkHost(db.path(), folder.path(), nullptr);
+    test::RecordingDocumentEvents errors;
     SCCJD_S module;
     module.Advise(&errors);
     if (!module.Init(host, kWorkReportProgId, 0)) throw std::runtime_error("no Init");
@@ -695,10 +680,10 @@ TEST(StoreConcurrency, TwoProcessesSavingOneNumberAtOnceStoreOneReport) {
         grid.SetCellKey(row, kColEmployees, Variant("5;6"));
         grid.SetTextMatrix(row, kColShares, "0.6;0.4");
       }
-      errors.texts.clear();
+      errors.errors.clear();
       const bool saved = module.FileSave();
       out.push_back(number + (saved ? " saved " + std::to_string(module.GetID()) : " refused"));
-      for (const std::string& text : errors.texts) out.push_back("error " + text);
+      for (const test::RaisedError& error : errors.errors) out.push_back("error " + error.text);
     };
     for (int i = 0; i < kUniqueReports; ++i) {
       save("P" + std::to_string(child) + "-" + std::to_string(i));
