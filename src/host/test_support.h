@@ -1,6 +1,6 @@
 // Fakes of the host's objects for unit tests: a HostContext with settings by name and number,
 // a temporary user folder, real settings and print writers, recording dialogs that answer
-// from a queue, a scriptable data service and record navigator.
+// from a queue and a scriptable data service.
 //
 // Usage:
 //   auto host = std::make_shared<test::FakeHostContext>();
@@ -21,7 +21,6 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -166,11 +165,10 @@ class RecordingDocumentEvents : public DocumentEvents {
   void ErrMessage(const std::string& text, LogLevel level, const std::string& title) override {
     errors.push_back({text, level, title});
   }
-  void FormRefreshed() override { ++refreshed; }
+  void FormRefreshed() override {}
 
   std::vector<std::string> messages;
   std::vector<RaisedError> errors;
-  int refreshed = 0;
 };
 
 // --- Data service --------------------------------------------------------------------------
@@ -186,7 +184,7 @@ struct DataCall {
 
 // Answers commands by rules: the first rule (in the order added) whose fragment occurs in the
 // command text answers; an empty fragment matches every command. A command no rule matches
-// succeeds with an empty result, or fails the test when `strict` is set.
+// succeeds with an empty result.
 class FakeDataService : public DataService {
  public:
   struct Response {
@@ -198,32 +196,26 @@ class FakeDataService : public DataService {
     std::string error;
     // Values of output parameters, by parameter name (ASCII case ignored).
     std::vector<std::pair<std::string, Variant>> outputs;
-    // The rule answers one command only.
-    bool once = false;
   };
 
   void When(std::string fragment, Response response) {
     rules_.push_back({std::move(fragment), std::move(response)});
   }
-  void WhenRows(std::string fragment, Recordset rows, bool once = false) {
+  void WhenRows(std::string fragment, Recordset rows) {
     Response r;
     r.rows = std::move(rows);
-    r.once = once;
     When(std::move(fragment), std::move(r));
   }
-  void WhenScalar(std::string fragment, Variant value, bool once = false) {
+  void WhenScalar(std::string fragment, Variant value) {
     Response r;
     r.scalar = std::move(value);
-    r.once = once;
     When(std::move(fragment), std::move(r));
   }
-  void WhenFails(std::string fragment, std::string error, bool once = false) {
+  void WhenFails(std::string fragment, std::string error) {
     Response r;
     r.error = std::move(error);
-    r.once = once;
     When(std::move(fragment), std::move(r));
   }
-  void ClearRules() { rules_.clear(); }
 
   std::unique_ptr<Recordset> Open(Command& command) override {
     Record(DataCallKind::kOpen, command);
@@ -246,46 +238,13 @@ class FakeDataService : public DataService {
     return {};
   }
 
-  bool BeginTrans() override {
-    Log(DataCallKind::kBegin);
-    ++transaction_depth_;
-    return true;
-  }
-  bool CommitTrans() override {
-    Log(DataCallKind::kCommit);
-    if (transaction_depth_ > 0) --transaction_depth_;
-    last_error_ = fail_commit ? "commit failed" : "";
-    return !fail_commit;
-  }
-  bool RollbackTrans() override {
-    Log(DataCallKind::kRollback);
-    if (transaction_depth_ > 0) --transaction_depth_;
-    return true;
-  }
+  bool BeginTrans() override { return Log(DataCallKind::kBegin); }
+  bool CommitTrans() override { return Log(DataCallKind::kCommit); }
+  bool RollbackTrans() override { return Log(DataCallKind::kRollback); }
   std::string LastError() const override { return last_error_; }
 
   // Every call in order.
   const std::vector<DataCall>& calls() const { return calls_; }
-  // The texts of the calls of one kind, in order.
-  std::vector<std::string> Texts(DataCallKind kind) const {
-    std::vector<std::string> out;
-    for (const DataCall& call : calls_) {
-      if (call.kind == kind) out.push_back(call.text);
-    }
-    return out;
-  }
-  // Whether some command text of any kind contains the fragment.
-  bool Saw(std::string_view fragment) const {
-    for (const DataCall& call : calls_) {
-      if (call.text.find(fragment) != std::string::npos) return true;
-    }
-    return false;
-  }
-  int transaction_depth() const { return transaction_depth_; }
-  void ClearCalls() { calls_.clear(); }
-
-  bool strict = false;
-  bool fail_commit = false;
 
  private:
   struct Rule {
@@ -296,112 +255,34 @@ class FakeDataService : public DataService {
   void Record(DataCallKind kind, const Command& command) {
     calls_.push_back({kind, command.text, command.type, command.parameters});
   }
-  void Log(DataCallKind kind) { calls_.push_back({kind, {}, CommandType::kText, {}}); }
+  bool Log(DataCallKind kind) {
+    calls_.push_back({kind, {}, CommandType::kText, {}});
+    return true;
+  }
 
   // The matching response with its outputs applied, or nullopt when the command fails.
   std::optional<Response> Answer(Command& command) {
     last_error_.clear();
-    for (auto it = rules_.begin(); it != rules_.end(); ++it) {
-      if (command.text.find(it->fragment) == std::string::npos) continue;
-      Response r = it->response;
-      if (r.once) rules_.erase(it);
-      if (!r.error.empty()) {
-        last_error_ = r.error;
+    for (const Rule& rule : rules_) {
+      if (command.text.find(rule.fragment) == std::string::npos) continue;
+      if (!rule.response.error.empty()) {
+        last_error_ = rule.response.error;
         return std::nullopt;
       }
       for (Parameter& p : command.parameters) {
         if (!p.output) continue;
-        for (const auto& [name, value] : r.outputs) {
+        for (const auto& [name, value] : rule.response.outputs) {
           if (EqualsIgnoreCase(name, p.name)) p.value = value;
         }
       }
-      return r;
+      return rule.response;
     }
-    if (strict) ADD_FAILURE() << "no scripted answer for: " << command.text;
     return Response{};
   }
 
   std::vector<Rule> rules_;
   std::vector<DataCall> calls_;
   std::string last_error_;
-  int transaction_depth_ = 0;
-};
-
-// --- Record navigator ----------------------------------------------------------------------
-
-struct NavigateCall {
-  std::string select;
-  std::string condition;  // for FindFirst: base condition
-  std::string extra;      // for FindFirst: extra condition; empty for Navigate
-  NavigationMode mode = NavigationMode::kFirst;
-  std::int32_t current_key = 0;
-  std::string key_column;
-  bool find_first = false;
-};
-
-// What every navigator a FakeHostContext creates shares: the calls, the answers and the keys.
-struct NavigatorScript {
-  std::vector<NavigateCall> calls;
-  // Answers Navigate and FindFirst; without it the navigator finds no row.
-  std::function<NavigatorAnswer(const NavigateCall&)> answer;
-  // Next key per table; a table not listed starts at 1.
-  std::map<std::string, std::int32_t> next_key;
-  std::string key_error;  // not empty: NewKey fails with it
-  std::string position_text;
-};
-
-class FakeRecordNavigator : public RecordNavigator {
- public:
-  explicit FakeRecordNavigator(std::shared_ptr<NavigatorScript> script)
-      : script_(std::move(script)) {}
-
-  NavigatorAnswer Navigate(std::string_view select, std::string_view condition, NavigationMode mode,
-                           std::int32_t current_key, std::string_view key_column) override {
-    NavigateCall call{std::string(select), std::string(condition),  {},   mode,
-                      current_key,         std::string(key_column), false};
-    return Answer(std::move(call));
-  }
-  NavigatorAnswer FindFirst(std::string_view select, std::string_view base_condition,
-                            std::string_view extra_condition,
-                            std::string_view key_column) override {
-    NavigateCall call{std::string(select),
-                      std::string(base_condition),
-                      std::string(extra_condition),
-                      NavigationMode::kFirst,
-                      0,
-                      std::string(key_column),
-                      true};
-    return Answer(std::move(call));
-  }
-  NewKeyAnswer NewKey(std::string_view table, std::string_view /*key_column*/) override {
-    if (!script_->key_error.empty()) return {0, script_->key_error};
-    auto [it, inserted] = script_->next_key.try_emplace(std::string(table), 1);
-    return {it->second++, {}};
-  }
-  std::string PositionText() const override { return script_->position_text; }
-
- private:
-  NavigatorAnswer Answer(NavigateCall call) {
-    script_->calls.push_back(call);
-    if (!script_->answer) return {};
-    return script_->answer(script_->calls.back());
-  }
-  std::shared_ptr<NavigatorScript> script_;
-};
-
-class FakeStockQuery : public StockQuery {
- public:
-  explicit FakeStockQuery(
-      std::function<std::optional<double>(std::int32_t, std::int32_t, std::string_view)> answer)
-      : answer_(std::move(answer)) {}
-  std::optional<double> Quantity(std::int32_t product_id, std::int32_t depot_id,
-                                 std::string_view batch, double /*setting_1*/,
-                                 std::int32_t /*flag_a*/, std::int32_t /*flag_b*/) override {
-    return answer_ ? answer_(product_id, depot_id, batch) : std::nullopt;
-  }
-
- private:
-  std::function<std::optional<double>(std::int32_t, std::int32_t, std::string_view)> answer_;
 };
 
 // --- Host context --------------------------------------------------------------------------
@@ -413,6 +294,8 @@ struct CaseInsensitiveLess {
   using is_transparent = void;
 };
 
+// Creates no record navigator, stock query or lookups; numbers are proposed as "0001" and
+// always committed and released; every user may use every program.
 class FakeHostContext : public HostContext {
  public:
   FakeHostContext() : data(std::make_shared<FakeDataService>()) {
@@ -425,7 +308,6 @@ class FakeHostContext : public HostContext {
   Dialogs& dialogs() override { return dialogs_fake; }
 
   std::string Setting(std::string_view key) override {
-    setting_keys_read.emplace_back(key);
     const auto it = settings.find(key);
     return it == settings.end() ? std::string() : it->second;
   }
@@ -435,50 +317,32 @@ class FakeHostContext : public HostContext {
     return it == numbered_settings.end() ? std::string() : it->second;
   }
 
-  std::string ProposeDocumentNumber(std::int32_t /*progid*/,
-                                    std::chrono::year_month_day /*date*/) override {
-    return proposed_number;
+  std::string ProposeDocumentNumber(std::int32_t, std::chrono::year_month_day) override {
+    return "0001";
   }
-  bool CommitDocumentNumber(std::int32_t /*progid*/, std::chrono::year_month_day /*date*/,
-                            std::string_view number) override {
-    committed_numbers.emplace_back(number);
-    return commit_number_ok;
+  bool CommitDocumentNumber(std::int32_t, std::chrono::year_month_day, std::string_view) override {
+    return true;
   }
-  bool ReleaseDocumentNumber(std::int32_t /*progid*/, std::chrono::year_month_day /*date*/,
-                             std::string_view number) override {
-    released_numbers.emplace_back(number);
-    return release_number_ok;
+  bool ReleaseDocumentNumber(std::int32_t, std::chrono::year_month_day, std::string_view) override {
+    return true;
   }
 
   UserInfo User() override { return user; }
-  std::string AmountInWords(double amount) override {
-    return amount_in_words ? amount_in_words(amount) : "大写" + FormatNumber(amount);
-  }
-  std::string UserItem(int item) override {
-    const auto it = user_items.find(item);
-    return it == user_items.end() ? std::string() : it->second;
-  }
-  CodingScheme CategoryCoding() override { return category_coding; }
+  std::string AmountInWords(double amount) override { return "大写" + FormatNumber(amount); }
+  std::string UserItem(int) override { return {}; }
+  CodingScheme CategoryCoding() override { return {{2, 2, 3}}; }
   std::string ApplicationTitle() override { return std::string(kApplicationTitle); }
-  std::shared_ptr<controls::LookupResolver> Lookups() override { return lookups; }
-  bool UserMayUse(std::int32_t progid) override {
-    const auto it = user_rights.find(progid);
-    return it == user_rights.end() ? user_may_use_by_default : it->second;
-  }
+  std::shared_ptr<controls::LookupResolver> Lookups() override { return nullptr; }
+  bool UserMayUse(std::int32_t) override { return true; }
   std::optional<ModulePeriod> Period(std::string_view module_code) override {
     const auto it = periods.find(std::string(module_code));
     if (it == periods.end()) return std::nullopt;
     return it->second;
   }
 
-  std::unique_ptr<RecordNavigator> CreateRecordNavigator() override {
-    return std::make_unique<FakeRecordNavigator>(navigator);
-  }
-  std::unique_ptr<StockQuery> CreateStockQuery() override {
-    return std::make_unique<FakeStockQuery>(stock);
-  }
+  std::unique_ptr<RecordNavigator> CreateRecordNavigator() override { return nullptr; }
+  std::unique_ptr<StockQuery> CreateStockQuery() override { return nullptr; }
   std::unique_ptr<ProfileStore> CreateProfileStore() override {
-    ++profile_stores_created;
     return std::make_unique<IniProfileStore>();
   }
   std::unique_ptr<PrintDataWriter> CreatePrintDataWriter() override {
@@ -493,32 +357,13 @@ class FakeHostContext : public HostContext {
   TempFolder folder;
   std::shared_ptr<FakeDataService> data;
   FakeDialogs dialogs_fake;
-  std::shared_ptr<NavigatorScript> navigator = std::make_shared<NavigatorScript>();
-  std::function<std::optional<double>(std::int32_t, std::int32_t, std::string_view)> stock;
 
   std::map<std::string, std::string, CaseInsensitiveLess> settings;
-  std::shared_ptr<controls::LookupResolver> lookups;
   std::map<int, std::string> numbered_settings;
-  std::vector<std::string> setting_keys_read;
   std::vector<int> setting_numbers_read;
-
   UserInfo user;
-  CodingScheme category_coding{{2, 2, 3}};
   std::map<std::string, ModulePeriod> periods;
-  std::map<int, std::string> user_items;
-  std::map<std::int32_t, bool> user_rights;
-  bool user_may_use_by_default = true;
-  // Without it an amount reads "大写" followed by the number, which tests can predict.
-  std::function<std::string(double)> amount_in_words;
-
-  std::string proposed_number = "0001";
-  bool commit_number_ok = true;
-  bool release_number_ok = true;
-  std::vector<std::string> committed_numbers;
-  std::vector<std::string> released_numbers;
-
   bool print_writer_available = true;
-  int profile_stores_created = 0;
 };
 
 // --- Conditions ----------------------------------------------------------------------------

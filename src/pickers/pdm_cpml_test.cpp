@@ -19,15 +19,6 @@ namespace {
 
 using namespace pickers;
 using namespace pickers::cpml;
-namespace keys = controls::keys;
-
-class CountingSink : public PickerEvents {
- public:
-  void DoSelect() override { ++selects; }
-  void DoCancel() override { ++cancels; }
-  int selects = 0;
-  int cancels = 0;
-};
 
 class ProductPickerTest : public ::testing::Test {
  protected:
@@ -52,10 +43,6 @@ class ProductPickerTest : public ::testing::Test {
     picker_ = std::dynamic_pointer_cast<pdmCpml>(object);
     ASSERT_NE(picker_, nullptr);
     ASSERT_NE(QueryInterface<IPickerUI>(object), nullptr);
-    picker_->Advise(&sink_);
-  }
-  void TearDown() override {
-    if (picker_) picker_->Unadvise(&sink_);
   }
 
   bool Open() { return picker_->Init(reference_, 6101, ""); }
@@ -78,19 +65,6 @@ class ProductPickerTest : public ::testing::Test {
 
   controls::Grid& Vs() { return picker_->grid(); }
   int DataRows() { return Vs().rows() - Vs().fixed_rows(); }
-  int VisibleRows() {
-    int n = 0;
-    for (int r = Vs().fixed_rows(); r < Vs().rows(); ++r) n += Vs().RowHidden(r) ? 0 : 1;
-    return n;
-  }
-  int RowOfCode(const std::string& code) { return Vs().FindRow(code, 1, kColCode); }
-  // Types into the search box and lets the timer pass.
-  void Search(const std::string& text) {
-    ASSERT_TRUE(picker_->search_box().Type(text));
-    ASSERT_TRUE(picker_->timer().running());
-    ASSERT_TRUE(picker_->timer().Tick());
-    EXPECT_FALSE(picker_->timer().running());
-  }
   std::string Validate(const std::string& typed) {
     std::string value, text;
     EXPECT_FALSE(picker_->Validate("", "", "", typed, value, text));
@@ -104,7 +78,6 @@ class ProductPickerTest : public ::testing::Test {
   std::shared_ptr<data::SqliteDataService> twin_;
   std::vector<std::vector<Parameter>> list_calls_;
   std::shared_ptr<pdmCpml> picker_;
-  CountingSink sink_;
 };
 
 TEST(ProductPickerPieces, AccountConditionsQuoteEveryCode) {
@@ -198,63 +171,6 @@ TEST_F(ProductPickerTest, AnAccountCodeNarrowsTheCategoriesAndKeepsTheSource) {
             1 + Sql("select count(*) from pdmcplb where 对应科目编号='1221'").ToLong());
   EXPECT_EQ(picker_->source_list().list_index(), 2);
   EXPECT_EQ(list_calls_.back().at(4).value.ToText(), "1221");
-}
-
-// What a choice hands back is the list picker's; here, how this picker's grid reaches it.
-TEST_F(ProductPickerTest, EnterAndDoubleClickChooseOnlyInSingleChoice) {
-  ASSERT_TRUE(Open());
-  ASSERT_TRUE(picker_->Refresh());
-  ASSERT_TRUE(Vs().ClickCell(RowOfCode("BJ-LS-M8"), kColName));
-  EXPECT_TRUE(Vs().TextMatrix(Vs().row(), kColTick).empty()) << "single choice ticks nothing";
-  ASSERT_TRUE(Vs().PressKey(keys::kReturn));
-  EXPECT_EQ(sink_.selects, 1);
-  EXPECT_EQ(picker_->GetText(), "BJ-LS-M8");
-  EXPECT_EQ(picker_->GetValue().ToText(),
-            Sql("select 产品ID from PDMCPML where 物品编码='BJ-LS-M8'").ToText());
-  ASSERT_TRUE(Vs().DoubleClickCell(RowOfCode("DQ-DJ-30"), kColCode));
-  EXPECT_EQ(sink_.selects, 2);
-  EXPECT_EQ(picker_->GetText(), "DQ-DJ-30");
-  ASSERT_TRUE(Vs().DoubleClickCell(0, kColCode));  // the header chooses nothing
-  EXPECT_EQ(sink_.selects, 2);
-
-  SetParameters({{"多选", "1"}});
-  ASSERT_TRUE(picker_->Refresh());
-  const int row = RowOfCode("YG-45-40");
-  ASSERT_TRUE(Vs().ClickCell(row, kColName));
-  EXPECT_EQ(Vs().TextMatrix(row, kColTick), kTickMark);
-  ASSERT_TRUE(Vs().PressKey(keys::kReturn));
-  ASSERT_TRUE(Vs().DoubleClickCell(row, kColName));
-  EXPECT_EQ(sink_.selects, 2);
-  // Clear releases the record but keeps the answer.
-  ASSERT_TRUE(picker_->Clear());
-  EXPECT_EQ(picker_->Objects(), nullptr);
-  EXPECT_EQ(picker_->GetText(), "DQ-DJ-30");
-}
-
-TEST_F(ProductPickerTest, KeysMoveTheFocusAndSkipTheFilteredRows) {
-  ASSERT_TRUE(Open());
-  ASSERT_TRUE(picker_->Refresh());
-  ASSERT_TRUE(Vs().PressKey('T', keys::kCtrlMask));
-  EXPECT_TRUE(picker_->category_list().HasFocus());
-  ASSERT_TRUE(picker_->category_list().PressKey('L', keys::kCtrlMask));
-  EXPECT_TRUE(picker_->source_list().HasFocus());
-  ASSERT_TRUE(picker_->source_list().PressKey('B', keys::kCtrlMask));
-  EXPECT_TRUE(picker_->search_box().HasFocus());
-  dialogs_->QueueInput("2");
-  ASSERT_TRUE(Vs().PressKey('E', keys::kCtrlMask | keys::kShiftMask));
-  EXPECT_EQ(picker_->search_columns(), (std::vector<int>{kColCode}));
-
-  // The search waits for the timer; under a filter Down and Up skip the hidden rows.
-  ASSERT_TRUE(picker_->filter_box().Click());
-  Search("jj");
-  ASSERT_LT(VisibleRows(), DataRows());
-  const int first = Vs().row();
-  ASSERT_TRUE(Vs().PressKey(keys::kDown));
-  int next = first + 1;
-  while (Vs().RowHidden(next)) ++next;
-  EXPECT_EQ(Vs().row(), next);
-  ASSERT_TRUE(Vs().PressKey(keys::kUp));
-  EXPECT_EQ(Vs().row(), first);
 }
 
 // Plain lookups, a structure, a single account and a quote are walked by cpml_validate.

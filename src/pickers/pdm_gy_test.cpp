@@ -18,14 +18,6 @@ namespace {
 
 using namespace pickers;
 
-class CountingSink : public PickerEvents {
- public:
-  void DoSelect() override { ++selected; }
-  void DoCancel() override { ++cancelled; }
-  int selected = 0;
-  int cancelled = 0;
-};
-
 // --- Pure helpers ------------------------------------------------------------------------------
 
 TEST(PdmGyHelpers, OrganisationTypeListsAreReadSafely) {
@@ -47,13 +39,8 @@ class EmployeePickerTest : public ::testing::Test {
     picker_ = std::dynamic_pointer_cast<pdmgy>(object_);
     ASSERT_NE(picker_, nullptr);
     ASSERT_NE(QueryInterface<IPickerUI>(object_), nullptr);
-    picker_->Advise(&sink_);
     ASSERT_TRUE(picker_->Init(host_, 6301, ""));
   }
-  void TearDown() override {
-    if (picker_) picker_->Unadvise(&sink_);
-  }
-
   // Texts of one column of a query, read straight from the database.
   std::vector<std::string> Column(const std::string& sql) {
     std::vector<std::string> out;
@@ -91,17 +78,12 @@ class EmployeePickerTest : public ::testing::Test {
     return l;
   }
 
-  int RowOf(std::string_view number) {
-    return picker_->grid().FindRow(number, 1, kGyColNumber, false, true);
-  }
-
   test::DemoDatabase db_;
   test::TempFolder user_folder_;
   std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
   std::shared_ptr<hostapp::ReferenceHost> host_;
   std::shared_ptr<Object> object_;
   std::shared_ptr<pdmgy> picker_;
-  CountingSink sink_;
 };
 
 // The department list itself and a department's people are walked by the gy_objects scenario.
@@ -157,55 +139,6 @@ TEST_F(EmployeePickerTest, ValidateFillsTheRecordAndEmptiesItOnAMiss) {
   const auto quoted = Check("x')) OR ((1=1");
   EXPECT_EQ(quoted.value + quoted.text, "");
   EXPECT_TRUE(dialogs_->boxes().empty());
-}
-
-// What a choice hands back is the list picker's; here, how this picker's controls reach it.
-TEST_F(EmployeePickerTest, TheSearchBoxSearchesAtOnceAndEnterChooses) {
-  ASSERT_TRUE(picker_->Refresh());
-  controls::Grid& g = picker_->grid();
-  controls::TextBox& box = picker_->search_box();
-  // The initial columns (id, number, sex) hold no names.
-  ASSERT_TRUE(box.Type("e01"));
-  EXPECT_EQ(g.row(), RowOf("E010"));
-  EXPECT_TRUE(box.HasFocus());
-  ASSERT_TRUE(box.Type("陈静"));
-  EXPECT_EQ(g.row(), RowOf("E010"));
-  ASSERT_TRUE(picker_->search_columns_box().Type("3"));
-  ASSERT_TRUE(box.Type("陈"));
-  EXPECT_EQ(g.row(), RowOf("E005"));
-  ASSERT_TRUE(box.PressKey(controls::keys::kReturn));
-  EXPECT_EQ(sink_.selected, 1);
-  EXPECT_EQ(picker_->GetText(), "陈静");
-  // Enter on the grid chooses too; a man's row gives false.
-  ASSERT_TRUE(g.ClickCell(RowOf("E006"), kGyColName));
-  ASSERT_TRUE(g.PressKey(controls::keys::kReturn));
-  EXPECT_EQ(sink_.selected, 2);
-  EXPECT_FALSE(std::dynamic_pointer_cast<clsGY>(picker_->Objects())->b性别());
-
-  // In multiple choice a click ticks; double click and Enter choose nothing.
-  Parameters({{"多选", Variant(1)}});
-  ASSERT_TRUE(picker_->Refresh());
-  const int a = RowOf("E003");
-  ASSERT_TRUE(g.ClickCell(a, kGyColName));
-  EXPECT_EQ(g.TextMatrix(a, kGyColTick), kTickMark);
-  ASSERT_TRUE(g.DoubleClickCell(a, kGyColName));
-  ASSERT_TRUE(g.PressKey(controls::keys::kReturn));
-  ASSERT_TRUE(box.PressKey(controls::keys::kReturn));
-  EXPECT_EQ(sink_.selected, 2);
-}
-
-TEST_F(EmployeePickerTest, KeysFocusTheFieldsAndAskForTheSearchColumns) {
-  ASSERT_TRUE(picker_->Refresh());
-  ASSERT_TRUE(picker_->grid().PressKey('T', controls::keys::kCtrlMask));
-  EXPECT_TRUE(picker_->departments().HasFocus());
-  ASSERT_TRUE(picker_->grid().PressKey('B', controls::keys::kCtrlMask));
-  EXPECT_TRUE(picker_->search_box().HasFocus());
-  dialogs_->QueueInput(std::string("2;3"));
-  ASSERT_TRUE(
-      picker_->grid().PressKey('E', controls::keys::kCtrlMask | controls::keys::kShiftMask));
-  ASSERT_EQ(dialogs_->inputs_shown().size(), 1u);
-  EXPECT_EQ(dialogs_->inputs_shown()[0].default_text, "1;2;4");
-  EXPECT_EQ(picker_->search_columns(), (std::vector<int>{2, 3}));
 }
 
 }  // namespace

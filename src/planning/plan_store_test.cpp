@@ -12,6 +12,7 @@
 
 #include "host/test_support.h"
 #include "hostapp/demo_data.h"
+#include "hostapp/fault_loop.h"
 #include "hostapp/process_test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
@@ -104,34 +105,16 @@ class PlanStoreTest : public ::testing::Test {
     return plan_->header(field).Type(text) && plan_->header(field).Leave();
   }
 
-  // Fails the n-th statement `operation` sends, for n = 1, 2, ... until it succeeds; after
-  // every failure it was reported and the tables and the screen are exactly as before. The
-  // host's reads of its settings and users are the host's and not counted. Returns the statements
-  // it needed.
+  // The tables a save or delete writes and the screen, for the fault loop.
+  std::vector<std::string> State() {
+    std::vector<std::string> state = Tables();
+    for (std::string& line : Screen()) state.push_back(std::move(line));
+    return state;
+  }
   int FailEachStatement(const std::function<bool()>& operation,
                         const std::function<void()>& before_each = {}) {
-    const auto tables = Tables();
-    const auto screen = Screen();
-    for (int n = 1; n < 200; ++n) {
-      int seen = 0;
-      host_->database().InjectFailures([&seen, n](std::string_view statement) {
-        for (const char* host_table : {"xt_accinformation", "xt_setting_numbered", "xt_user"}) {
-          if (statement.find(host_table) != std::string_view::npos) return false;
-        }
-        return ++seen == n;
-      });
-      if (before_each) before_each();
-      sink_.errors.clear();
-      const bool done = operation();
-      host_->database().InjectFailures({});
-      if (done) return n;
-      EXPECT_FALSE(sink_.errors.empty()) << "statement " << n << " failed silently";
-      EXPECT_EQ(Tables(), tables) << "statement " << n;
-      EXPECT_EQ(Screen(), screen) << "statement " << n;
-      if (::testing::Test::HasFailure()) return -n;
-    }
-    ADD_FAILURE() << "never succeeded";
-    return 0;
+    return test::FailEachStatement(
+        *host_, sink_.errors, [this] { return State(); }, operation, before_each);
   }
 
   test::DemoDatabase db_;

@@ -24,14 +24,6 @@ using namespace workreport::sccjd;
 
 constexpr std::int32_t kProgId = 6301;
 
-class ShownDialogs : public test::FakeDialogs {
- public:
-  void FormShown(controls::Form& /*form*/) override { ++shown; }
-  void FormClosed(controls::Form& /*form*/) override { ++closed; }
-  int shown = 0;
-  int closed = 0;
-};
-
 class FrmSccjdTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,7 +49,7 @@ class FrmSccjdTest : public ::testing::Test {
 
   test::DemoDatabase db_;
   test::TempFolder folder_;
-  std::shared_ptr<ShownDialogs> dialogs_ = std::make_shared<ShownDialogs>();
+  std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
   std::shared_ptr<hostapp::ReferenceHost> host_;
   std::unique_ptr<frmSccjd> dialog_;
   int returns_ = 0;
@@ -89,7 +81,7 @@ TEST(SourceQueryText, FiltersAreQuotedAndTheLimitComesFirst) {
 
 TEST_F(FrmSccjdTest, PlansOfferEveryApprovedOrdinaryLineNewestNumberFirst) {
   ASSERT_TRUE(dialog_->py_SubProgram(host_, kProgId, 0));
-  EXPECT_EQ(dialogs_->shown, 1);
+  EXPECT_EQ(dialogs_->shown_forms.size(), 1u);
   // Plan 4 is not approved, plan 5 is a forecast, plan 6 is closed by its sign.
   std::vector<std::string> lines = Column(kColLineId);
   std::sort(lines.begin(), lines.end());
@@ -150,7 +142,7 @@ TEST_F(FrmSccjdTest, OnlyTickedRowsTheSearchLeavesVisibleAreHandedBack) {
   ASSERT_TRUE(dialog_->command(3).Click());
 
   EXPECT_EQ(returns_, 1);
-  EXPECT_EQ(dialogs_->closed, 1);
+  EXPECT_TRUE(dialogs_->shown_forms.empty());  // closed
   ASSERT_EQ(returned_.size(), 1u);
   const clsScRk& line = returned_[0];
   EXPECT_EQ(line.Key(), "6k");
@@ -208,7 +200,7 @@ TEST_F(FrmSccjdTest, BadInputAndDatabaseErrorsAreTold) {
 TEST_F(FrmSccjdTest, WithoutAHostNothingIsShown) {
   EXPECT_FALSE(dialog_->py_SubProgram(nullptr, kProgId, 0));
   EXPECT_FALSE(dialog_->Confirm());
-  EXPECT_EQ(dialogs_->shown, 0);
+  EXPECT_TRUE(dialogs_->shown_forms.empty());
 }
 
 // The work report takes the chosen lines after its last line in use (the source_lines scenario

@@ -25,20 +25,6 @@ namespace {
 using hostapp::demo::kWorkReportProgId;
 using namespace workreport::selgy;
 
-// Answers boxes from the queue and keeps the dialog forms shown.
-class FormDialogs : public test::FakeDialogs {
- public:
-  void FormShown(controls::Form& form) override {
-    std::erase(shown, &form);
-    shown.push_back(&form);
-  }
-  void FormClosed(controls::Form& form) override { std::erase(shown, &form); }
-  bool IsShown(const controls::Form& form) const {
-    return std::find(shown.begin(), shown.end(), &form) != shown.end();
-  }
-  std::vector<controls::Form*> shown;
-};
-
 struct Handed {
   int count = 0;
   VariantArray result;
@@ -96,7 +82,7 @@ class FrmSelGyTest : public ::testing::Test {
     ASSERT_TRUE(dialog_->confirm_button().Click());
     EXPECT_EQ(handed_.count, 1);
     EXPECT_FALSE(dialog_->shown());
-    EXPECT_FALSE(dialogs_->IsShown(dialog_->form()));
+    EXPECT_EQ(std::ranges::count(dialogs_->shown_forms, &dialog_->form()), 0);
   }
 
   // Reopens the dialog as new, with no result handed yet.
@@ -108,7 +94,7 @@ class FrmSelGyTest : public ::testing::Test {
 
   // The shown picker form (the last form shown that is not the dialog).
   controls::Form* Picker() {
-    for (auto it = dialogs_->shown.rbegin(); it != dialogs_->shown.rend(); ++it) {
+    for (auto it = dialogs_->shown_forms.rbegin(); it != dialogs_->shown_forms.rend(); ++it) {
       if (*it != &dialog_->form()) return *it;
     }
     return nullptr;
@@ -123,7 +109,7 @@ class FrmSelGyTest : public ::testing::Test {
 
   test::DemoDatabase db_;
   test::TempFolder user_folder_;
-  std::shared_ptr<FormDialogs> dialogs_ = std::make_shared<FormDialogs>();
+  std::shared_ptr<test::FakeDialogs> dialogs_ = std::make_shared<test::FakeDialogs>();
   std::shared_ptr<hostapp::ReferenceHost> host_;
   Handed handed_;
   std::unique_ptr<FrmSelGy> dialog_;
@@ -322,7 +308,7 @@ TEST_F(FrmSelGyTest, TheOwnerMayDropTheDialogInsideItsHandler) {
   ASSERT_TRUE(dialog_->Confirm());
   EXPECT_EQ(heard, 1);
   EXPECT_EQ(dialog_, nullptr);
-  EXPECT_TRUE(dialogs_->shown.empty());
+  EXPECT_TRUE(dialogs_->shown_forms.empty());
 }
 
 TEST_F(FrmSelGyTest, ColumnWidthsAreKeptPerUserAndProgram) {
@@ -358,7 +344,7 @@ TEST_F(FrmSelGyTest, ADatabaseFailureIsReportedAndShowsNothing) {
   EXPECT_NE(dialogs_->boxes()[0].text.find("FrmSelGy-->py_Init::"), std::string::npos);
   EXPECT_EQ(dialogs_->boxes()[0].icon, MsgIcon::kCritical);
   EXPECT_FALSE(dialog_->shown());
-  EXPECT_TRUE(dialogs_->shown.empty());
+  EXPECT_TRUE(dialogs_->shown_forms.empty());
 }
 
 }  // namespace

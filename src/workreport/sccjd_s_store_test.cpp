@@ -1,7 +1,6 @@
 // Storing, deleting and approving work reports against the demo factory's database.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -9,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "hostapp/fault_loop.h"
 #include "hostapp/process_test_support.h"
 #include "workreport/work_report_test_fixture.h"
 
 namespace korvane {
 namespace {
 
-using namespace std::chrono;
 using hostapp::demo::kReworkReportProgId;
 using hostapp::demo::kWorkReportProgId;
 using namespace workreport;
@@ -592,37 +591,19 @@ TEST_F(StoreTest, ApprovalWithQuantityControlChecksThePlanLines) {
 
 // --- Failures -----------------------------------------------------------------------------------
 
-// Fails the n-th statement an operation sends, for n = 1, 2, ... until the operation succeeds:
-// after every failure the tables are exactly as before and the form still holds what was
-// entered. The host's own settings reads are not counted: a failed one silently falls back to
-// a default, which is the host's business.
+// Every statement of a save, delete or approval failing in turn (test::FailEachStatement).
 class FaultTest : public StoreTest {
  protected:
-  // Returns how many statements the successful run needed.
   int FailEachStatement(const std::function<bool()>& operation,
                         const std::function<void()>& before_each = {}) {
-    const auto tables = Contents();
-    const auto form = FormState();
-    for (int n = 1; n < 500; ++n) {
-      int count = 0;
-      host_->database().InjectFailures([&count, n](std::string_view statement) {
-        for (const char* host_table : {"xt_accinformation", "xt_setting_numbered", "xt_user"}) {
-          if (statement.find(host_table) != std::string_view::npos) return false;
-        }
-        return ++count == n;
-      });
-      if (before_each) before_each();
-      sink_.errors.clear();
-      const bool succeeded = operation();
-      host_->database().InjectFailures({});
-      if (succeeded) return n;
-      EXPECT_FALSE(sink_.errors.empty()) << "statement " << n << " failed silently";
-      EXPECT_EQ(Contents(), tables) << "after failing statement " << n;
-      EXPECT_EQ(FormState(), form) << "after failing statement " << n;
-      if (::testing::Test::HasFailure()) return -n;
-    }
-    ADD_FAILURE() << "the operation never succeeded";
-    return 0;
+    const auto state = [this] {
+      std::vector<std::string> lines = FormState();
+      for (auto& [table, rows] : Contents()) {
+        for (const std::string& row : rows) lines.push_back(table + "|" + row);
+      }
+      return lines;
+    };
+    return test::FailEachStatement(*host_, sink_.errors, state, operation, before_each);
   }
 };
 
@@ -676,21 +657,8 @@ TEST(StoreConcurrency, TwoProcessesSavingOneNumberAtOnceStoreOneReport) {
   test::TempFolder folder;
   constexpr int kUniqueReports = 4;
   const auto results = test::RunInProcesses(2, folder.path(), [&](int child) {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = db.path();
-    options.business_date = year{2026} / March / 20;
-    options.local_folder = folder.path();
-    std::string error;
-    auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
-    if (!host) throw std::runtime_error(error);
-    struct Errors : DocumentEvents {
-      void Message(const std::string&) override {}
-      void ErrMessage(const std::string& text, LogLevel, const std::string&) override {
-        texts.push_back(text);
-      }
-      void FormRefreshed() override {}
-      std::vector<std::string> texts;
-    } errors;
+    auto host = test::OpenClerkHost(db.path(), folder.path(), nullptr);
+    test::RecordingDocumentEvents errors;
     SCCJD_S module;
     module.Advise(&errors);
     if (!module.Init(host, kWorkReportProgId, 0)) throw std::runtime_error("no Init");
@@ -712,10 +680,10 @@ TEST(StoreConcurrency, TwoProcessesSavingOneNumberAtOnceStoreOneReport) {
         grid.SetCellKey(row, kColEmployees, Variant("5;6"));
         grid.SetTextMatrix(row, kColShares, "0.6;0.4");
       }
-      errors.texts.clear();
+      errors.errors.clear();
       const bool saved = module.FileSave();
       out.push_back(number + (saved ? " saved " + std::to_string(module.GetID()) : " refused"));
-      for (const std::string& text : errors.texts) out.push_back("error " + text);
+      for (const test::RaisedError& error : errors.errors) out.push_back("error " + error.text);
     };
     for (int i = 0; i < kUniqueReports; ++i) {
       save("P" + std::to_string(child) + "-" + std::to_string(i));

@@ -10,20 +10,10 @@
 namespace korvane {
 namespace {
 
-using hostapp::demo::kReworkReportProgId;
 using hostapp::demo::kWorkReportProgId;
 using namespace workreport;
 
-ConditionArray Conditions(const std::vector<std::vector<std::string>>& columns) {
-  ConditionArray array(3, static_cast<int>(columns.size()));
-  for (int c = 0; c < array.cols(); ++c) {
-    for (int r = 0; r < 3; ++r) {
-      array.at(r, c) = Variant(columns[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)]);
-    }
-  }
-  return array;
-}
-
+using test::Conditions;
 using WorkReportTest = test::WorkReportFixture;
 
 TEST(WorkReportRates, ARateIsMarkedAgainstAMissingStandardRateButNotAgainstItsOwnValue) {
@@ -106,42 +96,6 @@ TEST_F(WorkReportTest, EditAndCancelReturnToTheReportShownBefore) {
   EXPECT_EQ(module_->GetID(), 0);
   EXPECT_EQ(Number(), "");
   EXPECT_TRUE(sink_.errors.empty());
-}
-
-TEST_F(WorkReportTest, ColumnWidthsAreKeptPerDocumentType) {
-  ASSERT_TRUE(Open());
-  const double designed = module_->grid().ColWidth(kColBatch);
-  module_->grid().SetColWidth(kColBatch, designed + 1234);
-  ASSERT_TRUE(module_->DoSaveFormStatus());
-  SCCJD_S* rework = Create();
-  ASSERT_TRUE(rework->Init(host_, kReworkReportProgId, 0));
-  ASSERT_TRUE(rework->DoGetFormStatus());
-  EXPECT_EQ(rework->grid().ColWidth(kColBatch), designed);
-  SCCJD_S* again = Create();
-  ASSERT_TRUE(again->Init(host_, kWorkReportProgId, 0));
-  ASSERT_TRUE(again->DoGetFormStatus());
-  EXPECT_EQ(again->grid().ColWidth(kColBatch), designed + 1234);
-}
-
-TEST_F(WorkReportTest, DatabaseErrorsOfLoadAndFindReachTheHostAndLeaveTheModuleUsable) {
-  ASSERT_TRUE(Open());
-  ASSERT_TRUE(module_->Refresh());
-  // The header statement itself fails: the navigator's text comes through the error rule.
-  host_->database().InjectFailures([](std::string_view) { return true; });
-  EXPECT_FALSE(module_->Refresh());
-  ASSERT_EQ(sink_.errors.size(), 1u);
-  EXPECT_EQ(sink_.errors[0].text.rfind("SCCJD_S-->LoadData::", 0), 0u) << sink_.errors[0].text;
-  EXPECT_NE(sink_.errors[0].text.find("injected failure"), std::string::npos);
-  EXPECT_FALSE(module_->Find(Conditions({{"1", " 制单=", "clerk"}})));
-  ASSERT_EQ(sink_.errors.size(), 2u);
-  EXPECT_EQ(sink_.errors[1].text.rfind("SCCJD_S-->FindData::", 0), 0u) << sink_.errors[1].text;
-  EXPECT_EQ(sink_.errors[1].level, LogLevel::kError);
-
-  host_->database().InjectFailures({});
-  ASSERT_TRUE(module_->Refresh());
-  EXPECT_EQ(module_->GetID(), 4);
-  EXPECT_EQ(Cell(2, kColEmployees), "杨磊;陈静");
-  EXPECT_EQ(sink_.errors.size(), 2u);
 }
 
 }  // namespace
