@@ -67,6 +67,37 @@ void TreeNode::set_fore_color(std::uint32_t color) {
   tree_->NodeChanged("node_fore_color");
 }
 
+void TreeNode::set_back_color(std::uint32_t color) {
+  if (color == back_color_) return;
+  back_color_ = color;
+  tree_->NodeChanged("node_back_color");
+}
+
+void TreeNode::set_selected_image(std::string image) {
+  if (image == selected_image_) return;
+  selected_image_ = std::move(image);
+  tree_->NodeChanged("node_image");
+}
+
+void TreeNode::set_checked(bool checked) {
+  if (checked == checked_) return;
+  checked_ = checked;
+  tree_->NodeChanged("node_checked");
+}
+
+void TreeNode::set_cut(bool cut) {
+  if (cut == cut_) return;
+  cut_ = cut;
+  tree_->NodeChanged("node_cut");
+}
+
+bool TreeNode::visible() const {
+  for (const TreeNode* up = parent_; up != nullptr; up = up->parent_) {
+    if (!up->expanded_) return false;
+  }
+  return true;
+}
+
 void TreeNode::set_expanded(bool expanded) {
   if (expanded == expanded_) return;
   expanded_ = expanded;
@@ -198,6 +229,9 @@ void TreeView::Erase(TreeNode* node) {
     if (!current->key_.empty()) by_key_.erase(current->key_);
     pending.insert(pending.end(), current->children_.begin(), current->children_.end());
   }
+  if (doomed.contains(first_visible_)) first_visible_ = nullptr;
+  if (doomed.contains(drop_highlight_)) drop_highlight_ = nullptr;
+  if (doomed.contains(pressed_)) pressed_ = nullptr;
   std::erase_if(all_, [&doomed](const auto& owned) { return doomed.contains(owned.get()); });
 }
 
@@ -228,11 +262,29 @@ void TreeView::Clear() {
   if (all_.empty()) return;
   const bool had_selection = selected_ != nullptr;
   selected_ = nullptr;
+  first_visible_ = nullptr;
+  drop_highlight_ = nullptr;
+  pressed_ = nullptr;
   roots_.clear();
   by_key_.clear();
   all_.clear();
   Changed("nodes");
   if (had_selection) Changed("selected");
+}
+
+void TreeView::Move(TreeNode* node, TreeNode* new_parent) {
+  if (!Owns(node) || (new_parent != nullptr && !Owns(new_parent))) {
+    throw std::invalid_argument("tree " + name() + ": the node to move is not in this tree");
+  }
+  for (const TreeNode* up = new_parent; up != nullptr; up = up->parent_) {
+    if (up == node) {
+      throw std::invalid_argument("tree " + name() + ": a node cannot move into its own branch");
+    }
+  }
+  Unlink(node);
+  node->parent_ = new_parent;
+  (new_parent != nullptr ? new_parent->children_ : roots_).push_back(node);
+  Changed("nodes");
 }
 
 TreeNode* TreeView::Find(std::string_view key) const {
@@ -255,6 +307,146 @@ std::vector<TreeNode*> TreeView::Walk() const {
 }
 
 // ---------------------------------------------------------------------------------------------
+// TreeView: drawing and rows
+
+void TreeView::set_indentation(int twips) {
+  if (twips == indentation_) return;
+  indentation_ = twips;
+  Changed("indentation");
+}
+
+void TreeView::set_drawing(bool on) {
+  if (on == drawing_) return;
+  drawing_ = on;
+  Changed("drawing");
+}
+
+void TreeView::set_drag_icon(std::string key) {
+  if (key == drag_icon_) return;
+  drag_icon_ = std::move(key);
+  Changed("drag_icon");
+}
+
+void TreeView::set_visible_count(int rows) {
+  rows = std::max(rows, 1);
+  if (rows == visible_count_) return;
+  visible_count_ = rows;
+  Changed("visible_count");
+}
+
+int TreeView::row_height() const { return static_cast<int>(geometry().height) / visible_count_; }
+
+std::vector<TreeNode*> TreeView::Rows() const {
+  std::vector<TreeNode*> rows;
+  std::vector<TreeNode*> pending(roots_.rbegin(), roots_.rend());
+  while (!pending.empty()) {
+    TreeNode* node = pending.back();
+    pending.pop_back();
+    rows.push_back(node);
+    if (node->expanded_)
+      pending.insert(pending.end(), node->children_.rbegin(), node->children_.rend());
+  }
+  return rows;
+}
+
+std::size_t TreeView::TopIndex(const std::vector<TreeNode*>& rows) const {
+  if (rows.empty()) return 0;
+  const TreeNode* top = first_visible_;
+  while (top != nullptr && !top->visible()) top = top->parent_;
+  std::size_t index = 0;
+  if (top != nullptr) {
+    index = static_cast<std::size_t>(std::find(rows.begin(), rows.end(), top) - rows.begin());
+  }
+  const std::size_t shown = static_cast<std::size_t>(visible_count_);
+  const std::size_t highest = rows.size() > shown ? rows.size() - shown : 0;
+  return std::min(index, highest);
+}
+
+void TreeView::SetTop(const std::vector<TreeNode*>& rows, std::ptrdiff_t index) {
+  if (rows.empty()) return;
+  const auto shown = static_cast<std::ptrdiff_t>(visible_count_);
+  const auto count = static_cast<std::ptrdiff_t>(rows.size());
+  index = std::clamp<std::ptrdiff_t>(index, 0, std::max<std::ptrdiff_t>(count - shown, 0));
+  TreeNode* top = rows[static_cast<std::size_t>(index)];
+  if (top == first_visible_) return;
+  first_visible_ = top;
+  Changed("first_visible");
+}
+
+TreeNode* TreeView::first_visible() const {
+  const auto rows = Rows();
+  return rows.empty() ? nullptr : rows[TopIndex(rows)];
+}
+
+void TreeView::set_first_visible(TreeNode* node) {
+  if (!Owns(node)) return;
+  while (!node->visible()) node = node->parent_;
+  const auto rows = Rows();
+  SetTop(rows, std::find(rows.begin(), rows.end(), node) - rows.begin());
+}
+
+void TreeView::ScrollRows(int rows_by) {
+  const auto rows = Rows();
+  SetTop(rows, static_cast<std::ptrdiff_t>(TopIndex(rows)) + rows_by);
+}
+
+TreeNode* TreeView::last_visible() const {
+  const auto rows = Rows();
+  if (rows.empty()) return nullptr;
+  const std::size_t last = TopIndex(rows) + static_cast<std::size_t>(visible_count_) - 1;
+  return rows[std::min(last, rows.size() - 1)];
+}
+
+void TreeView::EnsureVisible(TreeNode* node) {
+  if (!Owns(node)) return;
+  // Open from the top, looking the chain up again after each expand handler.
+  for (std::size_t round = 0; Holds(node) && round <= all_.size(); ++round) {
+    TreeNode* topmost_collapsed = nullptr;
+    for (TreeNode* up = node->parent_; up != nullptr; up = up->parent_) {
+      if (!up->expanded_) topmost_collapsed = up;
+    }
+    if (topmost_collapsed == nullptr) break;
+    topmost_collapsed->set_expanded(true);
+  }
+  if (!Holds(node) || !node->visible()) return;
+  const auto rows = Rows();
+  const auto at = std::find(rows.begin(), rows.end(), node) - rows.begin();
+  const auto top = static_cast<std::ptrdiff_t>(TopIndex(rows));
+  const auto shown = static_cast<std::ptrdiff_t>(visible_count_);
+  if (at < top) {
+    SetTop(rows, at);
+  } else if (at >= top + shown) {
+    SetTop(rows, at - shown + 1);
+  }
+}
+
+int TreeView::RowOf(const TreeNode* node) const {
+  const auto rows = Rows();
+  const auto at = std::find(rows.begin(), rows.end(), node);
+  if (at == rows.end()) return -1;
+  const auto row =
+      static_cast<std::ptrdiff_t>(at - rows.begin()) - static_cast<std::ptrdiff_t>(TopIndex(rows));
+  return row >= 0 && row < visible_count_ ? static_cast<int>(row) : -1;
+}
+
+TreeNode* TreeView::HitTest(double y) const {
+  const int height = row_height();
+  if (height <= 0 || y < 0) return nullptr;
+  const auto row = static_cast<std::size_t>(y / height);
+  if (row >= static_cast<std::size_t>(visible_count_)) return nullptr;
+  const auto rows = Rows();
+  const std::size_t index = TopIndex(rows) + row;
+  return index < rows.size() ? rows[index] : nullptr;
+}
+
+void TreeView::set_drop_highlight(TreeNode* node) {
+  if (node != nullptr && !Owns(node)) return;
+  if (node == drop_highlight_) return;
+  drop_highlight_ = node;
+  Changed("drop_highlight");
+}
+
+// ---------------------------------------------------------------------------------------------
 // TreeView: selection and a person's actions
 
 void TreeView::Select(TreeNode* node) {
@@ -271,7 +463,7 @@ void TreeView::set_selected(TreeNode* node) {
   // Open the branch down to the selection, one ancestor at a time from the top: an expand
   // handler may fill or prune the tree (a lazily loaded branch), so the chain is looked up
   // again from the current selection after every event. The bound stops a handler that
-  // collapses what was just expanded from looping forever.
+  // collapses what was just expanded from looping forever. Selecting does not scroll.
   for (std::size_t round = 0; selected_ != nullptr && round <= all_.size(); ++round) {
     TreeNode* topmost_collapsed = nullptr;
     for (TreeNode* up = selected_->parent_; up != nullptr; up = up->parent_) {
@@ -314,6 +506,32 @@ bool TreeView::DoubleClickNode(TreeNode* node) {
   // The double-click handler may have removed the node or emptied its branch.
   if (!Holds(node) || node->children_.empty()) return true;
   node->set_expanded(!node->expanded_);
+  return true;
+}
+
+bool TreeView::MouseDown(int button, int shift, double x, double y) {
+  if (!CanAct()) return false;
+  SetFocus();
+  pressed_ = button == 1 ? HitTest(y) : nullptr;
+  mouse_down(button, shift, x, y);
+  return true;
+}
+
+bool TreeView::MouseMove(int button, int shift, double x, double y) {
+  if (!CanAct()) return false;
+  if ((button & 1) != 0) pressed_ = nullptr;  // a move while held makes no click
+  mouse_move(button, shift, x, y);
+  return true;
+}
+
+bool TreeView::MouseUp(int button, int shift, double x, double y) {
+  if (!CanAct()) return false;
+  SetFocus();
+  TreeNode* pressed = pressed_;
+  pressed_ = nullptr;
+  mouse_up(button, shift, x, y);
+  if (button != 1 || pressed == nullptr || !Holds(pressed) || HitTest(y) != pressed) return true;
+  SelectNode(pressed);
   return true;
 }
 

@@ -4,8 +4,16 @@
 // Keys are unique within a tree (compared exactly); a node without a key can be reached only
 // through its parent. Nodes are owned by the tree; Node pointers stay valid until the node is
 // removed or the tree is cleared. Every change a renderer shows is announced through the tree's
-// `changed`: "nodes" (added, removed, cleared), "selected", "node_text", "node_image",
-// "node_expanded", "node_bold", "node_fore_color"; the image list announces "images".
+// `changed`: "nodes" (added, removed, moved, cleared), "selected", "node_text", "node_image"
+// (image, selected image, expanded image), "node_expanded", "node_bold", "node_fore_color",
+// "node_back_color", "node_checked", "node_cut", and of the tree itself "indentation",
+// "drawing", "visible_count", "first_visible", "drop_highlight", "drag_icon"; the image list
+// announces "images".
+//
+// Rows: the tree shows its visible nodes (those whose ancestors are all expanded) in display
+// order, one per row, `visible_count` rows at a time starting with the first visible node (the
+// scroll position). A row is `row_height()` twips high: the tree's height divided by the number
+// of rows it shows, whole twips. Mouse positions are in twips from the tree's top-left corner.
 #ifndef KORVANE_CONTROLS_TREE_VIEW_H_
 #define KORVANE_CONTROLS_TREE_VIEW_H_
 
@@ -76,6 +84,18 @@ class TreeNode {
   void set_bold(bool bold);
   std::uint32_t fore_color() const { return fore_color_; }
   void set_fore_color(std::uint32_t color);
+  std::uint32_t back_color() const { return back_color_; }
+  void set_back_color(std::uint32_t color);
+  // The picture shown while the node is selected; empty shows its image.
+  const std::string& selected_image() const { return selected_image_; }
+  void set_selected_image(std::string image);
+  bool checked() const { return checked_; }
+  void set_checked(bool checked);
+  // The greyed picture of a node marked for cutting.
+  bool cut() const { return cut_; }
+  void set_cut(bool cut);
+  // Whether the node is a row of the tree: every ancestor is expanded.
+  bool visible() const;
 
  private:
   friend class TreeView;
@@ -88,6 +108,10 @@ class TreeNode {
   bool expanded_ = false;
   bool bold_ = false;
   std::uint32_t fore_color_ = 0;
+  std::uint32_t back_color_ = 0;
+  std::string selected_image_;
+  bool checked_ = false;
+  bool cut_ = false;
   TreeNode* parent_ = nullptr;
   std::vector<TreeNode*> children_;
 };
@@ -120,6 +144,9 @@ class TreeView : public Control {
   const std::vector<TreeNode*>& roots() const { return roots_; }
   // Every node, depth first, roots in order.
   std::vector<TreeNode*> Walk() const;
+  // Whether the pointer still names a node of this tree (handlers may remove nodes while an
+  // event fires); compares addresses only.
+  bool Holds(const TreeNode* node) const;
 
   TreeNode* selected() const { return selected_; }
   // Selecting by code does not fire node_click (as the host's tree). Collapsed ancestors are
@@ -130,6 +157,50 @@ class TreeView : public Control {
   void set_path_separator(std::string sep) { path_separator_ = std::move(sep); }
   ImageList* image_list() const { return image_list_; }
   void set_image_list(ImageList* list) { image_list_ = list; }
+
+  // Moves the node with its branch to the last child of the new parent (nullptr: the last
+  // root). Throws std::invalid_argument when either is not in this tree or the new parent lies
+  // in the node's own branch.
+  void Move(TreeNode* node, TreeNode* new_parent);
+
+  // Width a child is indented by, in twips.
+  int indentation() const { return indentation_; }
+  void set_indentation(int twips);
+  // The redraw switch: while off a renderer does not paint (a module filling the tree).
+  bool drawing() const { return drawing_; }
+  void set_drawing(bool on);
+  // The picture a drag shows (a key of the image list); empty for the default.
+  const std::string& drag_icon() const { return drag_icon_; }
+  void set_drag_icon(std::string key);
+
+  // Rows shown at a time (at least 1); the height is the geometry's.
+  int visible_count() const { return visible_count_; }
+  void set_visible_count(int rows);
+  // Height of one row in whole twips; 0 when the tree has no height.
+  int row_height() const;
+  // The visible nodes in display order.
+  std::vector<TreeNode*> Rows() const;
+  // The node in the top row; nullptr for an empty tree. A first visible node hidden by a
+  // collapse gives way to its nearest visible ancestor.
+  TreeNode* first_visible() const;
+  // Scrolls so the node is in the top row, as far as the rows below allow (the last row never
+  // rises above the bottom). A hidden node scrolls to its nearest visible ancestor.
+  void set_first_visible(TreeNode* node);
+  // Scrolls by whole rows (negative: up), within the same bounds.
+  void ScrollRows(int rows);
+  // The node on the last row shown; nullptr for an empty tree.
+  TreeNode* last_visible() const;
+  // Expands the node's ancestors (firing expand) and scrolls the least that shows it.
+  void EnsureVisible(TreeNode* node);
+  // The row the node is on, counted from the top row; -1 when it is not on a row shown.
+  int RowOf(const TreeNode* node) const;
+  // The node on the row under y; nullptr above the first row, below the last node or the last
+  // row shown, or when the tree has no height.
+  TreeNode* HitTest(double y) const;
+
+  // The node drawn as the target of a drag; nullptr for none.
+  TreeNode* drop_highlight() const { return drop_highlight_; }
+  void set_drop_highlight(TreeNode* node);
 
   // A person's actions: select a node (fires node_click, then click), expand or collapse it
   // (fires expand / collapse; only a node with children has the button for it; expanding an
@@ -142,16 +213,24 @@ class TreeView : public Control {
   bool CollapseNode(TreeNode* node);
   bool DoubleClickNode(TreeNode* node);
 
+  // A person's mouse over the tree: button (1 left, 2 right, 4 middle), shift, x and y. Each
+  // takes the focus, fires mouse_down / mouse_move / mouse_up and returns true; false and
+  // nothing when the tree cannot be acted on. Releasing the left button over the node it went
+  // down on, with no move while it was held, is a click on that node: node_click, then click.
+  bool MouseDown(int button, int shift, double x, double y);
+  bool MouseMove(int button, int shift, double x, double y);
+  bool MouseUp(int button, int shift, double x, double y);
+
   Event<TreeNode&> node_click;
   Event<TreeNode&> expand;
   Event<TreeNode&> collapse;
+  Event<int, int, double, double> mouse_down;  // button, shift, x, y
+  Event<int, int, double, double> mouse_move;
+  Event<int, int, double, double> mouse_up;
 
  private:
   friend class TreeNode;
   bool Owns(const TreeNode* node) const { return node != nullptr && node->tree_ == this; }
-  // Whether the pointer still names a node of this tree (handlers may remove nodes while an
-  // event fires); compares addresses only.
-  bool Holds(const TreeNode* node) const;
   std::vector<TreeNode*>& SiblingsOf(TreeNode* node);
   void Select(TreeNode* node);
   void NodeChanged(std::string_view property) { Changed(property); }
@@ -160,9 +239,20 @@ class TreeView : public Control {
   std::vector<TreeNode*> roots_;
   std::map<std::string, TreeNode*, std::less<>> by_key_;
   std::vector<std::unique_ptr<TreeNode>> all_;
+  // Index of the top row among Rows(), within bounds.
+  std::size_t TopIndex(const std::vector<TreeNode*>& rows) const;
+  void SetTop(const std::vector<TreeNode*>& rows, std::ptrdiff_t index);
   TreeNode* selected_ = nullptr;
   std::string path_separator_ = "\\";
   ImageList* image_list_ = nullptr;
+  int indentation_ = 567;
+  bool drawing_ = true;
+  std::string drag_icon_;
+  int visible_count_ = 16;
+  TreeNode* first_visible_ = nullptr;
+  TreeNode* drop_highlight_ = nullptr;
+  // The node the left button went down on, while no move has followed.
+  TreeNode* pressed_ = nullptr;
 };
 
 }  // namespace korvane::controls

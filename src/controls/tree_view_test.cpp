@@ -248,6 +248,8 @@ TEST_F(TreeViewTest, ADisabledOrHiddenTreeRefusesEveryAction) {
     EXPECT_FALSE(tv_.ExpandNode(&N("k01")));
     EXPECT_FALSE(tv_.CollapseNode(&N("k02")));
     EXPECT_FALSE(tv_.DoubleClickNode(&N("k01")));
+    EXPECT_FALSE(tv_.MouseDown(1, 0, 10, 10));
+    EXPECT_FALSE(tv_.MouseUp(1, 0, 10, 10));
   }
   EXPECT_EQ(tv_.selected(), &N("k01"));
   EXPECT_FALSE(N("k01").expanded());
@@ -265,8 +267,76 @@ TEST_F(TreeViewTest, NodeChangesAreAnnouncedByTheTree) {
   N("w100").set_image("4");
   N("w100").set_bold(true);
   tv_.Add(&N("k01"), NodeRelation::kChild, "w102", "102  Washer");
-  EXPECT_EQ(changes, (std::vector<std::string>{"node_text", "node_image", "node_bold", "nodes"}));
+  N("w100").set_cut(true);
+  N("w100").set_checked(true);
+  tv_.set_drop_highlight(&N("w101"));
+  tv_.set_drawing(false);
+  EXPECT_EQ(changes,
+            (std::vector<std::string>{"node_text", "node_image", "node_bold", "nodes", "node_cut",
+                                      "node_checked", "drop_highlight", "drawing"}));
   EXPECT_EQ(N("w100").full_path(), "BOM\\01  Metals\\100  Hex bolt");
+}
+
+// Three rows of 250 twips shown at a time.
+class TreeRowsTest : public TreeViewTest {
+ protected:
+  TreeRowsTest() {
+    tv_.set_geometry({0, 0, 2000, 750});
+    tv_.set_visible_count(3);
+  }
+};
+
+TEST_F(TreeRowsTest, RowsLeaveOutCollapsedBranchesAndHitTestCountsFromTheTopRow) {
+  N("ROOT").set_expanded(true);
+  N("k02").set_expanded(true);
+  EXPECT_EQ(Keys(tv_.Rows()), (std::vector<std::string>{"ROOT", "k01", "k02", "w200"}));
+  EXPECT_EQ(tv_.HitTest(499), &N("k01"));
+  EXPECT_EQ(tv_.HitTest(500), &N("k02"));
+  EXPECT_EQ(tv_.HitTest(750), nullptr);  // below the last row shown
+  tv_.ScrollRows(1);
+  EXPECT_EQ(tv_.HitTest(0), &N("k01"));
+  EXPECT_EQ(tv_.RowOf(&N("w200")), 2);
+  EXPECT_EQ(tv_.RowOf(&N("ROOT")), -1);
+  tv_.set_visible_count(5);  // all four rows fit: back to the top, rows of 150
+  EXPECT_EQ(tv_.first_visible(), &N("ROOT"));
+  EXPECT_EQ(tv_.HitTest(600), nullptr);
+}
+
+TEST_F(TreeRowsTest, ScrollingStaysWithinTheRowsAndEnsureVisibleMovesTheLeast) {
+  tv_.EnsureVisible(&N("w101"));  // ROOT k01 w100 w101 k02: w101 onto the bottom row
+  EXPECT_EQ(expands_, (std::vector<std::string>{"ROOT", "k01"}));
+  EXPECT_EQ(tv_.first_visible(), &N("k01"));
+  tv_.ScrollRows(10);
+  EXPECT_EQ(tv_.first_visible(), &N("w100"));  // the last row never rises above the bottom
+  tv_.EnsureVisible(&N("w101"));               // shown: no scroll
+  EXPECT_EQ(tv_.first_visible(), &N("w100"));
+  tv_.EnsureVisible(&N("ROOT"));
+  EXPECT_EQ(tv_.first_visible(), &N("ROOT"));
+  tv_.ScrollRows(2);
+  N("k01").set_expanded(false);  // the hidden top row gives way: ROOT k01 k02 fit
+  EXPECT_EQ(tv_.first_visible(), &N("ROOT"));
+}
+
+TEST_F(TreeRowsTest, MoveNeverIntoItsOwnBranchAndAPressWithoutAMoveIsAClick) {
+  tv_.Move(&N("k01"), &N("w200"));
+  EXPECT_EQ(Keys(tv_.Walk()),
+            (std::vector<std::string>{"ROOT", "k02", "w200", "k01", "w100", "w101"}));
+  EXPECT_THROW(tv_.Move(&N("k02"), &N("w100")), std::invalid_argument);
+  EXPECT_THROW(tv_.Move(&N("k02"), &N("k02")), std::invalid_argument);
+  EXPECT_EQ(N("k02").parent(), &N("ROOT"));
+
+  N("ROOT").set_expanded(true);  // rows ROOT k02
+  tv_.MouseDown(1, 0, 100, 300);
+  tv_.MouseUp(1, 0, 100, 320);
+  tv_.MouseDown(1, 0, 100, 300);
+  tv_.MouseMove(1, 0, 100, 300);
+  tv_.MouseUp(1, 0, 100, 300);
+  tv_.MouseDown(1, 0, 100, 300);
+  tv_.MouseUp(1, 0, 100, 10);  // released on another row
+  tv_.MouseDown(2, 0, 100, 300);
+  tv_.MouseUp(2, 0, 100, 300);
+  EXPECT_EQ(clicks_, (std::vector<std::string>{"k02"}));
+  EXPECT_TRUE(tv_.HasFocus());
 }
 
 TEST(ImageListTest, IndexesAreOneBasedAndMissingKeysGiveZero) {

@@ -89,6 +89,43 @@ TreeNode& NodeOf(const TreeView& tree, const Json& step, std::string_view action
   return *node;
 }
 
+// The mouse button a step names: "left" (the default), "right", "middle" or the host's bit.
+int MouseButton(const Json& step) {
+  if (!step.contains("button")) return 1;
+  const Json& button = step["button"];
+  if (button.is_number()) {
+    const int bit = ToInt32(button, "\"button\"");
+    if (bit == 1 || bit == 2 || bit == 4) return bit;
+    throw ScriptError("mouse button " + std::to_string(bit) + " is none of 1, 2 and 4");
+  }
+  const std::string name = ToText(button, "\"button\"");
+  if (name == "left") return 1;
+  if (name == "right") return 2;
+  if (name == "middle") return 4;
+  throw ScriptError("unknown mouse button \"" + name + "\" (left, right or middle)");
+}
+
+// Where over a tree a step points: the middle of the row a node (`node`, by key) is on, or `y`
+// twips from the top; `x` twips from the left, by default the middle of the tree.
+std::pair<double, double> TreePoint(const TreeView& tree, const Json& step,
+                                    std::string_view action) {
+  const double x = step.contains("x") ? ToDouble(step["x"], "\"x\"") : tree.geometry().width / 2;
+  if (step.contains("node") == step.contains("y")) {
+    throw ScriptError("act \"" + std::string(action) + "\" on " + ControlLabel(tree) +
+                      " needs either \"node\" (a key) or \"y\" (twips from the top)");
+  }
+  if (step.contains("y")) return {x, ToDouble(step["y"], "\"y\"")};
+  const TreeNode& node = NodeOf(tree, step, action);
+  const int height = tree.row_height();
+  if (height <= 0) throw ScriptError(ControlLabel(tree) + " shows no rows: it has no height");
+  const int row = tree.RowOf(&node);
+  if (row < 0) {
+    throw ScriptError("node \"" + node.key() + "\" is on no row " + ControlLabel(tree) +
+                      " shows; expand its parents or scroll first");
+  }
+  return {x, row * height + height / 2.0};
+}
+
 // The colours and boldness a cell carries beyond the grid's own. Colours are the numbers the
 // modules and the settings use (0x00BBGGRR).
 struct CellStyle {
@@ -407,6 +444,20 @@ Json Act(Control& control, const Json& step) {
     if (action == "select") return t.SelectNode(&node);
     return action == "expand" ? t.ExpandNode(&node) : t.CollapseNode(&node);
   }
+  if (action == "mouse_down" || action == "mouse_move" || action == "mouse_up" ||
+      action == "right_click") {
+    auto& t = As<TreeView>(control, action, "a tree view");
+    const auto [x, y] = TreePoint(t, step, action);
+    const int shift = step.contains("shift") ? ShiftState(step["shift"]) : 0;
+    if (action == "right_click") {
+      constexpr int kRightButton = 2;
+      return t.MouseDown(kRightButton, shift, x, y) && t.MouseUp(kRightButton, shift, x, y);
+    }
+    const int button = MouseButton(step);
+    if (action == "mouse_down") return t.MouseDown(button, shift, x, y);
+    if (action == "mouse_move") return t.MouseMove(button, shift, x, y);
+    return t.MouseUp(button, shift, x, y);
+  }
   if (action == "drag") {
     // A person presses the left button on the control, moves the pointer sideways and lets go.
     auto* target = dynamic_cast<PointerTarget*>(&control);
@@ -443,7 +494,8 @@ Json Act(Control& control, const Json& step) {
   throw ScriptError(
       "unknown act \"" + action +
       "\" (click, double_click, type, leave, pick, edit, cell_button, delete_row, key, tick, "
-      "choose, select, expand, collapse, focus, wheel, resize, drag)");
+      "choose, select, expand, collapse, focus, wheel, resize, drag, mouse_down, mouse_move, "
+      "mouse_up, right_click)");
 }
 
 Json ControlState(const Control& c) {
@@ -530,6 +582,7 @@ Json ControlState(const Control& c) {
     for (const TreeNode* node : tree->Walk()) nodes.push_back(NodeState(*tree, *node));
     out["nodes"] = std::move(nodes);
     out["selected"] = tree->selected() ? Json(tree->selected()->key()) : Json(nullptr);
+    if (tree->drop_highlight() != nullptr) out["drop_highlight"] = tree->drop_highlight()->key();
   }
   return out;
 }

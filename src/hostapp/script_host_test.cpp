@@ -333,6 +333,41 @@ TEST_F(ScriptHostTest, ResizesTheFormAndDragsABar) {
   EXPECT_EQ(bar.log.size(), 6u);
 }
 
+TEST_F(ScriptHostTest, PressesMovesAndReleasesTheMouseOverATreesNodes) {
+  OpenFake();
+  const auto texts = [](const json& answer) {
+    std::vector<std::string> out;
+    for (const auto& event : answer["events"]) out.push_back(event["text"]);
+    return out;
+  };
+  // c1 is hidden under its collapsed parent, so it has no row to point at yet.
+  FailsWith(R"({"act": "mouse_down", "control": "tvw", "node": "c1"})",
+            "node \"c1\" is on no row tvw shows");
+  Ok(R"({"act": "expand", "control": "tvw", "node": "r"})");
+  // Rows of 250 twips: c1 is on the second, pointed at in its middle.
+  EXPECT_EQ(texts(Ok(R"({"act": "mouse_down", "control": "tvw", "node": "c1", "x": 300})")),
+            (std::vector<std::string>{"tree down 1 300 375"}));
+  EXPECT_EQ(texts(Ok(R"({"act": "mouse_up", "control": "tvw", "node": "c1", "x": 300})")),
+            (std::vector<std::string>{"tree up 1 300 375", "node c1"}));
+  // A move while the button is held makes the release no click.
+  Ok(R"({"act": "mouse_down", "control": "tvw", "y": 10})");
+  EXPECT_EQ(texts(Ok(R"({"act": "mouse_move", "control": "tvw", "y": 400, "button": "left"})")),
+            (std::vector<std::string>{"tree move 1 1000 400"}));
+  EXPECT_EQ(texts(Ok(R"({"act": "mouse_up", "control": "tvw", "y": 10})")),
+            (std::vector<std::string>{"tree up 1 1000 10"}));
+  EXPECT_EQ(texts(Ok(R"({"act": "right_click", "control": "tvw", "node": "r"})")),
+            (std::vector<std::string>{"tree down 2 1000 125", "tree up 2 1000 125"}));
+  EXPECT_EQ(texts(Ok(R"({"act": "mouse_down", "control": "tvw", "y": 10, "button": 4})")),
+            (std::vector<std::string>{"tree down 4 1000 10"}));
+  FailsWith(R"({"act": "mouse_up", "control": "tvw", "node": "r", "y": 3})",
+            "needs either \"node\" (a key) or \"y\"");
+  FailsWith(R"({"act": "mouse_up", "control": "tvw", "y": 3, "button": "thumb"})",
+            "unknown mouse button \"thumb\"");
+  FailsWith(R"({"act": "right_click", "control": "tvw", "node": "zz"})", "no node with key \"zz\"");
+  FailsWith(R"({"act": "right_click", "control": "Chk", "y": 3})",
+            "needs a tree view; Chk is a check_box");
+}
+
 TEST_F(ScriptHostTest, ReadsThePickersRecord) {
   Ok(R"({"open": "Korvane.pdmCpml", "as": "cp"})");
   EXPECT_EQ(Ok(R"({"call": "Objects"})")["result"], nullptr) << "no record before Init";

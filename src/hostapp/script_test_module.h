@@ -100,6 +100,18 @@ class ScriptTestModule : public Object,
     auto& root = tree.Add(nullptr, NodeRelation::kLast, "r", "全部");
     tree.Add(&root, NodeRelation::kChild, "c1", "车间一");
     tree.node_click.Connect([this](TreeNode& node) { Say("node " + node.key()); });
+    // Eight rows of 250 twips.
+    tree.set_geometry({2600, 600, 2000, 2000});
+    tree.set_visible_count(8);
+    const auto mouse = [this](std::string what) {
+      return [this, what](int button, int, double x, double y) {
+        Say("tree " + what + " " + std::to_string(button) + " " +
+            std::to_string(static_cast<int>(x)) + " " + std::to_string(static_cast<int>(y)));
+      };
+    };
+    tree.mouse_down.Connect(mouse("down"));
+    tree.mouse_move.Connect(mouse("move"));
+    tree.mouse_up.Connect(mouse("up"));
     auto& timer = form_.Add<Timer>("tmr");
     timer.set_interval(200);
     timer.set_running(true);
