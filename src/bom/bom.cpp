@@ -18,7 +18,8 @@ using namespace bom;
 
 // The header row of a structure with its product; loading and finding use the same text.
 constexpr std::string_view kHeaderSelect =
-    " SELECT A.*,B.物品编码,B.物品名称,B.规格,B.库存单位,B.图号 FROM PDMbom A left join pdmcpml B on "
+    " SELECT A.*,B.物品编码,B.物品名称,B.规格,B.库存单位,B.图号 FROM PDMbom A left join pdmcpml B "
+    "on "
     "A.产品ID=B.产品ID ";
 
 document::DocumentRules BomRules(const std::function<std::string()>& scope) {
@@ -43,13 +44,20 @@ struct LineColumn {
   bool number;
 };
 constexpr LineColumn kLineColumns[] = {
-    {kColSequence, "rowindex", false},       {kColCode, "物品编码", false},
-    {kColName, "物品名称", false},           {kColSpecification, "规格", false},
-    {kColUnit, "库存单位", false},           {kColDrawing, "图号", false},
-    {kColQuantity, "配量分子", true},        {kColBase, "配量分母", true},
-    {kColLoss, "损耗率", true},              {kColActualQuantity, "实际配量分子", true},
-    {kColActualBase, "实际配量分母", true},  {kColAuxiliary, "辅助配量", true},
-    {kColOption, "选配代号", false},         {kColNote, "说明", false},
+    {kColSequence, "rowindex", false},
+    {kColCode, "物品编码", false},
+    {kColName, "物品名称", false},
+    {kColSpecification, "规格", false},
+    {kColUnit, "库存单位", false},
+    {kColDrawing, "图号", false},
+    {kColQuantity, "配量分子", true},
+    {kColBase, "配量分母", true},
+    {kColLoss, "损耗率", true},
+    {kColActualQuantity, "实际配量分子", true},
+    {kColActualBase, "实际配量分母", true},
+    {kColAuxiliary, "辅助配量", true},
+    {kColOption, "选配代号", false},
+    {kColNote, "说明", false},
     {kColLineId, "bommxID", true},
 };
 

@@ -28,8 +28,8 @@ constexpr double kBodyTop = 1440;
 constexpr double kTreeWidth = 3000;
 
 // Columns a person never types into: the module fills them from the component.
-constexpr int kLockedCols[] = {kColRowNumber, kColName, kColSpecification, kColUnit, kColDrawing,
-                               kColLineId};
+constexpr int kLockedCols[] = {kColRowNumber, kColName,    kColSpecification,
+                               kColUnit,      kColDrawing, kColLineId};
 constexpr int kReadOnlyColourCols[] = {kColUnit, kColDrawing};
 // The header fields that only show the product's data.
 bool DisplayOnly(int field) { return field == kFieldDrawing || field == kFieldUnit; }
@@ -88,8 +88,8 @@ void Bom::SetUpForm() {
   splitter_->set_geometry(
       {kTreeWidth, kBodyTop, controls::Splitter::kDefaultSplitterWidth, kFormHeight - kBodyTop});
   grid_ = &form_.Add<controls::Grid>("qxGrid", -1, "qxGrid");
-  grid_->set_geometry({kTreeWidth + 75, kBodyTop, kFormWidth - kTreeWidth - 75,
-                       kFormHeight - kBodyTop});
+  grid_->set_geometry(
+      {kTreeWidth + 75, kBodyTop, kFormWidth - kTreeWidth - 75, kFormHeight - kBodyTop});
   grid_->set_fixed_rows(1);
   grid_->set_fixed_cols(1);
   grid_->SetFormatString(kGridHeader);

@@ -175,14 +175,15 @@ void Bom::FillComponent(int row, std::int32_t product, const std::string& code) 
 bool Bom::DeleteLine(int row) {
   return Guard("DeleteLine", [&] {
     if (row < grid_->fixed_rows() || row >= grid_->rows()) return false;
-    const auto line_id = static_cast<std::int32_t>(NumericValue(grid_->TextMatrix(row, kColLineId)));
+    const auto line_id =
+        static_cast<std::int32_t>(NumericValue(grid_->TextMatrix(row, kColLineId)));
     if (line_id > 0) {
-      if (host_->dialogs().MessageBox("是否删除当前行记录！", MsgButtons::kYesNo, MsgIcon::kQuestion,
-                                      kPromptTitle) != MsgAnswer::kYes) {
+      if (host_->dialogs().MessageBox("是否删除当前行记录！", MsgButtons::kYesNo,
+                                      MsgIcon::kQuestion, kPromptTitle) != MsgAnswer::kYes) {
         return false;
       }
-      const std::string error = bom::DeleteStructureLine(
-          {*host_, sql_, browser_, guard(), progid()}, line_id);
+      const std::string error =
+          bom::DeleteStructureLine({*host_, sql_, browser_, guard(), progid()}, line_id);
       if (!error.empty()) {
         RaiseErrorText("删除数据时出错：" + error, LogLevel::kError);
         return false;

@@ -46,9 +46,9 @@ bool Bom::FileNew() {
     UnlockForEntry();
     filling_ = true;
     if (Trim(fields_[kFieldProduct]->text()).empty()) {
-      std::unique_ptr<Recordset> product =
-          sql_.Rows("select 物品编码,物品名称,规格,库存单位,图号,产品ID FROM pdmcpml where 产品ID=" +
-                    std::to_string(SelectedProduct()));
+      std::unique_ptr<Recordset> product = sql_.Rows(
+          "select 物品编码,物品名称,规格,库存单位,图号,产品ID FROM pdmcpml where 产品ID=" +
+          std::to_string(SelectedProduct()));
       if (product->RecordCount() > 0) {
         product->MoveFirst();
         fields_[kFieldProduct]->set_text(Trim((*product)["物品编码"].ToText()));
@@ -202,8 +202,7 @@ bool Bom::FileSave() {
     const StructureSnapshot structure = Snapshot();
     const CycleCheck is_safe = [this](std::int32_t line, std::int32_t parent,
                                       std::int32_t component) {
-      return mBOMIsSafe::IsDataSafe(line, parent, component, "", sql_.service(),
-                                    host_->dialogs());
+      return mBOMIsSafe::IsDataSafe(line, parent, component, "", sql_.service(), host_->dialogs());
     };
     StructureSaveResult result;
     try {
@@ -256,8 +255,7 @@ bool Bom::FileDelete() {
     }
     controls::TreeNode& node = *tree_->selected();
     if (host_->dialogs().MessageBox("是否删除当前记录:" + node.text(), MsgButtons::kYesNo,
-                                    MsgIcon::kExclamation,
-                                    kPlainPromptTitle) != MsgAnswer::kYes) {
+                                    MsgIcon::kExclamation, kPlainPromptTitle) != MsgAnswer::kYes) {
       return false;
     }
     std::string error;
@@ -266,9 +264,9 @@ bool Bom::FileDelete() {
       return false;
     }
     tree_helper_.ReSelectItem(&node);
-    std::unique_ptr<Recordset> left = sql_.Rows(
-        "select * from pdmbom where 是否标准=1 and 产品ID=" +
-        std::to_string(static_cast<std::int64_t>(NumericValue(node.tag()))));
+    std::unique_ptr<Recordset> left =
+        sql_.Rows("select * from pdmbom where 是否标准=1 and 产品ID=" +
+                  std::to_string(static_cast<std::int64_t>(NumericValue(node.tag()))));
     if (left->RecordCount() == 0) node.set_image(std::string(kImageWithoutStructure));
     RaiseMessage("删除BOM记录成功");
     RaiseErrorText("删除BOM成功", LogLevel::kInformation);

@@ -49,19 +49,17 @@ void WriteLine(const document::DocumentStore& s, const StructureLine& line,
         " InSert Into pdmbommx (辅助配量,bommxID,bomID,rowindex,配件ID,配量分子,配量分母,损耗率,"
         "实际配量分子,实际配量分母,选配代号,说明) Values (" +
         SqlNumber(line.auxiliary) + "," + Id(id) + "," + Id(structure_id) + "," +
-        RowIndex(line.sequence) + "," + Id(line.component) + "," + SqlNumber(line.quantity) +
-        "," + SqlNumber(line.base) + "," + SqlNumber(line.loss) + "," +
-        SqlNumber(line.actual_quantity) + "," + SqlNumber(line.actual_base) + "," + option + "," +
-        note + ")");
+        RowIndex(line.sequence) + "," + Id(line.component) + "," + SqlNumber(line.quantity) + "," +
+        SqlNumber(line.base) + "," + SqlNumber(line.loss) + "," + SqlNumber(line.actual_quantity) +
+        "," + SqlNumber(line.actual_base) + "," + option + "," + note + ")");
     return;
   }
   s.sql.Execute(" Update pdmbommx Set rowindex=" + RowIndex(line.sequence) +
                 ",辅助配量=" + SqlNumber(line.auxiliary) + ",配件ID=" + Id(line.component) +
                 ",配量分子=" + SqlNumber(line.quantity) + ",配量分母=" + SqlNumber(line.base) +
-                ",损耗率=" + SqlNumber(line.loss) +
-                ",实际配量分子=" + SqlNumber(line.actual_quantity) +
-                ",实际配量分母=" + SqlNumber(line.actual_base) + ",选配代号=" + option +
-                ",说明=" + note + " Where bommxID=" + Id(line.line_id));
+                ",损耗率=" + SqlNumber(line.loss) + ",实际配量分子=" +
+                SqlNumber(line.actual_quantity) + ",实际配量分母=" + SqlNumber(line.actual_base) +
+                ",选配代号=" + option + ",说明=" + note + " Where bommxID=" + Id(line.line_id));
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ enum class StructureOutcome { kSaved, kNested, kFailed };
 
 struct StructureSaveResult {
   StructureOutcome outcome = StructureOutcome::kFailed;
-  std::int32_t id = 0;  // the stored structure's id when saved, else the one it had
+  std::int32_t id = 0;      // the stored structure's id when saved, else the one it had
   std::string nested_code;  // kNested: the component code of the refused line
   std::string error;        // kFailed: the database's error text (empty when reported)
 };

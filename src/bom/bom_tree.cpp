@@ -23,7 +23,8 @@ using controls::TreeNode;
 // The inventory accounts whose categories and products the tree shows; raw materials (1211)
 // are components only.
 constexpr std::string_view kStockAccounts =
-    " where 对应科目编号 in(select 科目编码 from pdmkjkm where 是否存货科目=1 and 科目编码<>'1211')";
+    " where 对应科目编号 in(select 科目编码 from pdmkjkm where 是否存货科目=1 and "
+    "科目编码<>'1211')";
 
 std::string ProductQuery() {
   return "SELECT A.产品ID, 'w'+A.物品编码 as 物品编码,A.物品编码+'  '+A.物品名称 as 物品名称,"
@@ -87,9 +88,8 @@ void Bom::BuildTree() {
   if (root == nullptr) throw std::runtime_error("the root of the product tree could not be added");
 
   const CodingScheme coding = host_->CategoryCoding();
-  std::unique_ptr<Recordset> categories = sql_.Rows("select * from pdmcplb" +
-                                                    std::string(kStockAccounts) +
-                                                    " order by 级次,类别编码");
+  std::unique_ptr<Recordset> categories =
+      sql_.Rows("select * from pdmcplb" + std::string(kStockAccounts) + " order by 级次,类别编码");
   for (categories->MoveFirst(); !categories->Eof(); categories->MoveNext()) {
     const std::string code = Trim((*categories)["类别编码"].ToText());
     TreeNode* parent = coding.LevelOf(code) == 1 ? root : tree_->Find("k" + coding.Parent(code));
@@ -101,8 +101,7 @@ void Bom::BuildTree() {
   }
 
   const std::string products = ProductQuery();
-  const double count =
-      sql_.Scalar("SELECT Count(产品ID) From (" + products + ") S ").ToDouble();
+  const double count = sql_.Scalar("SELECT Count(产品ID) From (" + products + ") S ").ToDouble();
   if (count <= threshold_) {
     tree_->set_visible(false);
     tree_helper_.Redraw(false);
@@ -120,8 +119,8 @@ void Bom::BuildTree() {
     tree_->set_visible(true);
   } else {
     // Each category with products gets them when it is first opened.
-    std::unique_ptr<Recordset> rows = sql_.Rows(" select distinct 类别编码 FROM (" + products +
-                                                ") s ORDER BY 类别编码 ");
+    std::unique_ptr<Recordset> rows =
+        sql_.Rows(" select distinct 类别编码 FROM (" + products + ") s ORDER BY 类别编码 ");
     for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
       TreeNode* category = tree_->Find(Trim((*rows)["类别编码"].ToText()));
       if (category == nullptr) continue;
@@ -138,10 +137,10 @@ void Bom::AddProducts(Recordset& rows) {
     TreeNode* category = tree_->Find(Trim(rows["类别编码"].ToText()));
     if (category == nullptr) continue;
     const bool has_structure = rows["bomID"].ToDouble() > 0;
-    TreeNode& node = tree_->Add(
-        category, NodeRelation::kChild, Trim(rows["物品编码"].ToText()),
-        Trim(rows["物品名称"].ToText()),
-        std::string(has_structure ? kImageWithStructure : kImageWithoutStructure));
+    TreeNode& node =
+        tree_->Add(category, NodeRelation::kChild, Trim(rows["物品编码"].ToText()),
+                   Trim(rows["物品名称"].ToText()),
+                   std::string(has_structure ? kImageWithStructure : kImageWithoutStructure));
     node.set_tag(FormatNumber(rows["产品ID"].ToDouble()));
   }
 }
@@ -151,10 +150,9 @@ void Bom::ExpandCategory(TreeNode& node) {
   if (first == nullptr || first->tag() != kWaitingTag) return;
   try {
     tree_->Remove(first);
-    std::unique_ptr<Recordset> rows =
-        sql_.Rows(ProductQuery() + " and 产品类别ID=" +
-                  std::to_string(static_cast<std::int64_t>(NumericValue(node.tag()))) +
-                  " ORDER BY 物品编码");
+    std::unique_ptr<Recordset> rows = sql_.Rows(
+        ProductQuery() + " and 产品类别ID=" +
+        std::to_string(static_cast<std::int64_t>(NumericValue(node.tag()))) + " ORDER BY 物品编码");
     const long seconds = std::lround(static_cast<double>(rows->RecordCount()) / 600.0);
     RaiseMessage("正在加载记录，估计需要" + std::to_string(seconds) + "秒，请稍等...");
     AddProducts(*rows);

@@ -75,7 +75,8 @@ void DocumentBrowser::Load(HostContext& host, NavigationMode mode) {
 bool DocumentBrowser::ShowFirst(HostContext& host, std::string_view extra, bool keep_form) {
   if (base_condition_.empty()) base_condition_ = BaseCondition(host);
   const std::string& base = rules_.find_base.empty() ? base_condition_ : rules_.find_base;
-  NavigatorAnswer answer = navigator_->FindFirst(rules_.find_select, base, extra, rules_.key_column);
+  NavigatorAnswer answer =
+      navigator_->FindFirst(rules_.find_select, base, extra, rules_.key_column);
   if (!answer.error.empty()) Fail(answer.error);
   const bool found = answer.rows && answer.rows->RecordCount() > 0;
   if (found) {
