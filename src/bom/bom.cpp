@@ -96,12 +96,7 @@ void Bom::InitModule() {
 
 void Bom::ClearModule() {
   RaiseMessage("");
-  filling_ = true;
-  for (controls::LookupField* field : fields_) {
-    field->Reset();
-    field->set_resolver(nullptr);
-  }
-  filling_ = false;
+  ResetFields(fields_, true);
   grid_->set_rows(grid_->fixed_rows());
   tree_helper_.ClearTreeView();
   tree_helper_.UnHookCtrl();
@@ -109,9 +104,7 @@ void Bom::ClearModule() {
 }
 
 void Bom::EmptyForm() {
-  filling_ = true;
-  for (controls::LookupField* field : fields_) field->Reset();
-  filling_ = false;
+  ResetFields(fields_, false);
   grid_->set_rows(grid_->fixed_rows());
   valid_label_->set_visible(false);
   record_label_->set_caption("记录：0/0");
@@ -145,13 +138,9 @@ void Bom::ShowLines(std::int32_t structure_id) {
       "B on A.配件ID=B.产品ID WHERE bomid=" +
       std::to_string(structure_id) + " order by rowindex");
   controls::Grid& grid = *grid_;
-  const int fixed = grid.fixed_rows();
-  grid.set_redraw(false);
-  grid.set_rows(fixed + static_cast<int>(lines->RecordCount()));
   filling_ = true;
-  int r = fixed;
-  for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext(), ++r) {
-    grid.SetTextMatrix(r, kColRowNumber, std::to_string(r - fixed + 1));
+  document::FillRows(grid, *lines, [&](int r) {
+    grid.SetTextMatrix(r, kColRowNumber, std::to_string(r - grid.fixed_rows() + 1));
     for (const LineColumn& column : kLineColumns) {
       const Variant& value = (*lines)[column.field];
       grid.SetTextMatrix(r, column.col,
@@ -159,9 +148,8 @@ void Bom::ShowLines(std::int32_t structure_id) {
     }
     grid.SetCellKey(r, kColCode, (*lines)["配件ID"]);
     PaintRow(r);
-  }
+  });
   filling_ = false;
-  grid.set_redraw(true);
 }
 
 bool Bom::Find(const ConditionArray& conditions) {

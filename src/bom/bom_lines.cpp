@@ -39,24 +39,23 @@ std::string SequenceOf(int position) {
 
 void Bom::SetUpLineEditing() {
   controls::Grid& grid = *grid_;
+  // A component code typed into its cell must name a material.
   grid.validate_edit.Connect([this](int row, int col, bool& cancel) {
     if (filling_ || col != kColCode) return;
-    const bool taken = guard().Run(
+    cancel = !guard().Run(
         "ValidateEdit", [&] { return ComponentTyped(row, grid_->edit_text()); }, false);
-    cancel = !taken;
   });
   grid.after_edit.Connect([this](int row, int) {
     if (!filling_) LinesEdited(row);
   });
   grid.cell_button_click.Connect([this](int row, int col) {
-    if (col != kColCode) return;
-    Guard("CellButton", [&] { return PickComponents(row); });
+    if (col == kColCode) Guard("CellButton", [&] { return PickComponents(row); });
   });
+  // Delete on a row of an editable grid removes that line.
   grid.key_down.Connect([this](int& key, int) {
-    if (key == controls::keys::kDelete && grid_->editable()) {
-      DeleteLine(grid_->row());
-      key = 0;
-    }
+    if (key != controls::keys::kDelete || !grid_->editable()) return;
+    key = 0;
+    DeleteLine(grid_->row());
   });
 }
 

@@ -61,18 +61,21 @@ class BomStoreTest : public ::testing::Test {
 
   bool Select(const std::string& key) { return bom_->tree().SelectNode(bom_->tree().Find(key)); }
 
+  // The rows of the structure tables and the keys issued, each row as one text.
   std::vector<std::string> Tables() {
     std::vector<std::string> rows;
-    for (const char* table : {"PDMBOM", "PDMBOMMX", "xt_key"}) {
+    for (const std::string table : {"PDMBOM", "PDMBOMMX", "xt_key"}) {
       std::string error;
-      auto result =
-          host_->database().Native().Query(std::string("SELECT * FROM ") + table, {}, error);
-      EXPECT_NE(result, nullptr) << error;
-      if (!result) continue;
-      for (const auto& row : result->Rows()) {
-        std::string line = table;
-        for (const Variant& value : row) line += "|" + value.ToText();
-        rows.push_back(line);
+      const std::unique_ptr<Recordset> read =
+          host_->database().Native().Query("SELECT * FROM " + table, {}, error);
+      if (read == nullptr) {
+        ADD_FAILURE() << table << ": " << error;
+        continue;
+      }
+      for (read->MoveFirst(); !read->Eof(); read->MoveNext()) {
+        std::string text = table;
+        for (int f = 0; f < read->FieldCount(); ++f) text += "|" + read->Value(f).ToText();
+        rows.push_back(std::move(text));
       }
     }
     return rows;
