@@ -29,14 +29,17 @@ void DocumentBrowser::Stop() {
 }
 
 std::string DocumentBrowser::BaseCondition(HostContext& host) const {
-  std::string condition = rules_.progid_prefix + std::to_string(progid_);
+  std::string condition =
+      rules_.scope ? rules_.scope() : rules_.progid_prefix + std::to_string(progid_);
   const bool approved = view_.ApprovedView();
   if (requested_id_ < 1) {
     if (!approved) {
       condition += " and smark='01'";
     } else {
       condition += " and smark='02'";
-      condition += ApprovedWindowCondition(host, rules_.period_module, rules_.date_column);
+      if (!rules_.period_module.empty()) {
+        condition += ApprovedWindowCondition(host, rules_.period_module, rules_.date_column);
+      }
     }
   } else {
     // The one requested document is walked in the status it was first shown in.
@@ -71,8 +74,9 @@ void DocumentBrowser::Load(HostContext& host, NavigationMode mode) {
 
 bool DocumentBrowser::ShowFirst(HostContext& host, std::string_view extra, bool keep_form) {
   if (base_condition_.empty()) base_condition_ = BaseCondition(host);
+  const std::string& base = rules_.find_base.empty() ? base_condition_ : rules_.find_base;
   NavigatorAnswer answer =
-      navigator_->FindFirst(rules_.find_select, base_condition_, extra, rules_.key_column);
+      navigator_->FindFirst(rules_.find_select, base, extra, rules_.key_column);
   if (!answer.error.empty()) Fail(answer.error);
   const bool found = answer.rows && answer.rows->RecordCount() > 0;
   if (found) {

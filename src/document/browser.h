@@ -6,6 +6,7 @@
 #define KORVANE_DOCUMENT_BROWSER_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,12 @@ struct BrowsingRules {
   std::string period_module;  // the module code of the approved view's period: "SFC"
   std::string date_column;    // the column the approved view's window restricts: "生产日期"
   FilterJoin filter_join = FilterJoin::kFilterFirst;
+  // The documents walked when they are not all those of the program id (the structures of the
+  // product chosen in a tree): called for every load instead of progid_prefix + progid.
+  std::function<std::string()> scope;
+  // The condition finding starts from instead of the view's base (finding across every
+  // product's structures); empty means the base.
+  std::string find_base;
 };
 
 class DocumentBrowser {
@@ -56,8 +63,9 @@ class DocumentBrowser {
   void Stop();
   bool started() const { return navigator_ != nullptr; }
 
-  // The condition of the documents walked, by approved view and requested id. Throws
-  // std::runtime_error when the approved view's period cannot be used.
+  // The condition of the documents walked, by scope, approved view and requested id; without
+  // a period module the approved view has no window of dates. Throws std::runtime_error when
+  // the approved view's period cannot be used.
   std::string BaseCondition(HostContext& host) const;
 
   // Loads the document `mode` asks for under the base condition (kept) and the filter: the

@@ -81,6 +81,15 @@ bool DocumentBase::Clear() {
   });
 }
 
+void DocumentBase::ResetFields(const std::vector<controls::LookupField*>& fields, bool release) {
+  filling_ = true;
+  for (controls::LookupField* field : fields) {
+    field->Reset();
+    if (release) field->set_resolver(nullptr);
+  }
+  filling_ = false;
+}
+
 void DocumentBase::LockForm(bool locked) { document::LockForm(form_, locked, lock_rules_); }
 
 void DocumentBase::ShowFilterMark(bool filtered) {

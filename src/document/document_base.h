@@ -151,6 +151,9 @@ class DocumentBase : public Object,
   // The guard of loading, finding and printing, which reports with browse_error_title.
   const ErrorGuard& browse_guard() const { return browse_guard_; }
   void LockForm(bool locked);
+  // Empties the header fields without taking it for an edit; `release` also detaches them
+  // from the host's lookups (at Clear).
+  void ResetFields(const std::vector<controls::LookupField*>& fields, bool release);
   // Unlocks the form for entering or editing a document; a module may offer more (an empty
   // row for the next line).
   virtual void UnlockForEntry() { LockForm(false); }

@@ -10,6 +10,7 @@ namespace korvane::document {
 
 void LockForm(controls::Form& form, bool locked, const LockRules& rules) {
   for (const auto& control : form.Controls()) {
+    if (rules.left_alone && rules.left_alone(*control)) continue;
     if (rules.disabled_while_unlocked && rules.disabled_while_unlocked(*control)) {
       control->set_enabled(locked);
       continue;

@@ -19,6 +19,9 @@ struct LockRules {
   std::function<bool(const controls::Control&)> stays_disabled;
   // Controls that work only while browsing: enabled exactly while the form is locked.
   std::function<bool(const controls::Control&)> disabled_while_unlocked;
+  // Controls that work in every mode (a button that only shows what is on screen): never
+  // touched by locking.
+  std::function<bool(const controls::Control&)> left_alone;
 };
 
 // Locks or unlocks every control of `form` by the rules.

@@ -54,4 +54,13 @@ int KeepEntryRow(controls::Grid& grid, const std::function<bool(int row)>& in_us
   return grid.AddItem("");
 }
 
+void FillRows(controls::Grid& grid, Recordset& lines, const std::function<void(int row)>& fill) {
+  const int fixed = grid.fixed_rows();
+  grid.set_redraw(false);
+  grid.set_rows(fixed + static_cast<int>(lines.RecordCount()));
+  int row = fixed;
+  for (lines.MoveFirst(); !lines.Eof(); lines.MoveNext()) fill(row++);
+  grid.set_redraw(true);
+}
+
 }  // namespace korvane::document

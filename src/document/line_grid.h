@@ -13,6 +13,7 @@
 
 #include "controls/grid.h"
 #include "host/host_context.h"
+#include "values/recordset.h"
 #include "values/variant.h"
 
 namespace korvane::document {
@@ -57,6 +58,10 @@ std::string ShownDate(const Variant& value);
 // the grid has no data row or `in_use` says its last row holds a line. Returns the row
 // appended, or -1 when the last row was free already.
 int KeepEntryRow(controls::Grid& grid, const std::function<bool(int row)>& in_use);
+
+// Gives the grid one data row per record of `lines` and calls `fill(row)` for each while the
+// recordset stands on that record; drawing is off meanwhile and on afterwards.
+void FillRows(controls::Grid& grid, Recordset& lines, const std::function<void(int row)>& fill);
 
 }  // namespace korvane::document
 

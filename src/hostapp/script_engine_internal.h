@@ -122,6 +122,7 @@ struct ScriptHost::Impl final : script::DialogOwner {
   Json PrintFileOf(Module& m);
   Json ReadPrint(const Json& step);
   Json ReadSettings(const Json& step);
+  Json WriteSettings(const Json& step);
   static bool Matches(const Json& pattern, const Json& item);
   void CheckOne(const Json& expect, std::vector<std::string>& failures);
   void Check(const Json& expect, std::vector<std::string>& failures);

@@ -96,6 +96,9 @@ const std::vector<ScriptHost::Impl::Command>& ScriptHost::Impl::Commands() {
       {"read_settings",
        {"read_settings", "section", "key", "expect"},
        [](Impl& e, const Json& s, Failures&) { return e.ReadSettings(s); }},
+      {"write_settings",
+       {"write_settings", "section", "key", "value", "expect"},
+       [](Impl& e, const Json& s, Failures&) { return e.WriteSettings(s); }},
   };
   return commands;
 }
@@ -132,7 +135,8 @@ Json ScriptHost::Impl::Dispatch(const Json& step, std::string& command,
     for (const auto& [key, value] : step.items()) keys.push_back("\"" + key + "\"");
     throw ScriptError(
         "unknown command: the step names none of open, close, call, act, answer, input, "
-        "snapshot, read_print, read_settings, sql, fail_statements, approve, withdraw, "
+        "snapshot, read_print, read_settings, write_settings, sql, fail_statements, approve, "
+        "withdraw, "
         "expect (it has " +
         (keys.empty() ? std::string("no keys") : Join(keys, ", ")) + ")");
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "controls/form.h"
+#include "host/settings_files.h"
 #include "hostapp/script_engine_internal.h"
 
 namespace korvane::hostapp {
@@ -82,6 +83,18 @@ Json ScriptHost::Impl::ReadSettings(const Json& step) {
       script::SettingsSection(file, script::ToText(step["section"], "\"section\""));
   if (!step.contains("key")) return section.is_null() ? Json::object() : section;
   return script::SettingsValue(section, script::ToText(step["key"], "\"key\""));
+}
+
+Json ScriptHost::Impl::WriteSettings(const Json& step) {
+  if (!host) throw ScriptError("the script has no host context whose settings could be written");
+  const std::string name = script::ToText(step["write_settings"], "\"write_settings\"");
+  const std::string section = script::ToText(step["section"], "\"section\"");
+  const std::string key = script::ToText(step["key"], "\"key\"");
+  const std::string value = script::ToText(step["value"], "\"value\"");
+  if (!WriteSetting(name, section, key, value, *host)) {
+    throw ScriptError("the settings file " + name + " could not be written");
+  }
+  return true;
 }
 
 bool ScriptHost::Impl::Matches(const Json& pattern, const Json& item) {

@@ -4,6 +4,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "bom/bom.h"
 #include "host/interfaces.h"
 #include "pickers/pdm_cpml.h"
 #include "pickers/pdm_cpml_sr.h"
@@ -53,6 +54,7 @@ constexpr Registration kClasses[] = {
     Class<pdmgy>("pdmgy", ClassKind::kPicker, EventSet::kPicker),
     Class<SCCJD_S>("SCCJD_S", ClassKind::kDocument, EventSet::kDocument),
     Class<plan2>("plan2", ClassKind::kDocument, EventSet::kPlan),
+    Class<Bom>("Bom", ClassKind::kDocument, EventSet::kDocument),
 };
 
 class RegisteredFactory : public ClassFactory {

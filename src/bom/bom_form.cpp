@@ -1,0 +1,190 @@
+// The structure document's form: the split window with the product tree and the document,
+// the line grid with its settings and colours, locking, the user's layout and the print data.
+#include <memory>
+#include <string>
+
+#include "bom/bom.h"
+#include "host/form_state.h"
+#include "host/print_data.h"
+#include "host/settings_files.h"
+
+namespace korvane {
+
+using namespace bom;
+
+namespace {
+
+using controls::LookupField;
+
+constexpr const char* kFieldCaptions[kFieldCount] = {"产品编号", "产品名称", "批量", "说明",
+                                                     "日期",     "图号",     "单位"};
+// Where the header fields sit: two rows of three or four fields above the grid.
+constexpr controls::Geometry kFieldPlaces[kFieldCount] = {
+    {3300, 120, 2200, 300}, {6300, 120, 2600, 300}, {9700, 120, 1200, 300}, {3300, 540, 5600, 300},
+    {9700, 540, 1200, 300}, {3300, 960, 2200, 300}, {6300, 960, 1200, 300}};
+constexpr double kFormWidth = 12000;
+constexpr double kFormHeight = 7200;
+constexpr double kBodyTop = 1440;
+constexpr double kTreeWidth = 3000;
+
+// Columns a person never types into: the module fills them from the component.
+constexpr int kLockedCols[] = {kColRowNumber, kColName,    kColSpecification,
+                               kColUnit,      kColDrawing, kColLineId};
+constexpr int kReadOnlyColourCols[] = {kColUnit, kColDrawing};
+// The header fields that only show the product's data.
+bool DisplayOnly(int field) { return field == kFieldDrawing || field == kFieldUnit; }
+
+}  // namespace
+
+void Bom::SetUpForm() {
+  form_.SetInnerSize(kFormWidth, kFormHeight);
+  form_.Add<controls::StaticControl>("Fra", -1, controls::ControlKind::kFrame, "Frame")
+      .set_geometry({kTreeWidth + 75, 0, kFormWidth - kTreeWidth - 75, kBodyTop - 60});
+  form_.Add<controls::StaticControl>("Pic", -1, controls::ControlKind::kPicture, "PictureBox")
+      .set_geometry({0, 0, kTreeWidth, kBodyTop - 60});
+  for (int i = 0; i < kFieldCount; ++i) {
+    LookupField& field = form_.Add<LookupField>("qxTxt", i);
+    field.set_caption(kFieldCaptions[i]);
+    field.set_geometry(kFieldPlaces[i]);
+    field.change.Connect([this] {
+      if (!filling_) dirty_ = true;
+    });
+    field.invalid.Connect([this](const std::string&) {
+      if (host_) Tell("输入有误，请重新输入！", kPromptTitle);
+    });
+    fields_.push_back(&field);
+  }
+  fields_[kFieldBatch]->set_field_kind(controls::FieldKind::kNumber);
+  fields_[kFieldDate]->set_field_kind(controls::FieldKind::kDate);
+  controls::LookupDefinition product;
+  product.picker_type = "pdmcpml";
+  product.value_field = "产品ID";
+  product.text_field = "物品编码";
+  product.error_text = "输入有误，请重新输入！";
+  fields_[kFieldProduct]->set_lookup(std::move(product));
+
+  AddStatusLabels();
+  valid_label_ = &form_.Add<controls::Label>("lbl_Valid");
+  valid_label_->set_caption("已失效");
+  valid_label_->set_visible(false);
+  chk_ = &form_.Add<controls::CheckBox>("chk");
+  chk_->set_caption("引用数据");
+  chk_->set_geometry({kTreeWidth + 6900, 960, 1200, 300});
+  cmd_ = &form_.Add<controls::Button>("Cmd");
+  cmd_->set_caption("展开");
+  cmd_->set_geometry({kTreeWidth + 8100, 960, 800, 300});
+  stamp_->set_geometry({kTreeWidth + 120, 120, 800, 300});
+  filter_mark_->set_geometry({kTreeWidth + 120, 540, 800, 300});
+  valid_label_->set_geometry({kTreeWidth + 120, 960, 800, 300});
+  record_label_->set_geometry({120, 120, 2400, 300});
+
+  images_ = &form_.Add<controls::ImageList>("ImgList");
+  for (const char* picture : {"root", "category", "selected", "structure", "no_structure"}) {
+    images_->Add("", picture);
+  }
+  tree_ = &form_.Add<controls::TreeView>("tv");
+  tree_->set_geometry({0, kBodyTop, kTreeWidth, kFormHeight - kBodyTop});
+  splitter_ = &form_.Add<controls::Splitter>("Sp");
+  splitter_->set_geometry(
+      {kTreeWidth, kBodyTop, controls::Splitter::kDefaultSplitterWidth, kFormHeight - kBodyTop});
+  grid_ = &form_.Add<controls::Grid>("qxGrid", -1, "qxGrid");
+  grid_->set_geometry(
+      {kTreeWidth + 75, kBodyTop, kFormWidth - kTreeWidth - 75, kFormHeight - kBodyTop});
+  grid_->set_fixed_rows(1);
+  grid_->set_fixed_cols(1);
+  grid_->SetFormatString(kGridHeader);
+  grid_->set_rows(grid_->fixed_rows());
+  for (int col : kLockedCols) grid_->SetColLocked(col, true);
+  grid_->SetColHidden(kColLineId, true);
+  SetUpLineEditing();
+
+  // The header moves with the form; tree and grid follow the splitter between them.
+  layout_.Record(form_);
+  for (controls::Control* placed :
+       std::initializer_list<controls::Control*>{tree_, splitter_, grid_}) {
+    placed->set_tag("");
+  }
+  layout_.Attach(form_);
+  splitter_->set_control_name1("tv");
+  splitter_->set_control_name2("qxGrid");
+  form_.resize.Connect([this] { splitter_->Resize(); });
+  splitter_->Resize();
+
+  tree_helper_.HookCtrl(*tree_, images_);
+  tree_helper_.selected.Connect([this](controls::TreeNode&) { LoadData(NavigationMode::kLast); });
+  tree_->expand.Connect([this](controls::TreeNode& node) { ExpandCategory(node); });
+
+  lock_rules_.stays_disabled = [](const controls::Control& control) {
+    return control.name() == "qxTxt" && DisplayOnly(control.index());
+  };
+  // While a structure is entered its product cannot change.
+  lock_rules_.disabled_while_unlocked = [this](const controls::Control& control) {
+    return &control == tree_ || &control == chk_;
+  };
+  lock_rules_.left_alone = [this](const controls::Control& control) { return &control == cmd_; };
+}
+
+void Bom::SetUpGrid() {
+  controls::Grid& grid = *grid_;
+  grid.set_redraw(false);
+  for (int col = kColQuantity; col <= kColActualBase; ++col) {
+    grid.SetColDataType(col, controls::grid_type::kDouble);
+  }
+  grid.SetColHidden(kColDrawing, NumericValue(host_->Setting("displaydrawnoInBom")) != 1);
+  grid.SetColHidden(kColAuxiliary, NumericValue(host_->Setting("doubleunit")) != 1);
+  grid.SetColHidden(kColLineId, true);
+  for (int r = grid.fixed_rows(); r < grid.rows(); ++r) PaintRow(r);
+  grid.set_redraw(true);
+}
+
+void Bom::PaintRow(int row) {
+  if (readonly_colours_) {
+    document::PaintCells(*grid_, row, row + 1, kReadOnlyColourCols, *readonly_colours_);
+  }
+}
+
+bool Bom::RowInUse(int row) const {
+  return !Trim(grid_->TextMatrix(row, kColCode)).empty() ||
+         !Trim(grid_->TextMatrix(row, kColSequence)).empty();
+}
+
+void Bom::UnlockForEntry() {
+  LockForm(false);
+  const int added = document::KeepEntryRow(*grid_, [this](int row) { return RowInUse(row); });
+  if (added >= 0) PaintRow(added);
+}
+
+bool Bom::DoGetFormStatus() {
+  return Guard("DoGetFormStatus", [&] {
+    if (!host_) return false;
+    const bool restored = RestoreFormState(SettingsFileName(), form_, false, *host_);
+    // The line id is the save's, whatever a layout says.
+    grid_->SetColHidden(kColLineId, true);
+    return restored;
+  });
+}
+
+bool Bom::DoSaveFormStatus() {
+  return Guard("DoSaveFormStatus",
+               [&] { return host_ && SaveFormState(SettingsFileName(), form_, false, *host_); });
+}
+
+std::optional<std::string> Bom::WritePrintFile() {
+  std::unique_ptr<PrintDataWriter> writer = host_->CreatePrintDataWriter();
+  if (!writer) return std::nullopt;
+  for (const char* label : {"金额大写", "金额小写", "数量合计"}) writer->AddValue(label, "");
+  for (const LookupField* field : fields_) writer->AddValue(Trim(field->caption()), field->text());
+  PrintDataWriter::Table cells;
+  for (int r = 0; r < grid_->rows(); ++r) {
+    std::vector<std::string> row;
+    for (int c = 0; c < grid_->cols(); ++c) row.push_back(grid_->TextMatrix(r, c));
+    cells.push_back(std::move(row));
+  }
+  writer->AddTable("qxGrid", std::move(cells));
+  const std::string folder = host_->User().local_folder;
+  const std::string path = (folder.empty() ? std::string(".") : folder) + "/selfPrint/BOM.txt";
+  if (!EnsureFolderOf(path) || !writer->WriteFile(path)) return std::nullopt;
+  return path;
+}
+
+}  // namespace korvane
