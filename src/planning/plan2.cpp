@@ -86,12 +86,7 @@ void plan2::InitModule() {
 }
 
 void plan2::ClearModule() {
-  filling_ = true;
-  for (controls::LookupField* field : fields_) {
-    field->Reset();
-    field->set_resolver(nullptr);
-  }
-  filling_ = false;
+  ResetFields(fields_, true);
   grid_->set_rows(grid_->fixed_rows());
   deleted_.Clear();
   lookups_.reset();
@@ -100,14 +95,14 @@ void plan2::ClearModule() {
 
 void plan2::EmptyForm() {
   previous_id_ = current_id();
-  filling_ = true;
   if (chk_->ticked()) {
     // The header carries over to the next plan; only the number is its own.
+    filling_ = true;
     fields_[kFieldNumber]->set_text("");
+    filling_ = false;
   } else {
-    for (controls::LookupField* field : fields_) field->Reset();
+    ResetFields(fields_, false);
   }
-  filling_ = false;
   grid_->set_rows(grid_->fixed_rows());
   deleted_.Clear();
   record_label_->set_caption("记录：0/0");
@@ -154,16 +149,12 @@ void plan2::ShowLines(std::int32_t plan_id) {
       std::to_string(plan_id) + " order by 计划编号");
 
   controls::Grid& grid = *grid_;
-  const int fixed = grid.fixed_rows();
-  grid.set_redraw(false);
-  grid.set_rows(fixed + static_cast<int>(lines->RecordCount()));
   // Fields are looked up once: by name it is a case-blind search over every field per cell.
   std::array<std::optional<int>, std::size(kLineColumns)> at;
   for (std::size_t i = 0; i < at.size(); ++i) at[i] = lines->FieldIndex(kLineColumns[i].field);
   const std::optional<int> product_at = lines->FieldIndex("产品ID");
   filling_ = true;
-  int r = fixed;
-  for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext(), ++r) {
+  document::FillRows(grid, *lines, [&](int r) {
     for (std::size_t i = 0; i < at.size(); ++i) {
       const LineColumn& column = kLineColumns[i];
       const Variant& value = at[i] ? lines->Value(*at[i]) : (*lines)[column.field];
@@ -184,10 +175,10 @@ void plan2::ShowLines(std::int32_t plan_id) {
     grid.SetCellKey(r, kColProductCode,
                     product_at ? lines->Value(*product_at) : (*lines)["产品ID"]);
     PaintRow(r);
-  }
+  });
   filling_ = false;
+  const int fixed = grid.fixed_rows();
   if (grid.rows() > fixed && (grid.row() < fixed || grid.row() >= grid.rows())) grid.set_row(fixed);
-  grid.set_redraw(true);
 }
 
 void plan2::RaiseProperty() {
