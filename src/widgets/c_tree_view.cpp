@@ -149,17 +149,22 @@ bool cTreeView::NodeFind(TreeNode*& found, std::string& text, std::string_view k
       }
       hit = Search(text, 0);
     }
-    if (hit == nullptr) return false;
-    if (select) Show(*hit);
-    if (!tree_->Holds(hit)) return false;
-    found = hit;
-    selected(*hit);
-    tree_->SetFocus();
-    return true;
+    return Found(hit, select, found);
   } catch (const std::exception&) {
     found = nullptr;
     return false;
   }
+}
+
+bool cTreeView::Found(TreeNode* hit, bool select, TreeNode*& found) {
+  if (hit == nullptr) return false;
+  if (select) Show(*hit);
+  // Showing the node may run the owner's handlers, which may remove it.
+  if (!tree_->Holds(hit)) return false;
+  found = hit;
+  selected(*hit);
+  tree_->SetFocus();
+  return true;
 }
 
 bool cTreeView::NodeFindNext(TreeNode*& found, std::string& text, bool select) {
@@ -174,13 +179,7 @@ bool cTreeView::NodeFindNext(TreeNode*& found, std::string& text, bool select) {
              1;
     }
     TreeNode* hit = Search(text, from);
-    if (hit == nullptr) return false;
-    if (select) Show(*hit);
-    if (!tree_->Holds(hit)) return false;
-    found = hit;
-    selected(*hit);
-    tree_->SetFocus();
-    return true;
+    return Found(hit, select, found);
   } catch (const std::exception&) {
     found = nullptr;
     return false;

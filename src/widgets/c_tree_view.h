@@ -180,6 +180,8 @@ class cTreeView {
   void Show(TreeNode& node);
   // The first node at or after `from` in display order whose text contains the text.
   TreeNode* Search(const std::string& text, std::size_t from) const;
+  // The end of a find: a hit shown when `select`, raised as `selected`, the tree focused.
+  bool Found(TreeNode* hit, bool select, TreeNode*& found);
   void OnNodeClick(TreeNode& node);
 
   Dialogs& dialogs_;
