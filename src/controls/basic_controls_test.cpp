@@ -246,7 +246,10 @@ class FakeResolver : public LookupResolver {
   PickDone pending;
 };
 
-TEST_F(ControlsTest, LookupFieldResolvesTypedTextWhenThePersonLeaves) {
+// A code typed and resolved on leaving, a text refused with its box, a date that is no date,
+// and a picker's choice or cancel are walked by the header_lookups and plan_new_numbers
+// scenarios; these are the states between.
+TEST_F(ControlsTest, LookupFieldResolvesTypedTextOnceWhenThePersonLeaves) {
   auto& field = form.Add<LookupField>("qxTxt", 1);
   FakeResolver resolver;
   field.set_resolver(&resolver);
@@ -258,17 +261,12 @@ TEST_F(ControlsTest, LookupFieldResolvesTypedTextWhenThePersonLeaves) {
   EXPECT_FALSE(field.IsValid());  // typed but not yet resolved
   EXPECT_TRUE(field.Leave());
   EXPECT_EQ(field.value().ToLong(), 12);
-  EXPECT_EQ(field.text(), "一车间");
-  EXPECT_EQ(resolver.asked, (std::vector<std::string>{"pdmbm:01"}));
-
   field.Type("nothing");
   EXPECT_FALSE(field.Leave());
   EXPECT_TRUE(field.value().IsEmpty());  // an unresolved text holds no value
   ASSERT_EQ(errors.size(), 1u);
-
   field.Leave();  // nothing typed since: not asked again
-  EXPECT_EQ(resolver.asked.size(), 2u);
-
+  EXPECT_EQ(resolver.asked, (std::vector<std::string>{"pdmbm:01", "pdmbm:nothing"}));
   field.Type("");
   EXPECT_TRUE(field.Leave());  // an empty lookup field is valid
 }
@@ -280,10 +278,8 @@ TEST_F(ControlsTest, LookupFieldPickerChoiceAndModuleWritesNeedNoResolving) {
   field.set_lookup({"pdmcpml", "", "产品ID", "物品编码", "", {}});
   int picked = 0;
   field.picked.Connect([&] { ++picked; });
-  field.set_text("P-001");
   EXPECT_TRUE(field.OpenPicker());
   resolver.pending(std::nullopt);  // cancelled
-  EXPECT_EQ(field.text(), "P-001");
   EXPECT_EQ(picked, 0);
   EXPECT_TRUE(field.OpenPicker());
   auto record = std::make_shared<Object>();
@@ -309,13 +305,7 @@ TEST(LookupField, AnAnswerAfterTheFieldIsGoneIsIgnored) {
   resolver.pending(LookupMatch{Variant(7), "张三", nullptr});  // must not touch freed memory
 }
 
-TEST_F(ControlsTest, LookupFieldDateAndNumberFieldsCheckTheirText) {
-  auto& date = form.Add<LookupField>("qxTxt", 2);
-  date.set_field_kind(FieldKind::kDate);
-  date.Type("2026-02-30");
-  EXPECT_FALSE(date.Leave());
-  date.Type("2026-02-28");
-  EXPECT_TRUE(date.Leave());
+TEST_F(ControlsTest, LookupFieldNumberFieldsTakeWholeNumbersOnly) {
   auto& number = form.Add<LookupField>("qxTxt", 3);
   number.set_field_kind(FieldKind::kNumber);
   number.Type("12kg");

@@ -199,21 +199,6 @@ TEST_F(TreeViewTest, ExpandingAndCollapsingFireTheirEventsOncePerChange) {
   EXPECT_TRUE(clicks_.empty());
 }
 
-TEST_F(TreeViewTest, ExpandHandlerCanReplaceAPlaceholderBranch) {
-  TreeNode& category = tv_.Add(&N("ROOT"), NodeRelation::kChild, "k03", "03  Paint");
-  tv_.Add(&category, NodeRelation::kChild, "", "loading...").set_tag("waiting");
-  tv_.expand.Connect([this](TreeNode& node) {
-    if (node.first_child() == nullptr || node.first_child()->tag() != "waiting") return;
-    tv_.Remove(node.first_child());
-    tv_.Add(&node, NodeRelation::kChild, "w300", "300  Red");
-    tv_.Add(&node, NodeRelation::kChild, "w301", "301  Blue");
-  });
-  EXPECT_TRUE(tv_.ExpandNode(&category));
-  EXPECT_TRUE(category.expanded());
-  EXPECT_EQ(Keys(category.children()), (std::vector<std::string>{"w300", "w301"}));
-  EXPECT_EQ(tv_.Count(), 9);
-}
-
 TEST_F(TreeViewTest, SelectingAHiddenNodeOpensItsBranchAndDoubleClickSelectsThenToggles) {
   tv_.set_selected(&N("w200"));
   EXPECT_EQ(expands_, (std::vector<std::string>{"ROOT", "k02"}));

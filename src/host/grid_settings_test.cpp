@@ -101,7 +101,7 @@ TEST_F(GridSettingsTest, WidthsOnlyLeavesEverythingButWidthsFormatsAndAlignments
   WriteFile(
       "[VsColWidth_qxGrid]\nVsCol1=1500\n"
       "[VsIsSort_qxGrid]\nVsCol1=1\n"
-      "[VsIsColMerge_qxGrid]\nVsCol1=1\n"
+      "[VsIsColMerge_qxGrid]\nVsCol1=1\nVsCol2=2\nVsCol3=0\n"
       "[VsColDataType_qxGrid]\nVsCol1=8\n"
       "[VsColAlignment_qxGrid]\nVsCol1=4\n"
       "[VsIsTotalOn_qxGrid]\nVsCol3=1\n"
@@ -109,30 +109,22 @@ TEST_F(GridSettingsTest, WidthsOnlyLeavesEverythingButWidthsFormatsAndAlignments
   Grid grid("qxGrid");
   Fill(grid, {{"A", "x", "1", "2"}, {"B", "y", "3", "4"}});
   const int rows = grid.rows();
+  for (int c = 2; c <= 4; ++c) grid.SetMergeCol(c, true);
   ApplyGridSettings(kFile, grid, true, host_);
-  // Width, alignment, sort, merge, type, rows (a total row in full mode only), heights, frozen.
+  // Width, alignment, sort, merges (on exactly when stored as 1, kept when not stored), type,
+  // rows (a total row in full mode only), heights, frozen.
   const auto state = [&] {
     return Nums(grid.ColWidth(1), grid.ColAlignment(1), grid.ColSort(1), grid.MergeCol(1),
-                grid.ColDataType(1), grid.rows(), grid.RowHeight(0), grid.RowHeight(1),
-                grid.RowHeight(2), grid.frozen_cols());
+                grid.MergeCol(2), grid.MergeCol(3), grid.MergeCol(4), grid.ColDataType(1),
+                grid.rows(), grid.RowHeight(0), grid.RowHeight(1), grid.RowHeight(2),
+                grid.frozen_cols());
   };
   const double fixed_height = grid.RowHeight(0);
-  EXPECT_EQ(state(), Nums(1500, 4, 0, false, grid_type::kEmpty, rows, fixed_height, 240, 240, 0));
+  EXPECT_EQ(state(), Nums(1500, 4, 0, false, true, true, true, grid_type::kEmpty, rows,
+                          fixed_height, 240, 240, 0));
   ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_EQ(state(), Nums(1500, 4, 1, true, grid_type::kString, rows + 1, 450, 500, 500, 2));
-}
-
-TEST_F(GridSettingsTest, MergeIsOnExactlyWhenStoredAsOne) {
-  WriteFile("[VsIsColMerge_qxGrid]\nVsCol1=0\nVsCol2=2\nVsCol3=1\n");
-  Grid grid("qxGrid");
-  Fill(grid);
-  grid.SetMergeCol(1, true);
-  grid.SetMergeCol(2, true);
-  grid.SetMergeCol(4, true);  // no stored value: kept
-  ApplyGridSettings(kFile, grid, false, host_);
-  EXPECT_EQ(
-      std::vector<bool>({grid.MergeCol(1), grid.MergeCol(2), grid.MergeCol(3), grid.MergeCol(4)}),
-      std::vector<bool>({false, false, true, true}));
+  EXPECT_EQ(state(), Nums(1500, 4, 1, true, false, false, true, grid_type::kString, rows + 1, 450,
+                          500, 500, 2));
 }
 
 // Number formats of plain-number columns: the part before the point, then the decimal places
