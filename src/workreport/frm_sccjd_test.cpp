@@ -14,8 +14,6 @@
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
 #include "hostapp/test_host.h"
-#include "workreport/sccjd_s.h"
-#include "workreport/work_report_test_fixture.h"
 
 namespace korvane {
 namespace {
@@ -92,12 +90,10 @@ TEST_F(FrmSccjdTest, PlansOfferEveryApprovedOrdinaryLineNewestNumberFirst) {
   const int r = RowOfLine("3");
   ASSERT_GT(r, 0);
   controls::Grid& g = dialog_->grid();
+  // Batch, quantity and kind of source reach the report in the source_lines scenario.
   EXPECT_EQ(g.TextMatrix(r, kColDate), "2026-02-05");
-  EXPECT_EQ(g.TextMatrix(r, kColBatch), "P2602-01");
-  EXPECT_EQ(g.TextMatrix(r, kColQuantity), "20");
   EXPECT_EQ(g.TextMatrix(r, kColProductId), "33");
   EXPECT_EQ(g.TextMatrix(r, kColDocumentId), "3");
-  EXPECT_EQ(g.TextMatrix(r, kColProgId), "3101");
 
   dialog_->row_limit_box().set_text("2");
   ASSERT_TRUE(dialog_->LoadSources());
@@ -143,15 +139,19 @@ TEST_F(FrmSccjdTest, OnlyTickedRowsTheSearchLeavesVisibleAreHandedBack) {
 
   EXPECT_EQ(returns_, 1);
   EXPECT_TRUE(dialogs_->shown_forms.empty());  // closed
+  // What the line carries onto the report is checked there by the source_lines scenario.
   ASSERT_EQ(returned_.size(), 1u);
-  const clsScRk& line = returned_[0];
-  EXPECT_EQ(line.Key(), "6k");
-  EXPECT_EQ(line.number, "JH202603001");
-  EXPECT_EQ(line.product_id, 32);
-  EXPECT_EQ(line.product_code, g.TextMatrix(RowOfLine("6"), kColProductCode));
-  EXPECT_DOUBLE_EQ(line.quantity, 60);
-  EXPECT_EQ(line.progid, 3101);
-  EXPECT_EQ(line.batch, "P2603-01");
+  EXPECT_EQ(returned_[0].Key(), "6k");
+  EXPECT_EQ(returned_[0].product_code, g.TextMatrix(RowOfLine("6"), kColProductCode));
+}
+
+TEST_F(FrmSccjdTest, ANewListingForgetsTheTicksBefore) {
+  ASSERT_TRUE(dialog_->py_SubProgram(host_, kProgId, 0));
+  dialog_->ToggleRow(RowOfLine("6"));
+  ASSERT_TRUE(dialog_->option(Source::kSalesOrder).Click());
+  dialog_->ToggleRow(RowOfLine("2"));
+  ASSERT_EQ(dialog_->ChosenRecords().size(), 1u);
+  EXPECT_EQ(dialog_->ChosenRecords()[0].progid, 3301);
 }
 
 TEST_F(FrmSccjdTest, SettingsAreKeptPerProgramAndModeOneOffersPlansOnly) {
@@ -201,57 +201,6 @@ TEST_F(FrmSccjdTest, WithoutAHostNothingIsShown) {
   EXPECT_FALSE(dialog_->py_SubProgram(nullptr, kProgId, 0));
   EXPECT_FALSE(dialog_->Confirm());
   EXPECT_TRUE(dialogs_->shown_forms.empty());
-}
-
-// The work report takes the chosen lines after its last line in use (the source_lines scenario
-// shows a plan line taken with its structure); a sales order line gets no structure.
-class SourceImportTest : public test::WorkReportFixture {};
-
-TEST_F(SourceImportTest, ChosenLinesBecomeNewLinesWithTheirSourceAndStructure) {
-  ASSERT_TRUE(Open());
-  EXPECT_FALSE(module_->source_button().enabled());  // browsing: nothing to add lines to
-  ASSERT_TRUE(module_->FileNew());
-  ASSERT_TRUE(module_->source_button().Click());
-  frmSccjd* dialog = module_->source_dialog();
-  ASSERT_NE(dialog, nullptr);
-
-  const auto tick_line = [&](const std::string& line_id) {
-    controls::Grid& g = dialog->grid();
-    for (int r = g.fixed_rows(); r < g.rows(); ++r) {
-      if (g.TextMatrix(r, kColLineId) == line_id) dialog->ToggleRow(r);
-    }
-  };
-  tick_line("6");
-  ASSERT_TRUE(dialog->option(Source::kSalesOrder).Click());
-  tick_line("2");
-  EXPECT_EQ(dialog->ChosenRecords().size(), 1u);  // a new listing forgets the ticks before
-  ASSERT_TRUE(dialog->option(Source::kPlan).Click());
-  tick_line("6");
-  tick_line("1");
-  ASSERT_TRUE(dialog->command(3).Click());
-
-  using namespace workreport;
-  controls::Grid& g = module_->grid();
-  const int first = g.fixed_rows();
-  EXPECT_EQ(Cell(first, kColFinishedProduct),
-            One("select 物品编码 || ' ' || 物品名称 || ' ' || 规格 from PDMCPML where 产品ID=32"));
-  EXPECT_EQ(Cell(first + 1, kColSourceNumber), "JH202601001");
-  EXPECT_EQ(Cell(first + 2, kColSourceNumber), "");
-  EXPECT_TRUE(module_->IsDirty());
-
-  // A sales order line carries its source but no structure, and goes after the lines in use.
-  ASSERT_TRUE(module_->source_button().Click());
-  dialog = module_->source_dialog();
-  ASSERT_TRUE(dialog->option(Source::kSalesOrder).Click());
-  controls::Grid& list = dialog->grid();
-  for (int r = list.fixed_rows(); r < list.rows(); ++r) {
-    if (list.TextMatrix(r, sccjd::kColLineId) == "1") dialog->ToggleRow(r);
-  }
-  ASSERT_TRUE(dialog->Confirm());
-  EXPECT_EQ(Cell(first + 2, kColSourceNumber), "XS202602001");
-  EXPECT_EQ(g.CellKey(first + 2, kColSourceType).ToLong(), 3301);
-  EXPECT_EQ(Cell(first + 2, kColFinishedQuantity), "20");
-  EXPECT_EQ(Cell(first + 2, kColBomId), "");
 }
 
 }  // namespace
