@@ -129,6 +129,8 @@ TEST(TsqlTranslatorTest, PlusJoinsTextsAndAddsNumbersByWhatTheOperandsAre) {
             "select C.物品名称||' '||ifnull(C.规格,'') from pdmcpml C");
   EXPECT_TRUE(Has(One("select substring(C.物品编码,1,2) + '-' from pdmcpml C"),
                   "substr(C.物品编码,1,2) || '-'"));
+  EXPECT_TRUE(Has(One("select 'x' + convert(varchar(10), A.合格数量) from sfcdjmx A"),
+                  "'x' || substr(korvane_text(A.合格数量), 1, 10)"));
   // A join under a subtraction keeps its grouping explicit.
   EXPECT_EQ(One("select 'a' + 'b' - 1"), "select ('a' || 'b') - 1");
   EXPECT_EQ(One("select 'a'+'b'*2"), "select korvane_plus('a', 'b'*2)");

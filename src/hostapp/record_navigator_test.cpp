@@ -213,7 +213,6 @@ TEST_F(RecordNavigatorTest, FindFirstJoinsBothConditions) {
   EXPECT_EQ(navigator_->PositionText(), "1/1");
   EXPECT_EQ(find("progid=101", ""), 3);
   EXPECT_EQ(find("", "progid=102"), 7);
-  EXPECT_EQ(find("", ""), 3);
   EXPECT_EQ(find("progid=101 or progid=102", "报工单ID > 9"), 12);
   EXPECT_EQ(find("progid=102", "smark='02'"), std::nullopt);
 

@@ -351,7 +351,6 @@ TEST_F(ReferenceHostTest, StockQueryAnswersAsTheDatabaseFunction) {
     ASSERT_TRUE(quantity.has_value());
     EXPECT_DOUBLE_EQ(*quantity, expected.ToDouble()) << product << "/" << depot;
   }
-  EXPECT_DOUBLE_EQ(*stock->Quantity(1, 0, "", setting_1, 0, 0), 7.75);
 }
 
 }  // namespace

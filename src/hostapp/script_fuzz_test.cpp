@@ -149,9 +149,10 @@ std::string Repeated(std::string_view piece, int times) {
   return out;
 }
 
-// Input that, obeyed, would cut a statement short, or that once crashed the host: each step
+// Input that, obeyed, would cut a typed text short, or that once crashed the host: each step
 // fails with a message saying what was refused, and the run, the fields and the tables go on
-// as they were.
+// as they were. Statements holding a NUL byte or nested too deeply are refused by the data
+// service, whose own tests take every way in.
 TEST_F(ScriptFuzzTest, BadInputIsRefusedWithAClearMessageAndChangesNothing) {
   int step = 0;
   const auto run = [&](const std::string& line) {
@@ -167,11 +168,7 @@ TEST_F(ScriptFuzzTest, BadInputIsRefusedWithAClearMessageAndChangesNothing) {
     return answer["result"]["rows"][0][0].get<int>();
   };
   const std::string deep_list = Repeated("[", 50000) + Repeated("]", 50000);
-  const std::string deep_statement = Repeated("(", 10000) + "1" + Repeated(")", 10000);
   const std::vector<std::pair<std::string, std::string>> refused = {
-      {R"({"sql": "delete from SFCDJMXFS\u0000 where 报工单明细ID = 1"})", "holds a NUL byte"},
-      {R"({"sql": "delete from SFCDJMXFS where 报工单明细ID = )" + deep_statement + "\"}",
-       "nests too deeply"},
       {deep_list, "levels deep"},
       {Repeated("[", 50000), "levels deep"},
       {R"({"call": "Find", "args": [)" + deep_list + "]}", "levels deep"},

@@ -4,15 +4,13 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "host/test_support.h"
 #include "records/cls_gy.h"
 
 namespace korvane {
@@ -24,14 +22,8 @@ using GetClassObjectFn = int (*)(const char*, void**);
 using CanUnloadNowFn = int (*)();
 using RegisterFn = int (*)(const char*);
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using test::ReadFileBytes;
+using test::WriteFileBytes;
 
 class EntryPointsTest : public ::testing::Test {
  protected:
@@ -43,16 +35,9 @@ class EntryPointsTest : public ::testing::Test {
     register_server_ = Resolve<RegisterFn>("DllRegisterServer");
     unregister_server_ = Resolve<RegisterFn>("DllUnregisterServer");
     ASSERT_TRUE(get_class_object_ && can_unload_now_ && register_server_ && unregister_server_);
-
-    std::string pattern = (fs::temp_directory_path() / "korvane-reg-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    file_ = dir_ / "classes.json";
   }
 
   void TearDown() override {
-    std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
     if (handle_ != nullptr) dlclose(handle_);
   }
 
@@ -63,12 +48,12 @@ class EntryPointsTest : public ::testing::Test {
     return reinterpret_cast<Fn>(symbol);
   }
 
-  nlohmann::json ReadJson() const { return nlohmann::json::parse(ReadFile(file_)); }
+  nlohmann::json ReadJson() const { return nlohmann::json::parse(ReadFileBytes(file_)); }
 
   // Files in the directory other than the registration file (left-over temporaries).
   int StrayFiles() const {
     int n = 0;
-    for (const auto& entry : fs::directory_iterator(dir_)) n += entry.path() != file_ ? 1 : 0;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) n += entry.path() != file_;
     return n;
   }
 
@@ -77,8 +62,8 @@ class EntryPointsTest : public ::testing::Test {
   CanUnloadNowFn can_unload_now_ = nullptr;
   RegisterFn register_server_ = nullptr;
   RegisterFn unregister_server_ = nullptr;
-  fs::path dir_;
-  fs::path file_;
+  test::TempFolder dir_;
+  std::string file_ = dir_ / "classes.json";
 };
 
 TEST_F(EntryPointsTest, FactoryCreatesObjectsUnloadFollowsThemAndUnknownClassesAreRefused) {
@@ -127,7 +112,7 @@ TEST_F(EntryPointsTest, RegisterWritesEveryClassIntoAMissingOrBlankFile) {
     EXPECT_EQ(entry.at("events").get<std::string>(), ToString(info.events));
     EXPECT_EQ(entry.at("interfaces").size(), InterfaceNames(info.interfaces).size());
   }
-  WriteFile(file_, "  \n");
+  WriteFileBytes(file_, "  \n");
   ASSERT_EQ(register_server_(file_.c_str()), kSOk);
   EXPECT_EQ(ReadJson().size(), ClassRegistry::Instance().Classes().size());
   EXPECT_EQ(StrayFiles(), 0);
@@ -137,11 +122,11 @@ TEST_F(EntryPointsTest, RegisterKeepsOtherLibrariesAndUnregisterRemovesOnlyThisO
   const nlohmann::json other = {{"library", "/opt/other/libother.so"}, {"kind", "tool"}};
   const nlohmann::json stale_copy = {{"library", "/opt/old/libkorvane.so.0"}, {"kind", "record"}};
   const nlohmann::json before = {{"Other.Tool", other}, {"Korvane.Legacy", stale_copy}};
-  WriteFile(file_, before.dump());
+  WriteFileBytes(file_, before.dump());
   chmod(file_.c_str(), 0640);
 
   ASSERT_EQ(register_server_(file_.c_str()), kSOk);
-  const std::string first = ReadFile(file_);
+  const std::string first = ReadFileBytes(file_);
   nlohmann::json j = nlohmann::json::parse(first);
   EXPECT_EQ(j["Other.Tool"], other);
   EXPECT_EQ(j["Korvane.Legacy"], stale_copy);
@@ -149,11 +134,11 @@ TEST_F(EntryPointsTest, RegisterKeepsOtherLibrariesAndUnregisterRemovesOnlyThisO
   EXPECT_EQ(fs::status(file_).permissions() & fs::perms::mask,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   ASSERT_EQ(register_server_(file_.c_str()), kSOk);
-  EXPECT_EQ(ReadFile(file_), first);
+  EXPECT_EQ(ReadFileBytes(file_), first);
 
   // An entry this library wrote under a name it no longer registers is still its own.
   j["Korvane.Retired"] = j["Korvane.clsGY"];
-  WriteFile(file_, j.dump());
+  WriteFileBytes(file_, j.dump());
   ASSERT_EQ(unregister_server_(file_.c_str()), kSOk);
   EXPECT_EQ(ReadJson(), before);
   ASSERT_EQ(unregister_server_(file_.c_str()), kSOk);
@@ -164,11 +149,11 @@ TEST_F(EntryPointsTest, RegisterKeepsOtherLibrariesAndUnregisterRemovesOnlyThisO
 TEST_F(EntryPointsTest, CorruptFileIsRefusedAndLeftUntouched) {
   for (const std::string corrupt : {"{\"Other.Tool\": ", "[1, 2]", "\"text\"", "{} trailing"}) {
     SCOPED_TRACE(corrupt);
-    WriteFile(file_, corrupt);
+    WriteFileBytes(file_, corrupt);
     EXPECT_NE(register_server_(file_.c_str()), kSOk);
-    EXPECT_EQ(ReadFile(file_), corrupt);
+    EXPECT_EQ(ReadFileBytes(file_), corrupt);
     EXPECT_NE(unregister_server_(file_.c_str()), kSOk);
-    EXPECT_EQ(ReadFile(file_), corrupt);
+    EXPECT_EQ(ReadFileBytes(file_), corrupt);
     EXPECT_EQ(StrayFiles(), 0);
   }
 }
@@ -178,8 +163,8 @@ TEST_F(EntryPointsTest, UnusableFileNamesAreRefused) {
   EXPECT_EQ(register_server_(""), kEInvalidArg);
   EXPECT_EQ(unregister_server_(nullptr), kEInvalidArg);
   // A directory where the file should be, and a file in a missing directory.
-  EXPECT_NE(register_server_(dir_.c_str()), kSOk);
-  EXPECT_NE(register_server_((dir_ / "missing" / "classes.json").c_str()), kSOk);
+  EXPECT_NE(register_server_(dir_.path().c_str()), kSOk);
+  EXPECT_NE(register_server_((dir_ / "missing/classes.json").c_str()), kSOk);
   EXPECT_FALSE(fs::exists(dir_ / "missing"));
 }
 
