@@ -47,7 +47,7 @@ constexpr LineColumn kLineColumns[] = {
     {kColSequence, "rowindex", false},
     {kColCode, "物品编码", false},
     {kColName, "物品名称", false},
-    {kColSpecification, "规格", false},
+    {kColModel, "规格", false},
     {kColUnit, "库存单位", false},
     {kColDrawing, "图号", false},
     {kColQuantity, "配量分子", true},

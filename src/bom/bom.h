@@ -55,7 +55,7 @@ namespace bom {
 // component's product id as its key, the last column holds the stored line's id.
 // clang-format off
 enum Col : int {
-  kColRowNumber, kColSequence, kColCode, kColName, kColSpecification, kColUnit, kColDrawing,
+  kColRowNumber, kColSequence, kColCode, kColName, kColModel, kColUnit, kColDrawing,
   kColQuantity, kColBase, kColLoss, kColActualQuantity, kColActualBase, kColAuxiliary,
   kColOption, kColNote, kColLineId, kColCount
 };

@@ -28,7 +28,7 @@ constexpr double kBodyTop = 1440;
 constexpr double kTreeWidth = 3000;
 
 // Columns a person never types into: the module fills them from the component.
-constexpr int kLockedCols[] = {kColRowNumber, kColName,    kColSpecification,
+constexpr int kLockedCols[] = {kColRowNumber, kColName,    kColModel,
                                kColUnit,      kColDrawing, kColLineId};
 constexpr int kReadOnlyColourCols[] = {kColUnit, kColDrawing};
 // The header fields that only show the product's data.

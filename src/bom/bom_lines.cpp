@@ -1,5 +1,5 @@
 // Entering the lines of a structure: components typed or picked (several at once) with their
-// names, specifications, units and drawing numbers, the sequence numbers of the rows, and the
+// names, models, units and drawing numbers, the sequence numbers of the rows, and the
 // removal of a line, which deletes a stored one at once.
 #include <memory>
 #include <optional>
@@ -158,7 +158,7 @@ void Bom::FillComponent(int row, std::int32_t product, const std::string& code) 
   if (found->RecordCount() > 0) {
     found->MoveFirst();
     grid.SetTextMatrix(row, kColName, Trim((*found)["物品名称"].ToText()));
-    grid.SetTextMatrix(row, kColSpecification, Trim((*found)["规格"].ToText()));
+    grid.SetTextMatrix(row, kColModel, Trim((*found)["规格"].ToText()));
     grid.SetTextMatrix(row, kColUnit, Trim((*found)["库存单位"].ToText()));
     grid.SetTextMatrix(row, kColDrawing, Trim((*found)["图号"].ToText()));
   }

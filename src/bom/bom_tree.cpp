@@ -80,11 +80,11 @@ bool Bom::Refresh() {
 void Bom::BuildTree() {
   threshold_ = ReadThreshold();
   tree_helper_.ClearTreeView();
-  controls::NodeSpec root_spec;
-  root_spec.key = std::string(kRootKey);
-  root_spec.text = "BOM结构";
-  root_spec.expanded = true;
-  TreeNode* root = tree_helper_.NodeAdd(root_spec);
+  controls::NodeOptions root_options;
+  root_options.key = std::string(kRootKey);
+  root_options.text = "BOM结构";
+  root_options.expanded = true;
+  TreeNode* root = tree_helper_.NodeAdd(root_options);
   if (root == nullptr) throw std::runtime_error("the root of the product tree could not be added");
 
   const CodingScheme coding = host_->CategoryCoding();

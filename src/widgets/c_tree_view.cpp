@@ -89,29 +89,29 @@ void cTreeView::ClearTreeView() {
   Redraw(true);
 }
 
-TreeNode* cTreeView::NodeAdd(const NodeSpec& spec) {
+TreeNode* cTreeView::NodeAdd(const NodeOptions& options) {
   if (tree_ == nullptr) return nullptr;
   try {
-    std::optional<std::string> image = spec.image;
-    std::optional<std::string> selected_image = spec.selected_image;
-    std::optional<std::string> expanded_image = spec.expanded_image;
+    std::optional<std::string> image = options.image;
+    std::optional<std::string> selected_image = options.selected_image;
+    std::optional<std::string> expanded_image = options.expanded_image;
     if (images_ != nullptr && images_->Count() >= 3) {
       if (!image) image = "1";
       if (!selected_image) selected_image = "2";
       if (!expanded_image) expanded_image = "1";
     }
-    TreeNode& node =
-        tree_->Add(spec.relative, spec.relation, spec.key, spec.text, image.value_or(""));
+    TreeNode& node = tree_->Add(options.relative, options.relation, options.key, options.text,
+                                image.value_or(""));
     node.set_selected_image(selected_image.value_or(""));
-    node.set_tag(spec.tag);
-    node.set_bold(spec.bold);
-    node.set_checked(spec.checked);
-    if (spec.ensure_visible) tree_->EnsureVisible(&node);
-    node.set_expanded(spec.expanded);
-    if (spec.selected && tree_->Holds(&node)) tree_->set_selected(&node);
+    node.set_tag(options.tag);
+    node.set_bold(options.bold);
+    node.set_checked(options.checked);
+    if (options.ensure_visible) tree_->EnsureVisible(&node);
+    node.set_expanded(options.expanded);
+    if (options.selected && tree_->Holds(&node)) tree_->set_selected(&node);
     if (!tree_->Holds(&node)) return nullptr;  // an expand handler removed it
-    node.set_fore_color(spec.fore_color == 0 ? kWindowTextColor : spec.fore_color);
-    node.set_back_color(spec.back_color == 0 ? kWindowBackColor : spec.back_color);
+    node.set_fore_color(options.fore_color == 0 ? kWindowTextColor : options.fore_color);
+    node.set_back_color(options.back_color == 0 ? kWindowBackColor : options.back_color);
     if (expanded_image) node.set_expanded_image(*expanded_image);
     tree_->EnsureVisible(&node);
     return tree_->Holds(&node) ? &node : nullptr;

@@ -34,7 +34,7 @@ namespace korvane::controls {
 // Everything NodeAdd sets on a new node. Unset images take the defaults of an image list with
 // at least 3 pictures (image and expanded image "1", selected image "2"); colour 0 means the
 // system window text / window background colour.
-struct NodeSpec {
+struct NodeOptions {
   TreeNode* relative = nullptr;
   NodeRelation relation = NodeRelation::kLast;
   std::string key;
@@ -70,9 +70,9 @@ class cTreeView {
   void ClearTreeView();
   void Redraw(bool enable);
 
-  // Adds a node as NodeSpec says and scrolls it into view. nullptr (and no node) on an error
+  // Adds a node as NodeOptions says and scrolls it into view. nullptr (and no node) on an error
   // (a key already taken, a relative not in the tree).
-  TreeNode* NodeAdd(const NodeSpec& spec);
+  TreeNode* NodeAdd(const NodeOptions& options);
 
   // Finds a node: by key when the key is not empty, else the first node (depth first, display
   // order) whose text contains `text`, case ignored. An empty text is first asked for with an

@@ -30,12 +30,12 @@ class CTreeViewTest : public ::testing::Test {
   }
 
   TreeNode* Add(TreeNode* parent, const std::string& key, const std::string& text) {
-    NodeSpec spec;
-    spec.relative = parent;
-    spec.relation = parent != nullptr ? NodeRelation::kChild : NodeRelation::kLast;
-    spec.key = key;
-    spec.text = text;
-    return ct_.NodeAdd(spec);
+    NodeOptions options;
+    options.relative = parent;
+    options.relation = parent != nullptr ? NodeRelation::kChild : NodeRelation::kLast;
+    options.key = key;
+    options.text = text;
+    return ct_.NodeAdd(options);
   }
   void Fill() {
     TreeNode* root = Add(nullptr, "ROOT", "BOM结构");
@@ -83,17 +83,17 @@ TEST_F(CTreeViewTest, NodeAddSetsEveryAttributeDefaultsImagesAndShowsTheNode) {
   EXPECT_EQ(N("w100").fore_color(), cTreeView::kWindowTextColor);
   EXPECT_EQ(N("w100").back_color(), cTreeView::kWindowBackColor);
   N("k02").set_expanded(false);
-  NodeSpec spec;
-  spec.relative = &N("w200");
-  spec.relation = NodeRelation::kNext;
-  spec.key = "w201";
-  spec.text = "201 Lid";
-  spec.image = "open";
-  spec.tag = "17";
-  spec.bold = spec.checked = spec.selected = true;
-  spec.fore_color = 0xFF;
-  spec.back_color = 0xFF00;
-  TreeNode* lid = ct_.NodeAdd(spec);
+  NodeOptions options;
+  options.relative = &N("w200");
+  options.relation = NodeRelation::kNext;
+  options.key = "w201";
+  options.text = "201 Lid";
+  options.image = "open";
+  options.tag = "17";
+  options.bold = options.checked = options.selected = true;
+  options.fore_color = 0xFF;
+  options.back_color = 0xFF00;
+  TreeNode* lid = ct_.NodeAdd(options);
   ASSERT_NE(lid, nullptr);
   EXPECT_EQ(lid->parent(), &N("k02"));
   EXPECT_EQ(lid->image() + lid->selected_image() + lid->tag(), "open217");
