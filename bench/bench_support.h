@@ -15,12 +15,14 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "data/schema.h"
 #include "data/sqlite_data_service.h"
+#include "hostapp/reference_host.h"
 
 namespace korvane::bench {
 
@@ -152,6 +154,34 @@ inline bool Replay(sqlite3* db, const std::vector<std::string>& statements, bool
     sqlite3_finalize(stmt);
   }
   return !in_one_transaction || exec("COMMIT");
+}
+
+// The reference host on a benchmark's database, its folder as the local one.
+inline std::shared_ptr<hostapp::ReferenceHost> OpenHost(const std::string& path) {
+  hostapp::ReferenceHostOptions options;
+  options.database_path = path;
+  options.local_folder = std::filesystem::path(path).parent_path().string();
+  std::string error;
+  auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
+  if (!host) Fail("cannot open " + path + ": " + error);
+  return host;
+}
+
+// A raw benchmark's loop: the statements replayed every iteration, the time kept under `name`
+// for the ratios.
+inline void ReplayLoop(benchmark::State& state, sqlite3* db,
+                       const std::vector<std::string>& statements, const std::string& name,
+                       bool in_one_transaction = false) {
+  std::string error;
+  LoopClock clock;
+  for (auto _ : state) {
+    if (!Replay(db, statements, in_one_transaction, error)) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+  }
+  RecordRaw(name, clock, state);
+  state.counters["statements"] = static_cast<double>(statements.size());
 }
 
 }  // namespace korvane::bench

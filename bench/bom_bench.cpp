@@ -210,17 +210,7 @@ std::vector<std::string> StatementsOf(const std::vector<Check>& checks) {
 void RunRaw(benchmark::State& state, const std::string& name, const std::vector<Check>& checks) {
   const std::vector<std::string> statements = StatementsOf(checks);
   auto db = OpenCatalogue();
-  sqlite3* handle = db->handle();
-  LoopClock clock;
-  std::string error;
-  for (auto _ : state) {
-    if (!bench::Replay(handle, statements, false, error)) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
-  }
-  RecordRaw(name, clock, state);
-  state.counters["queries"] = static_cast<double>(statements.size());
+  bench::ReplayLoop(state, db->handle(), statements, name);
 }
 
 void RunChecked(benchmark::State& state, const std::string& raw_name,

@@ -65,15 +65,7 @@ const std::string& CataloguePath() {
   return path;
 }
 
-std::shared_ptr<hostapp::ReferenceHost> OpenHost() {
-  hostapp::ReferenceHostOptions options;
-  options.database_path = CataloguePath();
-  options.local_folder = std::filesystem::path(CataloguePath()).parent_path().string();
-  std::string error;
-  auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
-  if (!host) Fail("cannot open the catalogue: " + error);
-  return host;
-}
+std::shared_ptr<hostapp::ReferenceHost> OpenHost() { return bench::OpenHost(CataloguePath()); }
 
 // The category the tree shows with the most products (the first by code among equals), with
 // its count, read with SQLite alone.
@@ -168,25 +160,11 @@ const Category& Largest() {
   return category;
 }
 
-void ReplayLoop(const std::vector<std::string>& statements, const std::string& name,
-                benchmark::State& state) {
-  sqlite3* db = SharedTree().host->database().handle();
-  std::string error;
-  LoopClock clock;
-  for (auto _ : state) {
-    if (!bench::Replay(db, statements, false, error)) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
-  }
-  RecordRaw(name, clock, state);
-  state.counters["statements"] = static_cast<double>(statements.size());
-}
-
 void BM_BomTreeOpenRaw(benchmark::State& state) {
   OpenTree& open = SharedTree();
-  ReplayLoop(bench::StatementsOf(open.host->database(), [&] { open.Open(); }), "bom-tree-open",
-             state);
+  bench::ReplayLoop(state, open.host->database().handle(),
+                    bench::StatementsOf(open.host->database(), [&] { open.Open(); }),
+                    "bom-tree-open");
 }
 
 void BM_BomTreeOpen(benchmark::State& state) {
@@ -208,7 +186,7 @@ void BM_BomTreeExpandRaw(benchmark::State& state) {
     Fail("the expanded category shows " + std::to_string(open.Products(key)) + " of " +
          std::to_string(Largest().products) + " products");
   }
-  ReplayLoop(statements, "bom-tree-expand", state);
+  bench::ReplayLoop(state, open.host->database().handle(), statements, "bom-tree-expand");
 }
 
 void BM_BomTreeExpand(benchmark::State& state) {

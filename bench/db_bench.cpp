@@ -58,16 +58,7 @@ const std::string& DatabasePath() {
 }
 
 std::shared_ptr<hostapp::ReferenceHost> OpenHost() {
-  hostapp::ReferenceHostOptions options;
-  options.database_path = DatabasePath();
-  options.local_folder = std::filesystem::path(DatabasePath()).parent_path().string();
-  std::string error;
-  auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
-  if (!host) {
-    std::fprintf(stderr, "cannot open the benchmark database: %s\n", error.c_str());
-    std::exit(1);
-  }
-  return host;
+  return korvane::bench::OpenHost(DatabasePath());
 }
 
 void BM_Raw(benchmark::State& state) {

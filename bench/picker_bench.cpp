@@ -69,13 +69,7 @@ const std::string& CataloguePath() {
 }
 
 std::shared_ptr<hostapp::ReferenceHost> OpenHost() {
-  hostapp::ReferenceHostOptions options;
-  options.database_path = CataloguePath();
-  options.local_folder = std::filesystem::path(CataloguePath()).parent_path().string();
-  std::string error;
-  auto host = hostapp::ReferenceHost::Open(options, nullptr, error);
-  if (!host) Fail("cannot open the catalogue: " + error);
-  return host;
+  return korvane::bench::OpenHost(CataloguePath());
 }
 
 // The picker opened on the catalogue, as a host shows it: initialised, its first list loaded.

@@ -91,12 +91,7 @@ struct OpenPlan {
   std::unique_ptr<korvane::plan2> plan = std::make_unique<korvane::plan2>();
 
   OpenPlan() {
-    hostapp::ReferenceHostOptions options;
-    options.database_path = DatabasePath();
-    options.local_folder = std::filesystem::path(DatabasePath()).parent_path().string();
-    std::string error;
-    host = hostapp::ReferenceHost::Open(options, nullptr, error);
-    if (!host) bench::Fail("cannot open the plan database: " + error);
+    host = bench::OpenHost(DatabasePath());
     if (!plan->Init(host, kProgId, kPlanId)) bench::Fail("the plan refused its host");
     if (Lines() != kLines) bench::Fail("the plan shows " + std::to_string(Lines()) + " lines");
   }
@@ -130,24 +125,10 @@ OpenPlan& SharedPlan() {
   return open;
 }
 
-void ReplayLoop(const std::vector<std::string>& statements, const std::string& name,
-                benchmark::State& state, bool in_one_transaction = false) {
-  sqlite3* db = SharedPlan().host->database().handle();
-  std::string error;
-  bench::LoopClock clock;
-  for (auto _ : state) {
-    if (!bench::Replay(db, statements, in_one_transaction, error)) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
-  }
-  bench::RecordRaw(name, clock, state);
-  state.counters["statements"] = static_cast<double>(statements.size());
-}
-
 void BM_PlanLoadRaw(benchmark::State& state) {
   OpenPlan& open = SharedPlan();
-  ReplayLoop(bench::StatementsOf(open.host->database(), [&] { open.Load(); }), "load", state);
+  bench::ReplayLoop(state, open.host->database().handle(),
+                    bench::StatementsOf(open.host->database(), [&] { open.Load(); }), "load");
 }
 
 void BM_PlanLoad(benchmark::State& state) {
@@ -161,7 +142,8 @@ void BM_PlanSaveRaw(benchmark::State& state) {
   OpenPlan& open = SharedPlan();
   // The save's writes are one transaction (the data service opens it without a statement the
   // capture sees), so the replay is one too.
-  ReplayLoop(bench::StatementsOf(open.host->database(), [&] { open.Save(); }), "save", state, true);
+  bench::ReplayLoop(state, open.host->database().handle(),
+                    bench::StatementsOf(open.host->database(), [&] { open.Save(); }), "save", true);
 }
 
 void BM_PlanSave(benchmark::State& state) {
