@@ -12,7 +12,7 @@
 
 #include "host/test_support.h"
 #include "hostapp/demo_data.h"
-#include "hostapp/fault_loop.h"
+#include "hostapp/fault_loop_test_support.h"
 #include "hostapp/process_test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "hostapp/fault_loop.h"
+#include "hostapp/fault_loop_test_support.h"
 #include "hostapp/process_test_support.h"
 #include "workreport/work_report_test_fixture.h"
 

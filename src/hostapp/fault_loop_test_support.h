@@ -1,7 +1,7 @@
 // Test helper: fails the statements an operation sends, one at a time, and checks that each
 // failure is reported and leaves the database and the screen exactly as they were.
-#ifndef KORVANE_HOSTAPP_FAULT_LOOP_H_
-#define KORVANE_HOSTAPP_FAULT_LOOP_H_
+#ifndef KORVANE_HOSTAPP_FAULT_LOOP_TEST_SUPPORT_H_
+#define KORVANE_HOSTAPP_FAULT_LOOP_TEST_SUPPORT_H_
 
 #include <gtest/gtest.h>
 
@@ -49,4 +49,4 @@ int FailEachStatement(hostapp::ReferenceHost& host, Errors& errors,
 
 }  // namespace korvane::test
 
-#endif  // KORVANE_HOSTAPP_FAULT_LOOP_H_
+#endif  // KORVANE_HOSTAPP_FAULT_LOOP_TEST_SUPPORT_H_
