@@ -124,7 +124,7 @@ struct OpenTree {
   // Whether the category still waits for its products (as Refresh leaves a lazy tree).
   bool Waiting(const std::string& key) {
     const TreeNode* first = Node(key).first_child();
-    return first != nullptr && first->tag() == korvane::bom::kWaitingTag;
+    return first != nullptr && first->tag() == korvane::document::ProductTree::kWaitingTag;
   }
   // The product nodes under the category.
   int Products(const std::string& key) {
@@ -144,8 +144,9 @@ struct OpenTree {
     category.set_expanded(false);
     while (TreeNode* child = category.first_child()) tree().Remove(child);
     tree()
-        .Add(&category, NodeRelation::kChild, "", std::string(korvane::bom::kWaitingText))
-        .set_tag(std::string(korvane::bom::kWaitingTag));
+        .Add(&category, NodeRelation::kChild, "",
+             std::string(korvane::document::ProductTree::kWaitingText))
+        .set_tag(std::string(korvane::document::ProductTree::kWaitingTag));
   }
 };
 

@@ -61,30 +61,38 @@ constexpr LineColumn kLineColumns[] = {
     {kColLineId, "bommxID", true},
 };
 
+document::ProductTreeRules TreeRules() {
+  document::ProductTreeRules rules;
+  rules.root_text = "BOM结构";
+  rules.excluded_account = "1211";
+  rules.marker_column = "bomID";
+  rules.marker_join =
+      " left join (select 产品ID,max(bomID) as bomID from pdmbom where 是否标准=1 group by 产品ID) "
+      "C on A.产品ID=C.产品ID";
+  rules.title = std::string(kTitle);
+  return rules;
+}
+
 }  // namespace
 
-Bom::Bom() : DocumentBase(BomRules([this] { return ProductScope(); })) {
+Bom::Bom()
+    : DocumentBase(BomRules([this] { return products_.ProductScope(); })),
+      products_(
+          TreeRules(), host_, sql_,
+          [this](const std::string& text, std::string_view title) {
+            RaiseEvent([&](DocumentEvents& sink) {
+              sink.ErrMessage(text, LogLevel::kError, std::string(title));
+            });
+          },
+          [this](const std::string& text) { RaiseMessage(text); }) {
   SetUpForm();
   LockForm(true);
 }
 
-Bom::~Bom() { tree_helper_.UnHookCtrl(); }
+Bom::~Bom() = default;
 
 void Bom::RaiseEvent(const std::function<void(DocumentEvents&)>& event) {
   Raise([&](DocumentEvents& sink) { event(sink); });
-}
-
-MsgAnswer Bom::HostDialogs::MessageBox(std::string_view text, MsgButtons buttons, MsgIcon icon,
-                                       std::string_view title) {
-  if (!owner_.host_) return MsgAnswer::kCancel;
-  return owner_.host_->dialogs().MessageBox(text, buttons, icon, title);
-}
-
-std::optional<std::string> Bom::HostDialogs::InputBox(std::string_view prompt,
-                                                      std::string_view title,
-                                                      std::string_view default_text) {
-  if (!owner_.host_) return std::nullopt;
-  return owner_.host_->dialogs().InputBox(prompt, title, default_text);
 }
 
 void Bom::InitModule() {
@@ -98,8 +106,7 @@ void Bom::ClearModule() {
   RaiseMessage("");
   ResetFields(fields_, true);
   grid_->set_rows(grid_->fixed_rows());
-  tree_helper_.ClearTreeView();
-  tree_helper_.UnHookCtrl();
+  products_.Release();
   lookups_.reset();
 }
 
@@ -164,13 +171,31 @@ bool Bom::FindNext() {
   return FindStructure(document::FindNextCondition(find_text_, "BomID", current_id()));
 }
 
+bool Bom::FindStructure(const std::string& condition) {
+  bool found = false;
+  if (!FindData(condition, false, found)) return false;
+  if (!found) return true;
+  return Guard("FindData", [&] {
+    products_.SelectProduct(Trim(fields_[kFieldProduct]->text()));
+    return true;
+  });
+}
+
+bool Bom::Refresh() {
+  return Guard("Refresh", [&] {
+    if (!host_ || !browser_.started() || !products_.Refresh()) return false;
+    RaiseEvent([](DocumentEvents& sink) { sink.FormRefreshed(); });
+    return true;
+  });
+}
+
 bool Bom::FileCancel() {
   return Guard("FileCancel", [&] {
     if (!host_) return false;
     set_mode(Mode::kBrowsing);
     LockForm(true);
     // Reloads the structure of the product chosen; with nothing chosen the form is emptied.
-    if (!tree_helper_.ReSelectItem()) return LoadData(NavigationMode::kLast);
+    if (!products_.helper().ReSelectItem()) return LoadData(NavigationMode::kLast);
     dirty_ = false;
     return true;
   });

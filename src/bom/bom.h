@@ -40,12 +40,11 @@
 #include "controls/tree_view.h"
 #include "document/document_base.h"
 #include "document/line_grid.h"
+#include "document/product_tree.h"
 #include "host/dialogs.h"
 #include "host/host_context.h"
 #include "host/interfaces.h"
 #include "host/shared_routines.h"
-#include "widgets/c_tree_view.h"
-#include "widgets/splitter.h"
 
 namespace korvane {
 
@@ -72,15 +71,10 @@ inline constexpr std::string_view kTitle = "产品物料清单";
 inline constexpr std::string_view kGridHeader =
     "行号|顺序号|子件编号  |子件名称    |规格      |单位|图号          | 组成量|底数  |损耗率|"
     "实际配量分子|实际配量分母|辅助配量      |选配代号|备注          |单据明细ID";
-inline constexpr std::string_view kRootKey = "ROOT";
-inline constexpr std::string_view kWaitingTag = "waiting";
-inline constexpr std::string_view kWaitingText = "正在加载数据中,请稍等...";
 // The pictures of a product node: with a standard structure, and without one.
-inline constexpr std::string_view kImageWithStructure = "4";
-inline constexpr std::string_view kImageWithoutStructure = "5";
+inline constexpr std::string_view kImageWithStructure = document::ProductTree::kImageWith;
+inline constexpr std::string_view kImageWithoutStructure = document::ProductTree::kImageWithout;
 inline constexpr std::string_view kPickError = "输入的物品编码或物品名称有误，请重试?";
-// Products beyond this many are loaded one category at a time.
-inline constexpr int kDefaultTreeThreshold = 1000;
 
 }  // namespace bom
 
@@ -91,7 +85,7 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
 
   // --- What a host renders and drives: the tree "tv", the grid "qxGrid", the header fields
   // "qxTxt" by index, the check box "chk" (引用数据) and the button "Cmd".
-  controls::TreeView& tree() { return *tree_; }
+  controls::TreeView& tree() { return products_.view(); }
   controls::Grid& lines() { return *grid_; }
   controls::LookupField& header(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
   controls::CheckBox& reuse_lines() { return *chk_; }
@@ -114,7 +108,7 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   bool DoSaveFormStatus() override;
 
   // The product threshold the tree was last built with.
-  int tree_threshold() const { return threshold_; }
+  int tree_threshold() const { return products_.threshold(); }
 
  private:
   // --- The document base's hooks -----------------------------------------------------------
@@ -131,21 +125,8 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   void SetUpGrid();
   void ShowLines(std::int32_t structure_id);
   void PaintRow(int row);
-  void FollowSplitter();
   bool RowInUse(int row) const;
 
-  // --- Tree (bom_tree.cpp) ---------------------------------------------------------------
-  // The condition of the structures of the product chosen in the tree.
-  std::string ProductScope() const;
-  // The product id of the selected node when it is a product node, else -1.
-  std::int32_t SelectedProduct() const;
-  bool SelectedIsProduct() const;
-  void BuildTree();
-  int ReadThreshold();
-  void AddProducts(Recordset& rows);
-  void ExpandCategory(controls::TreeNode& node);
-  // Selects the product node of `code`, loading its category first when the tree is lazy.
-  void SelectProduct(const std::string& code);
   bool FindStructure(const std::string& condition);
 
   // --- Lines (bom_lines.cpp) -------------------------------------------------------------
@@ -167,32 +148,14 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   bom::StructureSnapshot Snapshot() const;
   void Tell(const std::string& text, std::string_view title);
 
-  // Routes the tree wrapper's boxes to the host once there is one.
-  class HostDialogs : public Dialogs {
-   public:
-    explicit HostDialogs(const Bom& owner) : owner_(owner) {}
-    MsgAnswer MessageBox(std::string_view text, MsgButtons buttons, MsgIcon icon,
-                         std::string_view title) override;
-    std::optional<std::string> InputBox(std::string_view prompt, std::string_view title,
-                                        std::string_view default_text) override;
-
-   private:
-    const Bom& owner_;
-  };
-
   std::vector<controls::LookupField*> fields_;
-  controls::TreeView* tree_ = nullptr;
-  controls::ImageList* images_ = nullptr;
-  controls::Splitter* splitter_ = nullptr;
   controls::CheckBox* chk_ = nullptr;
   controls::Button* cmd_ = nullptr;
   controls::Label* valid_label_ = nullptr;
-  HostDialogs tree_dialogs_{*this};
-  controls::cTreeView tree_helper_{tree_dialogs_};
+  document::ProductTree products_;
   ProportionalLayout layout_;
   std::shared_ptr<controls::LookupResolver> lookups_;
   std::optional<document::CellColours> readonly_colours_;
-  int threshold_ = bom::kDefaultTreeThreshold;
   // The condition of the last Find, which FindNext goes on from.
   std::string find_text_;
   // Pickers' late answers check through a weak reference that the module is still there.

@@ -78,15 +78,7 @@ void Bom::SetUpForm() {
   valid_label_->set_geometry({kTreeWidth + 120, 960, 800, 300});
   record_label_->set_geometry({120, 120, 2400, 300});
 
-  images_ = &form_.Add<controls::ImageList>("ImgList");
-  for (const char* picture : {"root", "category", "selected", "structure", "no_structure"}) {
-    images_->Add("", picture);
-  }
-  tree_ = &form_.Add<controls::TreeView>("tv");
-  tree_->set_geometry({0, kBodyTop, kTreeWidth, kFormHeight - kBodyTop});
-  splitter_ = &form_.Add<controls::Splitter>("Sp");
-  splitter_->set_geometry(
-      {kTreeWidth, kBodyTop, controls::Splitter::kDefaultSplitterWidth, kFormHeight - kBodyTop});
+  products_.Create(form_, {0, kBodyTop, kTreeWidth, kFormHeight - kBodyTop});
   grid_ = &form_.Add<controls::Grid>("qxGrid", -1, "qxGrid");
   grid_->set_geometry(
       {kTreeWidth + 75, kBodyTop, kFormWidth - kTreeWidth - 75, kFormHeight - kBodyTop});
@@ -98,28 +90,16 @@ void Bom::SetUpForm() {
   grid_->SetColHidden(kColLineId, true);
   SetUpLineEditing();
 
-  // The header moves with the form; tree and grid follow the splitter between them.
-  layout_.Record(form_);
-  for (controls::Control* placed :
-       std::initializer_list<controls::Control*>{tree_, splitter_, grid_}) {
-    placed->set_tag("");
-  }
-  layout_.Attach(form_);
-  splitter_->set_control_name1("tv");
-  splitter_->set_control_name2("qxGrid");
-  form_.resize.Connect([this] { splitter_->Resize(); });
-  splitter_->Resize();
-
-  tree_helper_.HookCtrl(*tree_, images_);
-  tree_helper_.selected.Connect([this](controls::TreeNode&) { LoadData(NavigationMode::kLast); });
-  tree_->expand.Connect([this](controls::TreeNode& node) { ExpandCategory(node); });
+  products_.SplitWith(form_, *grid_, layout_);
+  products_.helper().selected.Connect(
+      [this](controls::TreeNode&) { LoadData(NavigationMode::kLast); });
 
   lock_rules_.stays_disabled = [](const controls::Control& control) {
     return control.name() == "qxTxt" && DisplayOnly(control.index());
   };
   // While a structure is entered its product cannot change.
   lock_rules_.disabled_while_unlocked = [this](const controls::Control& control) {
-    return &control == tree_ || &control == chk_;
+    return &control == &products_.view() || &control == chk_;
   };
   lock_rules_.left_alone = [this](const controls::Control& control) { return &control == cmd_; };
 }

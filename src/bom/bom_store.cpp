@@ -33,11 +33,11 @@ bool Bom::FileNew() {
   return Guard("FileNew", [&] {
     if (!host_ || !browser_.started()) return false;
     const std::string title = host_->ApplicationTitle();
-    if (!tree_helper_.IsSelected()) {
+    if (!products_.helper().IsSelected()) {
       Tell("无选择项目,不能进行新增", title);
       return false;
     }
-    if (!SelectedIsProduct()) {
+    if (!products_.SelectedIsProduct()) {
       Tell("没有选择产品，不能新增！", title);
       return false;
     }
@@ -48,7 +48,7 @@ bool Bom::FileNew() {
     if (Trim(fields_[kFieldProduct]->text()).empty()) {
       std::unique_ptr<Recordset> product = sql_.Rows(
           "select 物品编码,物品名称,规格,库存单位,图号,产品ID FROM pdmcpml where 产品ID=" +
-          std::to_string(SelectedProduct()));
+          std::to_string(products_.SelectedProduct()));
       if (product->RecordCount() > 0) {
         product->MoveFirst();
         fields_[kFieldProduct]->set_text(Trim((*product)["物品编码"].ToText()));
@@ -81,11 +81,11 @@ bool Bom::FileEdit() {
   return Guard("FileEdit", [&] {
     if (!host_ || !browser_.started()) return false;
     const std::string title = host_->ApplicationTitle();
-    if (!tree_helper_.IsSelected()) {
+    if (!products_.helper().IsSelected()) {
       Tell("无选择项目,不能进行编辑", title);
       return false;
     }
-    if (!SelectedIsProduct()) {
+    if (!products_.SelectedIsProduct()) {
       Tell("没有选择产品的BOM项目，不能修改！", title);
       return false;
     }
@@ -228,13 +228,11 @@ bool Bom::FileSave() {
       return false;
     }
     browser_.set_current_id(result.id);
-    if (is_new && SelectedIsProduct()) {
-      tree_->selected()->set_image(std::string(kImageWithStructure));
-    }
+    if (is_new) products_.MarkSelected(true);
     set_mode(Mode::kBrowsing);
     LockForm(true);
     dirty_ = false;
-    tree_helper_.ReSelectItem();
+    products_.helper().ReSelectItem();
     return true;
   });
 }
@@ -245,15 +243,15 @@ bool Bom::FileDelete() {
   return Guard("FileDelete", [&] {
     if (!host_ || !browser_.started()) return false;
     const std::string title = host_->ApplicationTitle();
-    if (!tree_helper_.IsSelected()) {
+    if (!products_.helper().IsSelected()) {
       Tell("无选择项目,不能进行编辑", title);
       return false;
     }
-    if (!SelectedIsProduct() || current_id() <= 0) {
+    if (!products_.SelectedIsProduct() || current_id() <= 0) {
       Tell("没有选择产品的BOM项目，不能删除！", title);
       return false;
     }
-    controls::TreeNode& node = *tree_->selected();
+    controls::TreeNode& node = *products_.view().selected();
     if (host_->dialogs().MessageBox("是否删除当前记录:" + node.text(), MsgButtons::kYesNo,
                                     MsgIcon::kExclamation, kPlainPromptTitle) != MsgAnswer::kYes) {
       return false;
@@ -263,7 +261,7 @@ bool Bom::FileDelete() {
       if (!error.empty()) RaiseErrorText("删除数据时出错：" + error, LogLevel::kError);
       return false;
     }
-    tree_helper_.ReSelectItem(&node);
+    products_.helper().ReSelectItem(&node);
     std::unique_ptr<Recordset> left =
         sql_.Rows("select * from pdmbom where 是否标准=1 and 产品ID=" +
                   std::to_string(static_cast<std::int64_t>(NumericValue(node.tag()))));
