@@ -5,7 +5,7 @@
 
 #include "bom/bom.h"
 #include "host/form_state.h"
-#include "host/print_data.h"
+#include "host/print_file.h"
 #include "host/settings_files.h"
 
 namespace korvane {
@@ -150,21 +150,10 @@ bool Bom::DoSaveFormStatus() {
 }
 
 std::optional<std::string> Bom::WritePrintFile() {
-  std::unique_ptr<PrintDataWriter> writer = host_->CreatePrintDataWriter();
-  if (!writer) return std::nullopt;
-  for (const char* label : {"金额大写", "金额小写", "数量合计"}) writer->AddValue(label, "");
-  for (const LookupField* field : fields_) writer->AddValue(Trim(field->caption()), field->text());
-  PrintDataWriter::Table cells;
-  for (int r = 0; r < grid_->rows(); ++r) {
-    std::vector<std::string> row;
-    for (int c = 0; c < grid_->cols(); ++c) row.push_back(grid_->TextMatrix(r, c));
-    cells.push_back(std::move(row));
-  }
-  writer->AddTable("qxGrid", std::move(cells));
   const std::string folder = host_->User().local_folder;
-  const std::string path = (folder.empty() ? std::string(".") : folder) + "/selfPrint/BOM.txt";
-  if (!EnsureFolderOf(path) || !writer->WriteFile(path)) return std::nullopt;
-  return path;
+  return WriteDocumentPrintDataTo(
+      *host_, (folder.empty() ? std::string(".") : folder) + "/selfPrint/BOM.txt", form_, {},
+      *grid_);
 }
 
 }  // namespace korvane

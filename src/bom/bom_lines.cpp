@@ -14,28 +14,8 @@ namespace korvane {
 
 using namespace bom;
 
-namespace {
-
-std::vector<std::string> CommaList(const std::string& text) {
-  std::vector<std::string> items;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    items.push_back(Trim(std::string_view(text).substr(start, end - start)));
-    start = end + 1;
-  }
-  return items;
-}
-
-// The sequence number of the n-th row (from 1): "0010", "0020", ...
-std::string SequenceOf(int position) {
-  std::string digits = std::to_string(position);
-  if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
-  return digits + "0";
-}
-
-}  // namespace
+using document::CommaList;
+using document::SequenceOf;
 
 void Bom::SetUpLineEditing() {
   controls::Grid& grid = *grid_;

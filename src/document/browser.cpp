@@ -31,6 +31,7 @@ void DocumentBrowser::Stop() {
 std::string DocumentBrowser::BaseCondition(HostContext& host) const {
   std::string condition =
       rules_.scope ? rules_.scope() : rules_.progid_prefix + std::to_string(progid_);
+  if (!rules_.walks_status) return condition;
   const bool approved = view_.ApprovedView();
   if (requested_id_ < 1) {
     if (!approved) {
@@ -56,7 +57,7 @@ void DocumentBrowser::Show(const NavigatorAnswer& answer) {
   const Recordset& header = *answer.rows;
   current_id_ = header[rules_.key_column].ToLong();
   last_shown_id_ = current_id_;
-  if (first_status_.empty()) first_status_ = Trim(header["smark"].ToText());
+  if (rules_.walks_status && first_status_.empty()) first_status_ = Trim(header["smark"].ToText());
   view_.ShowHeader(header);
 }
 

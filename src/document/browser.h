@@ -48,6 +48,9 @@ struct BrowsingRules {
   // The condition finding starts from instead of the view's base (finding across every
   // product's structures); empty means the base.
   std::string find_base;
+  // Documents without a status mark (routes) are walked by their scope alone: no smark term,
+  // whichever view the stamp shows.
+  bool walks_status = true;
 };
 
 class DocumentBrowser {

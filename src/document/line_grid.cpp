@@ -63,4 +63,22 @@ void FillRows(controls::Grid& grid, Recordset& lines, const std::function<void(i
   grid.set_redraw(true);
 }
 
+std::string SequenceOf(int position) {
+  std::string digits = std::to_string(position);
+  if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
+  return digits + "0";
+}
+
+std::vector<std::string> CommaList(std::string_view text) {
+  std::vector<std::string> items;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(',', start);
+    if (end == std::string_view::npos) end = text.size();
+    items.push_back(Trim(text.substr(start, end - start)));
+    start = end + 1;
+  }
+  return items;
+}
+
 }  // namespace korvane::document

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "controls/grid.h"
@@ -58,6 +59,12 @@ std::string ShownDate(const Variant& value);
 // the grid has no data row or `in_use` says its last row holds a line. Returns the row
 // appended, or -1 when the last row was free already.
 int KeepEntryRow(controls::Grid& grid, const std::function<bool(int row)>& in_use);
+
+// The sequence number of the n-th line (from 1): "0010", "0020", ...
+std::string SequenceOf(int position);
+
+// The trimmed pieces of a comma list, as a multiple choice hands back its ids and texts.
+std::vector<std::string> CommaList(std::string_view text);
 
 // Gives the grid one data row per record of `lines` and calls `fill(row)` for each while the
 // recordset stands on that record; drawing is off meanwhile and on afterwards.

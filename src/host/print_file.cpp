@@ -60,6 +60,17 @@ std::optional<std::string> WriteDocumentPrintData(HostContext& host, std::int32_
                                                   const PrintTotals& totals,
                                                   const controls::Grid& grid) {
   try {
+    return WriteDocumentPrintDataTo(host, PrintPath(progid, host), form, totals, grid);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> WriteDocumentPrintDataTo(HostContext& host, const std::string& path,
+                                                    const controls::Form& form,
+                                                    const PrintTotals& totals,
+                                                    const controls::Grid& grid) {
+  try {
     std::unique_ptr<PrintDataWriter> writer = host.CreatePrintDataWriter();
     if (!writer) return std::nullopt;
     writer->AddValue("金额大写", totals.amount_in_words);
@@ -80,7 +91,6 @@ std::optional<std::string> WriteDocumentPrintData(HostContext& host, std::int32_
     }
     writer->AddTable("qxGrid", std::move(cells));
 
-    const std::string path = PrintPath(progid, host);
     if (!EnsureFolderOf(path) || !writer->WriteFile(path)) return std::nullopt;
     return path;
   } catch (...) {

@@ -57,6 +57,11 @@ std::optional<std::string> WriteDocumentPrintData(HostContext& host, std::int32_
                                                   const controls::Form& form,
                                                   const PrintTotals& totals,
                                                   const controls::Grid& grid);
+// The same print data written to `path` (a document whose print file is named otherwise).
+std::optional<std::string> WriteDocumentPrintDataTo(HostContext& host, const std::string& path,
+                                                    const controls::Form& form,
+                                                    const PrintTotals& totals,
+                                                    const controls::Grid& grid);
 
 }  // namespace korvane
 

@@ -12,6 +12,7 @@
 #include "planning/plan2.h"
 #include "records/cls_cpml.h"
 #include "records/cls_gy.h"
+#include "routing/srlx1.h"
 #include "workreport/sccjd_s.h"
 
 namespace korvane {
@@ -55,6 +56,7 @@ constexpr Registration kClasses[] = {
     Class<SCCJD_S>("SCCJD_S", ClassKind::kDocument, EventSet::kDocument),
     Class<plan2>("plan2", ClassKind::kDocument, EventSet::kPlan),
     Class<Bom>("Bom", ClassKind::kDocument, EventSet::kDocument),
+    Class<SRLX1>("SRLX1", ClassKind::kDocument, EventSet::kDocument),
 };
 
 class RegisteredFactory : public ClassFactory {
