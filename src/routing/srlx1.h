@@ -124,6 +124,8 @@ class SRLX1 : public document::DocumentBase, public EventSource<DocumentEvents> 
   void ClearModule() override;
   std::optional<std::string> WritePrintFile() override;
   void RaiseEvent(const std::function<void(DocumentEvents&)>& event) override;
+  // Unlocked, with an empty row for the next operation.
+  void UnlockForEntry() override;
 
   // --- Form (srlx1_form.cpp) -------------------------------------------------------------
   void SetUpForm();

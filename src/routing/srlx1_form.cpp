@@ -165,6 +165,14 @@ void SRLX1::ShowRates(int row, std::int32_t product) {
   grid.SetTextMatrix(row, kColProcessPrice, rate("工艺价"));
 }
 
+void SRLX1::UnlockForEntry() {
+  LockForm(false);
+  document::KeepEntryRow(*grid_, [this](int row) {
+    return !Trim(grid_->TextMatrix(row, kColProcess)).empty() ||
+           !Trim(grid_->TextMatrix(row, kColSequence)).empty();
+  });
+}
+
 bool SRLX1::DoGetFormStatus() {
   return Guard("DoGetFormStatus", [&] {
     if (!host_) return false;

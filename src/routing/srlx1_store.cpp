@@ -35,7 +35,6 @@ bool SRLX1::FileNew() {
     }
     browser_.set_current_id(0);
     set_mode(Mode::kNew);
-    UnlockForEntry();
     filling_ = true;
     ResetFields(fields_, false);
     for (int i = kChkStandard; i <= kChkCritical; ++i) {
