@@ -17,7 +17,8 @@ namespace korvane::test {
 // Fails the n-th statement `operation` sends, for n = 1, 2, ... until it succeeds; after every
 // failure `errors` (cleared before each run) holds a report and `state` (the tables the
 // operation writes and what the person sees) is as before. `before_each` runs ahead of every
-// attempt (queueing the answer to a confirmation). The host's own reads of its settings and
+// attempt, before any statement can fail (queueing the answer to a confirmation, putting the
+// form back the way the operation expects it). The host's own reads of its settings and
 // users are not counted: a failed one falls back to a default, which is the host's business.
 // Returns the statements the successful run needed, or -n after the n-th failed a check.
 template <class Errors>
@@ -27,6 +28,8 @@ int FailEachStatement(hostapp::ReferenceHost& host, Errors& errors,
                       const std::function<void()>& before_each = {}) {
   const std::vector<std::string> before = state();
   for (int n = 1; n < 500; ++n) {
+    // The form is prepared with every statement working; only the operation meets the failure.
+    if (before_each) before_each();
     int seen = 0;
     host.database().InjectFailures([&seen, n](std::string_view statement) {
       for (const char* host_table : {"xt_accinformation", "xt_setting_numbered", "xt_user"}) {
@@ -34,7 +37,6 @@ int FailEachStatement(hostapp::ReferenceHost& host, Errors& errors,
       }
       return ++seen == n;
     });
-    if (before_each) before_each();
     errors.clear();
     const bool done = operation();
     host.database().InjectFailures({});
