@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "bom/frm_bom_zk.h"
 #include "document/conditions.h"
 #include "document/sql.h"
 #include "values/variant.h"
@@ -100,6 +101,7 @@ void Bom::ClearModule() {
   grid_->set_rows(grid_->fixed_rows());
   tree_helper_.ClearTreeView();
   tree_helper_.UnHookCtrl();
+  zk_.reset();
   lookups_.reset();
 }
 

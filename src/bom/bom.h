@@ -49,6 +49,8 @@
 
 namespace korvane {
 
+class FrmBomZk;
+
 namespace bom {
 
 // Columns of the line grid, in the order of its header; the component code cell keeps the
@@ -115,6 +117,8 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
 
   // The product threshold the tree was last built with.
   int tree_threshold() const { return threshold_; }
+  // The structure expansion the button opened last; null before.
+  FrmBomZk* expansion_dialog() { return zk_.get(); }
 
  private:
   // --- The document base's hooks -----------------------------------------------------------
@@ -133,6 +137,8 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   void PaintRow(int row);
   void FollowSplitter();
   bool RowInUse(int row) const;
+  // The button Cmd: the expansion of the product in the header, when one is shown.
+  bool OpenExpansion();
 
   // --- Tree (bom_tree.cpp) ---------------------------------------------------------------
   // The condition of the structures of the product chosen in the tree.
@@ -191,6 +197,7 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   controls::cTreeView tree_helper_{tree_dialogs_};
   ProportionalLayout layout_;
   std::shared_ptr<controls::LookupResolver> lookups_;
+  std::unique_ptr<FrmBomZk> zk_;
   std::optional<document::CellColours> readonly_colours_;
   int threshold_ = bom::kDefaultTreeThreshold;
   // The condition of the last Find, which FindNext goes on from.
