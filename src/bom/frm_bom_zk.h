@@ -26,7 +26,8 @@
 //    + ":" + text, level 8, title "FrmBomZk") and ends the expansion; the rows added before it
 //    stay. Message carries "正在展开BOM..." while the expansion runs and "" after it.
 //  - The object owns its form and controls; the host is shared and kept until the object goes.
-//    The owner must outlive nothing here: the events are raised to whoever connected them.
+//    Handlers connected to Message and ErrMessage must stay valid while the object lives;
+//    destroying it while shown tells Dialogs::FormClosed first.
 #ifndef KORVANE_BOM_FRM_BOM_ZK_H_
 #define KORVANE_BOM_FRM_BOM_ZK_H_
 
