@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "bom/frm_bom_zk.h"
 #include "document/conditions.h"
 #include "document/sql.h"
 #include "values/variant.h"
@@ -107,6 +108,7 @@ void Bom::ClearModule() {
   ResetFields(fields_, true);
   grid_->set_rows(grid_->fixed_rows());
   products_.Release();
+  zk_.reset();
   lookups_.reset();
 }
 

@@ -48,6 +48,8 @@
 
 namespace korvane {
 
+class FrmBomZk;
+
 namespace bom {
 
 // Columns of the line grid, in the order of its header; the component code cell keeps the
@@ -109,6 +111,8 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
 
   // The product threshold the tree was last built with.
   int tree_threshold() const { return products_.threshold(); }
+  // The structure expansion the button opened last; null before.
+  FrmBomZk* expansion_dialog() { return zk_.get(); }
 
  private:
   // --- The document base's hooks -----------------------------------------------------------
@@ -126,6 +130,8 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   void ShowLines(std::int32_t structure_id);
   void PaintRow(int row);
   bool RowInUse(int row) const;
+  // The button Cmd: the expansion of the product in the header, when one is shown.
+  bool OpenExpansion();
 
   bool FindStructure(const std::string& condition);
 
@@ -155,6 +161,7 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   document::ProductTree products_;
   ProportionalLayout layout_;
   std::shared_ptr<controls::LookupResolver> lookups_;
+  std::unique_ptr<FrmBomZk> zk_;
   std::optional<document::CellColours> readonly_colours_;
   // The condition of the last Find, which FindNext goes on from.
   std::string find_text_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bom/bom.h"
+#include "bom/frm_bom_zk.h"
 #include "host/form_state.h"
 #include "host/print_file.h"
 #include "host/settings_files.h"
@@ -73,6 +74,7 @@ void Bom::SetUpForm() {
   cmd_ = &form_.Add<controls::Button>("Cmd");
   cmd_->set_caption("展开");
   cmd_->set_geometry({kTreeWidth + 8100, 960, 800, 300});
+  cmd_->click.Connect([this] { OpenExpansion(); });
   stamp_->set_geometry({kTreeWidth + 120, 120, 800, 300});
   filter_mark_->set_geometry({kTreeWidth + 120, 540, 800, 300});
   valid_label_->set_geometry({kTreeWidth + 120, 960, 800, 300});
@@ -132,6 +134,23 @@ void Bom::UnlockForEntry() {
   LockForm(false);
   const int added = document::KeepEntryRow(*grid_, [this](int row) { return RowInUse(row); });
   if (added >= 0) PaintRow(added);
+}
+
+bool Bom::OpenExpansion() {
+  return Guard("Cmd_Click", [&] {
+    const std::int32_t product = fields_[kFieldProduct]->value().ToLong();
+    if (!host_ || product <= 0) return false;
+    if (!zk_) {
+      zk_ = std::make_unique<FrmBomZk>();
+      zk_->Message.Connect([this](const std::string& text) { RaiseMessage(text); });
+      zk_->ErrMessage.Connect(
+          [this](const std::string& text, LogLevel level, const std::string& title) {
+            RaiseEvent([&](DocumentEvents& sink) { sink.ErrMessage(text, level, title); });
+          });
+    }
+    return zk_->py_Init(host_, product, fields_[kFieldProduct]->text(),
+                        fields_[kFieldName]->text());
+  });
 }
 
 bool Bom::DoGetFormStatus() {

@@ -114,6 +114,7 @@ void Grid::set_rows(int rows) {
     fixed_rows_ = rows;
     Changed("fixed_rows");
   }
+  OutlineChanged();
   Changed("rows");
   ClampCurrent();
 }
@@ -142,6 +143,7 @@ void Grid::set_fixed_rows(int n) {
   }
   if (n == fixed_rows_) return;
   fixed_rows_ = n;
+  OutlineChanged();
   Changed("fixed_rows");
 }
 
@@ -323,6 +325,15 @@ bool Grid::ColIsVisible(int col) const {
   return !c.hidden && c.width >= 1;
 }
 
+void Grid::AutoSize(int col) {
+  CheckCol(col);
+  double widest = 0;
+  for (int r = 0; r < rows(); ++r) {
+    if (RowIsVisible(r)) widest = std::max(widest, TextWidthTwips(DisplayText(r, col)));
+  }
+  SetColWidth(col, widest);
+}
+
 std::string Grid::ColFormat(int col) const {
   return ReadCol(cols_, col, [](const Column& c) { return c.format; });
 }
@@ -414,6 +425,11 @@ bool Grid::RowHidden(int row) const {
   return ReadCol(rows_, row, [](const Row& r) { return r.hidden; });
 }
 
+bool Grid::RowIsVisible(int row) const {
+  if (row < 0 || row >= rows()) return false;
+  return !rows_[Idx(row)].hidden && !Folded()[Idx(row)];
+}
+
 void Grid::SetRowHidden(int row, bool hidden) {
   CheckRow(row);
   if (rows_[Idx(row)].hidden == hidden) return;
@@ -466,6 +482,7 @@ void Grid::SetIsSubtotal(int row, bool subtotal) {
   CheckRow(row);
   if (rows_[Idx(row)].subtotal == subtotal) return;
   rows_[Idx(row)].subtotal = subtotal;
+  OutlineChanged();
   Changed("row_format");
 }
 
@@ -473,6 +490,7 @@ void Grid::SetRowOutlineLevel(int row, int level) {
   CheckRow(row);
   if (rows_[Idx(row)].outline_level == level) return;
   rows_[Idx(row)].outline_level = level;
+  OutlineChanged();
   Changed("row_format");
 }
 
@@ -490,6 +508,7 @@ int Grid::AddItem(std::string_view tab_separated_text, int row) {
     start = tab + 1;
   }
   rows_.insert(rows_.begin() + row, std::move(fresh));
+  OutlineChanged();
   Changed("rows");
   return row;
 }
@@ -501,6 +520,7 @@ void Grid::RemoveItem(int row) {
     --fixed_rows_;
     Changed("fixed_rows");
   }
+  OutlineChanged();
   Changed("rows");
   ClampCurrent();
 }
@@ -517,7 +537,10 @@ void Grid::AppendRows(const std::vector<std::vector<Variant>>& values, int first
     }
     rows_.push_back(std::move(fresh));
   }
-  if (!values.empty()) Changed("rows");
+  if (!values.empty()) {
+    OutlineChanged();
+    Changed("rows");
+  }
 }
 
 // --- Whole grid --------------------------------------------------------------------------------
@@ -681,6 +704,7 @@ void Grid::Sort(int col, int sort_setting) {
     std::stable_sort(rows_.begin() + r, rows_.begin() + end, less);
     r = end;
   }
+  OutlineChanged();
   Changed("rows");
   after_sort(col);
 }
@@ -692,6 +716,7 @@ SubtotalPosition Grid::subtotal_position() const { return subtotal_position_; }
 void Grid::set_subtotal_position(SubtotalPosition position) {
   if (position == subtotal_position_) return;
   subtotal_position_ = position;
+  OutlineChanged();
   Changed("subtotal_position");
 }
 
@@ -700,6 +725,7 @@ void Grid::ClearSubtotals() {
   const auto removed = std::remove_if(first, rows_.end(), [](const Row& r) { return r.subtotal; });
   if (removed == rows_.end()) return;
   rows_.erase(removed, rows_.end());
+  OutlineChanged();
   Changed("rows");
   ClampCurrent();
 }
@@ -730,7 +756,80 @@ void Grid::Subtotal(const SubtotalSpec& sum_rule) {
       if (sum_rule.bold) cell.Extras().bold = true;
     }
   }
+  if (inserted) OutlineChanged();
   Changed(inserted ? "rows" : "cells");
+}
+
+// --- Outline -----------------------------------------------------------------------------------
+
+bool Grid::IsCollapsed(int row) const {
+  return ReadCol(rows_, row, [](const Row& r) { return r.subtotal && r.collapsed; });
+}
+
+void Grid::SetIsCollapsed(int row, bool collapsed) {
+  CheckRow(row);
+  Row& node = rows_[Idx(row)];
+  if (!node.subtotal || node.collapsed == collapsed) return;
+  node.collapsed = collapsed;
+  OutlineChanged();
+  Changed("row_format");
+}
+
+void Grid::Outline(int level) {
+  bool changed = false;
+  for (int r = fixed_rows_; r < rows(); ++r) {
+    Row& row = rows_[Idx(r)];
+    if (!row.subtotal) continue;
+    const bool collapsed = row.outline_level > level;
+    changed = changed || row.collapsed != collapsed;
+    row.collapsed = collapsed;
+  }
+  if (!changed) return;
+  OutlineChanged();
+  Changed("row_format");
+}
+
+bool Grid::HasOutlineButton(int row) const {
+  if (row < fixed_rows_ || row >= rows() || !rows_[Idx(row)].subtotal) return false;
+  const int level = rows_[Idx(row)].outline_level;
+  const int step = subtotal_position_ == SubtotalPosition::kAbove ? 1 : -1;
+  const int next = row + step;
+  if (next < fixed_rows_ || next >= rows()) return false;
+  const Row& owned = rows_[Idx(next)];
+  return !owned.subtotal || owned.outline_level > level;
+}
+
+const std::vector<bool>& Grid::Folded() const {
+  if (!folds_stale_ && folded_.size() == rows_.size()) return folded_;
+  folded_.assign(rows_.size(), false);
+  folds_stale_ = false;
+  // The nodes a row lies under, outermost first: a node's rows end at the next node of its own
+  // or a lower level. Walked from the side the nodes own their rows from.
+  struct Open {
+    int level;
+    bool collapsed;
+  };
+  std::vector<Open> open;
+  int collapsed_open = 0;
+  const bool above = subtotal_position_ == SubtotalPosition::kAbove;
+  const int first = std::min(fixed_rows_, rows());
+  const int count = rows() - first;
+  for (int i = 0; i < count; ++i) {
+    const int r = above ? first + i : rows() - 1 - i;
+    const Row& row = rows_[Idx(r)];
+    if (row.subtotal) {
+      while (!open.empty() && open.back().level >= row.outline_level) {
+        collapsed_open -= open.back().collapsed ? 1 : 0;
+        open.pop_back();
+      }
+    }
+    folded_[Idx(r)] = collapsed_open > 0;
+    if (row.subtotal) {
+      open.push_back({row.outline_level, row.collapsed});
+      collapsed_open += row.collapsed ? 1 : 0;
+    }
+  }
+  return folded_;
 }
 
 // --- A person's actions ------------------------------------------------------------------------
@@ -744,10 +843,10 @@ void Grid::CellCentre(int row, int col, float& x, float& y) const {
   }
   double top = 0;
   for (int r = 0; r < row; ++r) {
-    if (!RowHidden(r) && (r < fixed_rows_ || r >= top_row())) top += RowHeight(r);
+    if (RowIsVisible(r) && (r < fixed_rows_ || r >= top_row())) top += RowHeight(r);
   }
   x = static_cast<float>(left + (ColIsVisible(col) ? ColWidth(col) / 2 : 0));
-  y = static_cast<float>(top + (RowHidden(row) ? 0 : RowHeight(row) / 2));
+  y = static_cast<float>(top + (!RowIsVisible(row) ? 0 : RowHeight(row) / 2));
 }
 
 void Grid::ShowCell(int row, int col) {
@@ -765,8 +864,8 @@ void Grid::ShowCell(int row, int col) {
       set_top_row(row);
     } else if (const double height = geometry().height; height > 0) {
       double fixed = 0;
-      for (int r = 0; r < fixed_rows_; ++r) fixed += RowHidden(r) ? 0 : RowHeight(r);
-      const auto size = [this](int r) { return RowHidden(r) ? 0.0 : RowHeight(r); };
+      for (int r = 0; r < fixed_rows_; ++r) fixed += RowIsVisible(r) ? RowHeight(r) : 0;
+      const auto size = [this](int r) { return RowIsVisible(r) ? RowHeight(r) : 0.0; };
       // Scroll down a row at a time until the row fits below the fixed ones.
       while (top_row() < row && row > last_in_view(top_row(), rows(), height - fixed, size)) {
         set_top_row(top_row() + 1);
@@ -789,7 +888,7 @@ void Grid::ShowCell(int row, int col) {
 
 bool Grid::ClickCell(int row, int col) {
   if (!CanAct() || Peek(row, col) == nullptr) return false;
-  if (RowHidden(row) || !ColIsVisible(col)) return false;
+  if (!RowIsVisible(row) || !ColIsVisible(col)) return false;
   ShowCell(row, col);
   int button = 1;
   int shift = 0;
@@ -812,7 +911,7 @@ bool Grid::DoubleClickCell(int row, int col) {
 bool Grid::ClickCellButton(int row, int col) {
   if (!CanAct() || !editable_ || Peek(row, col) == nullptr) return false;
   if (row < fixed_rows_ || col < fixed_cols_ || ColLocked(col)) return false;
-  if (!ColIsVisible(col) || RowHidden(row)) return false;
+  if (!ColIsVisible(col) || !RowIsVisible(row)) return false;
   ShowCell(row, col);
   SetFocus();
   Select(row, col);
@@ -823,7 +922,7 @@ bool Grid::ClickCellButton(int row, int col) {
 bool Grid::EditCell(int row, int col, std::string text) {
   if (!CanAct() || !editable_ || Peek(row, col) == nullptr || HoldsNul(text)) return false;
   if (row < fixed_rows_ || col < fixed_cols_ || ColLocked(col)) return false;
-  if (!ColIsVisible(col) || RowHidden(row)) return false;
+  if (!ColIsVisible(col) || !RowIsVisible(row)) return false;
   SetFocus();
   Select(row, col);
   bool cancel = false;
@@ -843,6 +942,14 @@ bool Grid::DeleteRow(int row) {
   if (!CanAct() || row < fixed_rows_ || row >= rows()) return false;
   set_row(row);
   return PressKey(keys::kDelete);
+}
+
+bool Grid::ClickOutlineButton(int row) {
+  if (!CanAct() || !HasOutlineButton(row) || !RowIsVisible(row)) return false;
+  ShowCell(row, fixed_cols_);
+  SetFocus();
+  SetIsCollapsed(row, !IsCollapsed(row));
+  return true;
 }
 
 const std::string& Grid::edit_text() const { return edit_text_; }

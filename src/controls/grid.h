@@ -2,7 +2,8 @@
 // wrapper of the VSFlexGrid grid, or a plain VSFlexGrid). A model of rows and columns of cell
 // texts, each cell with an optional hidden key beside its text; per-column width, hidden flag,
 // format, data type, alignment, merging and sort; per-row hidden flag, height and outline
-// level; subtotal rows; cell pictures and colours; a current cell and a top row.
+// level; subtotal rows and their outline (collapsed nodes hide the rows under them); cell
+// pictures and colours; a current cell and a top row.
 //
 // Rows and columns are 0-based and include the fixed (header) rows and columns. Reading a cell
 // outside the grid returns the empty text; writing one throws std::out_of_range, since that is
@@ -149,6 +150,9 @@ class Grid : public Control {
   void SetColHidden(int col, bool hidden);
   // False when the column is hidden or narrower than one twip.
   bool ColIsVisible(int col) const;
+  // Sizes a column to the widest text it shows, its header included; rows not shown count
+  // for nothing.
+  void AutoSize(int col);
   std::string ColFormat(int col) const;
   void SetColFormat(int col, std::string format);
   int ColDataType(int col) const;
@@ -169,8 +173,12 @@ class Grid : public Control {
   std::optional<int> ColIndex(std::string_view key) const;
 
   // --- Rows ----------------------------------------------------------------------------
+  // Whether the program hid the row. A row under a collapsed outline node is not shown either
+  // but keeps this flag as it was: see RowIsVisible.
   bool RowHidden(int row) const;
   void SetRowHidden(int row, bool hidden);
+  // False when the row is hidden by the program or lies under a collapsed outline node.
+  bool RowIsVisible(int row) const;
   double RowHeight(int row) const;
   void SetRowHeight(int row, double twips);
   bool MergeRow(int row) const;
@@ -184,6 +192,22 @@ class Grid : public Control {
   // (a structure expanded level by level) does. ClearSubtotals removes such rows too.
   void SetIsSubtotal(int row, bool subtotal);
   void SetRowOutlineLevel(int row, int level);
+
+  // --- Outline -------------------------------------------------------------------------
+  // A node (a subtotal row) owns the rows on its side of it (below it when subtotals sit
+  // above their groups, above it otherwise) up to the next node of its own or a lower level.
+  // A collapsed node hides the rows it owns; a node inside them keeps its own state, so
+  // opening the outer node again shows the inner one as it was. Rows the program hid stay
+  // hidden whatever the outline does.
+  //
+  // Whether a node is collapsed; false for a row that is no node.
+  bool IsCollapsed(int row) const;
+  // Collapses or opens a node; a row that is no node has no such state and is left alone.
+  void SetIsCollapsed(int row, bool collapsed);
+  // Opens every node of a level up to `level` and collapses every deeper one.
+  void Outline(int level);
+  // Whether a node owns any row, so that it shows an outline button.
+  bool HasOutlineButton(int row) const;
   // Inserts a row at `row` (the end when -1) with the cells of `tab_separated_text` from
   // column 0; pieces beyond the last column are dropped. Returns the index of the new row.
   // The current row keeps its index.
@@ -283,6 +307,9 @@ class Grid : public Control {
   // Selects a data row and presses Delete on it, the way a person removes a line; the owning
   // module's key_down handler decides what happens. False for a fixed row.
   bool DeleteRow(int row);
+  // Clicks the outline button of a node, as a person opens or closes it: the node toggles
+  // between collapsed and open. False for a row that shows no outline button or is not shown.
+  bool ClickOutlineButton(int row);
   // The text being edited, during validate_edit.
   const std::string& edit_text() const;
   void set_edit_text(std::string text);
@@ -348,6 +375,7 @@ class Grid : public Control {
     Variant data;
     bool subtotal = false;
     int outline_level = 0;
+    bool collapsed = false;
   };
 
   Cell& At(int row, int col);
@@ -361,6 +389,11 @@ class Grid : public Control {
   void ClampCurrent();
   // Where a click at a cell lands, in twips from the grid's top left corner.
   void CellCentre(int row, int col, float& x, float& y) const;
+  // The outline changed (rows, nodes, levels or collapsed states): the rows it hides are
+  // worked out again when next asked.
+  void OutlineChanged() { folds_stale_ = true; }
+  // Which rows lie under a collapsed node, worked out once per change of the outline.
+  const std::vector<bool>& Folded() const;
 
   std::vector<Row> rows_;
   std::vector<Column> cols_;
@@ -376,6 +409,8 @@ class Grid : public Control {
   int left_col_ = 1;
   std::string edit_text_;
   SubtotalPosition subtotal_position_ = SubtotalPosition::kBelow;
+  mutable std::vector<bool> folded_;
+  mutable bool folds_stale_ = true;
 };
 
 }  // namespace korvane::controls

@@ -408,5 +408,88 @@ TEST(Grid, ColumnLookupsByKeyAndVisibility) {
   EXPECT_EQ(grid.ColWidth(3), grid.default_col_width());  // hiding keeps the width
 }
 
+// A tree built by hand, nodes above their rows, as an expanded structure is: each row is a node
+// of the given level.
+void BuildOutline(Grid& grid, const std::vector<int>& levels) {
+  grid.set_rows(1);
+  grid.set_cols(1);
+  grid.set_fixed_cols(0);
+  grid.set_subtotal_position(SubtotalPosition::kAbove);
+  for (int level : levels) {
+    const int r = grid.AddItem("L" + std::to_string(level));
+    grid.SetIsSubtotal(r, true);
+    grid.SetRowOutlineLevel(r, level);
+  }
+}
+
+std::vector<int> Shown(const Grid& grid) {
+  std::vector<int> rows;
+  for (int r = grid.fixed_rows(); r < grid.rows(); ++r) {
+    if (grid.RowIsVisible(r)) rows.push_back(r);
+  }
+  return rows;
+}
+
+TEST(GridOutline, CollapsedNodesHideTheirRowsApartFromRowsTheProgramHid) {
+  //                          rows: 1  2  3  4  5  6  7
+  Grid grid("g");
+  BuildOutline(grid, {1, 2, 3, 4, 3, 2, 3});
+  grid.Outline(2);
+  EXPECT_EQ(Shown(grid), std::vector<int>({1, 2, 3, 5, 6, 7}));
+  EXPECT_EQ(std::vector<bool>({grid.IsCollapsed(2), grid.IsCollapsed(3), grid.IsCollapsed(5)}),
+            std::vector<bool>({false, true, true}));
+  // The program hides row 5; closing and opening its parent must not show it again, and the
+  // inner node 3 stays closed when its parent 2 opens again.
+  grid.SetRowHidden(5, true);
+  grid.SetIsCollapsed(2, true);
+  EXPECT_EQ(Shown(grid), std::vector<int>({1, 2, 6, 7}));
+  EXPECT_FALSE(grid.RowHidden(3));
+  grid.SetIsCollapsed(2, false);
+  EXPECT_EQ(Shown(grid), std::vector<int>({1, 2, 3, 6, 7}));
+  EXPECT_TRUE(grid.IsCollapsed(3));
+  grid.SetRowHidden(5, false);
+  grid.SetIsCollapsed(3, false);
+  EXPECT_EQ(Shown(grid), std::vector<int>({1, 2, 3, 4, 5, 6, 7}));
+  // A row inserted under a collapsed node is hidden with its new neighbours.
+  grid.SetIsCollapsed(6, true);
+  grid.AddItem("x", 8);
+  EXPECT_EQ(Shown(grid), std::vector<int>({1, 2, 3, 4, 5, 6}));
+  // Rows that are no nodes have no collapsed state.
+  grid.SetIsCollapsed(8, true);
+  EXPECT_FALSE(grid.IsCollapsed(8));
+  // Subtotal rows below their groups own the rows above them.
+  Grid below("b");
+  BuildOutline(below, {2, 2, 1});
+  below.set_subtotal_position(SubtotalPosition::kBelow);
+  below.SetIsCollapsed(3, true);
+  EXPECT_EQ(Shown(below), std::vector<int>({3}));
+}
+
+TEST(GridOutline, APersonTogglesANodeByItsButtonOnlyWhereOneIsShown) {
+  Grid grid("g");
+  BuildOutline(grid, {1, 2, 3, 2});
+  int redraws = 0;
+  grid.changed.Connect(
+      [&](const Control&, std::string_view what) { redraws += what == "row_format" ? 1 : 0; });
+  EXPECT_TRUE(grid.ClickOutlineButton(2));
+  EXPECT_TRUE(grid.IsCollapsed(2));
+  EXPECT_FALSE(grid.RowIsVisible(3));
+  EXPECT_EQ(redraws, 1);
+  // Row 3 is hidden now; rows 3 and 4 own nothing, so they show no button.
+  EXPECT_FALSE(grid.ClickOutlineButton(3));
+  EXPECT_FALSE(grid.ClickOutlineButton(4));
+  EXPECT_FALSE(grid.ClickOutlineButton(0));
+  EXPECT_FALSE(grid.ClickOutlineButton(9));
+  grid.set_enabled(false);
+  EXPECT_FALSE(grid.ClickOutlineButton(2));
+  grid.set_enabled(true);
+  EXPECT_TRUE(grid.ClickOutlineButton(2));
+  EXPECT_FALSE(grid.IsCollapsed(2));
+  EXPECT_TRUE(grid.RowIsVisible(3));
+  // Clicks and edits refuse a row the outline hides, as they refuse a hidden one.
+  grid.ClickOutlineButton(1);
+  EXPECT_FALSE(grid.ClickCell(3, 0));
+}
+
 }  // namespace
 }  // namespace korvane::controls

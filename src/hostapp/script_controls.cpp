@@ -438,8 +438,19 @@ Json Act(Control& control, const Json& step) {
     }
     return true;
   }
+  if ((action == "expand" || action == "collapse") && grid != nullptr) {
+    // A person clicks the outline button of the node on the row, when the node is not so yet.
+    const int row = ToInt32(Need(step, "row", action, control), "\"row\"");
+    if (row < 0 || row >= grid->rows()) {
+      throw ScriptError("row " + std::to_string(row) + " is outside " + ControlLabel(*grid) + " (" +
+                        std::to_string(grid->rows()) + " rows)");
+    }
+    if (grid->IsCollapsed(row) == (action == "collapse")) return false;
+    return grid->ClickOutlineButton(row);
+  }
   if (action == "select" || action == "expand" || action == "collapse") {
-    auto& t = As<TreeView>(control, action, "a tree view");
+    auto& t =
+        As<TreeView>(control, action, action == "select" ? "a tree view" : "a tree view or a grid");
     TreeNode& node = NodeOf(t, step, action);
     if (action == "select") return t.SelectNode(&node);
     return action == "expand" ? t.ExpandNode(&node) : t.CollapseNode(&node);
@@ -546,6 +557,9 @@ Json ControlState(const Control& c) {
     Json keys = Json::array();
     Json pictures = Json::array();
     Json hidden_rows = Json::array();
+    // Outline nodes appear only in grids that have any, so other grids read as before.
+    Json collapsed = Json::array();
+    bool outlined = false;
     for (int r = 0; r < g->rows(); ++r) {
       Json line = Json::array();
       for (int col = 0; col < g->cols(); ++col) {
@@ -556,7 +570,9 @@ Json ControlState(const Control& c) {
         if (!picture.empty()) pictures.push_back(Json::array({r, col, picture}));
       }
       cells.push_back(std::move(line));
-      if (g->RowHidden(r)) hidden_rows.push_back(r);
+      if (!g->RowIsVisible(r)) hidden_rows.push_back(r);
+      outlined = outlined || g->IsSubtotal(r);
+      if (g->IsCollapsed(r)) collapsed.push_back(r);
     }
     Json hidden_cols = Json::array();
     Json widths = Json::array();
@@ -573,6 +589,7 @@ Json ControlState(const Control& c) {
     out["pictures"] = std::move(pictures);
     out["styles"] = StyledCells(*g);
     out["hidden_rows"] = std::move(hidden_rows);
+    if (outlined) out["collapsed_rows"] = std::move(collapsed);
     out["hidden_cols"] = std::move(hidden_cols);
     out["widths"] = std::move(widths);
     out["formats"] = std::move(formats);
@@ -655,8 +672,10 @@ void CheckControl(const Control& control, const Json& expect, std::vector<std::s
         actual["bold"] = grid->CellBold(row, col);
       } else if (has_row) {
         where += " row " + std::to_string(row);
-        actual["hidden"] = grid->RowHidden(row);
+        actual["hidden"] = !grid->RowIsVisible(row);
         actual["data"] = ToJson(grid->RowData(row));
+        actual["collapsed"] = grid->IsCollapsed(row);
+        actual["level"] = grid->RowOutlineLevel(row);
       } else {
         where += " column " + std::to_string(col);
         actual["hidden"] = grid->ColHidden(col);
