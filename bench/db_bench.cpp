@@ -7,6 +7,12 @@
 //                     translation, execution, rows into a recordset);
 //   BM_CachedTranslation/<n>  only the cache lookup; its time divided by BM_Service's is the
 //                     share a cached translation adds to executing the statement.
+//   BM_ShapeTranslation/<n>  the statement's literal shape read and its shaped translation
+//                     found in the shape cache (what a statement of a known shape with new
+//                     values costs before it runs); `x_cached` is its time over
+//                     BM_CachedTranslation's of the same statement.
+//   BM_ColdTranslation/<n>  a translation from nothing, what a new text without the shape
+//                     cache costs before SQLite compiles it.
 //   BM_NewKey         keys issued by 1, 2 and 4 connections at once on one file.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -21,6 +27,7 @@
 #include "bench_support.h"
 #include "data/schema.h"
 #include "data/sqlite_data_service.h"
+#include "data/tsql_shape.h"
 #include "data/tsql_translator.h"
 #include "hostapp/demo_data.h"
 #include "hostapp/reference_host.h"
@@ -101,9 +108,38 @@ void BM_CachedTranslation(benchmark::State& state) {
   data::TranslationCache cache;
   const std::string& text = Statements()[state.range(0)];
   cache.Get(text, host->database().catalog());
+  korvane::bench::LoopClock clock;
   for (auto _ : state) {
     benchmark::DoNotOptimize(cache.Get(text, host->database().catalog()));
   }
+  korvane::bench::RecordRaw("cached_translation_" + std::to_string(state.range(0)), clock, state);
+}
+
+void BM_ShapeTranslation(benchmark::State& state) {
+  auto host = OpenHost();
+  data::ShapeCache cache;
+  const std::string& text = Statements()[state.range(0)];
+  const data::SchemaCatalog& catalog = host->database().catalog();
+  data::LiteralShape shape;
+  if (!data::ReadLiteralShape(text, shape) || cache.Get(text, shape, catalog) == nullptr) {
+    state.SkipWithError("the statement has no shape the cache serves");
+    return;
+  }
+  korvane::bench::LoopClock clock;
+  for (auto _ : state) {
+    data::ReadLiteralShape(text, shape);
+    benchmark::DoNotOptimize(cache.Get(text, shape, catalog));
+  }
+  korvane::bench::ReportRatio("cached_translation_" + std::to_string(state.range(0)), clock, state);
+  state.counters["x_cached"] = state.counters["x_raw"];
+  state.counters.erase("x_raw");
+}
+
+void BM_ColdTranslation(benchmark::State& state) {
+  auto host = OpenHost();
+  const std::string& text = Statements()[state.range(0)];
+  const data::SchemaCatalog& catalog = host->database().catalog();
+  for (auto _ : state) benchmark::DoNotOptimize(data::TranslateTsql(text, catalog));
 }
 
 void BM_NewKey(benchmark::State& state) {
@@ -122,6 +158,8 @@ void BM_NewKey(benchmark::State& state) {
 BENCHMARK(BM_Raw)->DenseRange(0, 3);
 BENCHMARK(BM_Service)->DenseRange(0, 3);
 BENCHMARK(BM_CachedTranslation)->DenseRange(0, 3);
+BENCHMARK(BM_ShapeTranslation)->DenseRange(0, 3);
+BENCHMARK(BM_ColdTranslation)->DenseRange(0, 3);
 BENCHMARK(BM_NewKey)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
 }  // namespace

@@ -5,8 +5,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
+#include <cstdlib>
 #include <exception>
+#include <list>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,6 +18,7 @@
 
 #include "data/sqlite_values_internal.h"
 #include "data/tsql_runtime.h"
+#include "data/tsql_shape.h"
 #include "data/tsql_translator.h"
 
 namespace korvane::data {
@@ -26,9 +30,8 @@ using sqlite_internal::VariantOfValue;
 
 namespace {
 
-// Prepared statements kept for reuse, by text. Modules send the same few hundred statements
-// over and over; beyond that a statement is simply finalized after use.
-constexpr std::size_t kStatementCacheCapacity = 256;
+// Number literals already converted by SQLite, kept up to this many.
+constexpr std::size_t kRealLiteralCapacity = 4096;
 // How much of a failing statement an error text quotes.
 constexpr std::size_t kQuotedStatementChars = 120;
 constexpr const char* kCallSavepoint = "korvane_call";
@@ -118,11 +121,12 @@ bool IsTransactionControl(const std::string& keyword) {
 // Whether a batch must run in a transaction of its own so that a failure half-way leaves
 // nothing written. Only batches that write need it; a batch that manages its own transaction
 // cannot have it.
-bool BatchNeedsTransaction(const std::vector<std::string>& statements) {
+template <typename Statements, typename TextOf>
+bool BatchNeedsTransaction(const Statements& statements, TextOf text_of) {
   if (statements.size() < 2) return false;
   bool writes = false;
-  for (const std::string& s : statements) {
-    const std::string keyword = FirstKeyword(s);
+  for (const auto& s : statements) {
+    const std::string keyword = FirstKeyword(text_of(s));
     if (IsTransactionControl(keyword)) return false;
     if (keyword != "SELECT" && keyword != "VALUES") writes = true;
   }
@@ -140,6 +144,21 @@ std::string ProcedureKey(std::string_view name) {
   }
   return ToUpperAscii(plain);
 }
+
+// KORVANE_SHAPE_CACHE=off (or 0, no, false) turns the literal-shape cache off.
+bool ShapeCacheAllowed() {
+  const char* value = std::getenv("KORVANE_SHAPE_CACHE");
+  if (value == nullptr) return true;
+  const std::string v = ToLowerAscii(value);
+  return !(v == "off" || v == "0" || v == "no" || v == "false");
+}
+
+// A shaped statement as it would read with its literals written in: what an error text
+// quotes and the failure hook is asked with.
+struct Shown {
+  const ShapedStatement& statement;
+  const LiteralShape& shape;
+};
 
 }  // namespace
 
@@ -188,8 +207,8 @@ struct SqliteDataService::Impl {
 
   Impl() : native(*this) {}
   ~Impl() {
-    for (auto& [text, stmt] : statements) sqlite3_finalize(stmt);
-    statements.clear();
+    ClearStatements();
+    if (real_of_text != nullptr) sqlite3_finalize(real_of_text);
     if (db != nullptr) sqlite3_close_v2(db);
   }
   Impl(const Impl&) = delete;
@@ -207,7 +226,21 @@ struct SqliteDataService::Impl {
   std::string last_error;
   std::map<std::string, Procedure> procedures;
   std::function<bool(std::string_view)> fail_when;
-  std::unordered_map<std::string, sqlite3_stmt*> statements;
+  // Compiled statements kept for reuse, most recently used first, found by their text (the
+  // map's keys view the texts the list holds).
+  struct Compiled {
+    std::string sql;
+    sqlite3_stmt* stmt;
+  };
+  std::list<Compiled> lru;
+  std::unordered_map<std::string_view, std::list<Compiled>::iterator> statements;
+  bool shape_cache_on = true;
+  ShapeCache shapes;
+  // "SELECT CAST(?1 AS REAL)": SQLite's own reading of a number literal with a fraction or an
+  // exponent, so that the value bound is the very double the literal would have compiled to.
+  sqlite3_stmt* real_of_text = nullptr;
+  std::unordered_map<std::string, double> real_literals;
+  SqliteStatistics statistics;
   NativeReader native;
 
   bool InTransaction() const { return sqlite3_get_autocommit(db) == 0; }
@@ -238,10 +271,11 @@ struct SqliteDataService::Impl {
   // nullptr with `error` empty when the text holds no statement.
   sqlite3_stmt* Acquire(std::string_view sql, std::string& error) {
     error.clear();
-    const std::string key(sql);
-    if (auto it = statements.find(key); it != statements.end()) {
-      sqlite3_stmt* stmt = it->second;
+    if (auto it = statements.find(sql); it != statements.end()) {
+      sqlite3_stmt* stmt = it->second->stmt;
+      const auto node = it->second;
       statements.erase(it);
+      lru.erase(node);
       return stmt;
     }
     if (sql.size() > static_cast<std::size_t>(INT_MAX)) {
@@ -250,6 +284,7 @@ struct SqliteDataService::Impl {
     }
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
+    ++statistics.compiled;
     const int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
                                       SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
     if (rc != SQLITE_OK) {
@@ -270,21 +305,47 @@ struct SqliteDataService::Impl {
     return stmt;
   }
 
+  // Puts a statement back for reuse after it ran (reset, its values cleared); the least
+  // recently used one goes when the cache is full. A statement whose text is there already (a
+  // nested call ran the same text) is finalized.
   void Release(std::string_view sql, sqlite3_stmt* stmt) {
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (statements.size() < kStatementCacheCapacity) {
-      if (statements.emplace(std::string(sql), stmt).second) return;
+    if (options.statement_cache == 0 || statements.count(sql) != 0) {
+      sqlite3_finalize(stmt);
+      return;
     }
-    sqlite3_finalize(stmt);
+    lru.push_front(Compiled{std::string(sql), stmt});
+    statements.emplace(lru.front().sql, lru.begin());
+    while (lru.size() > options.statement_cache) {
+      statements.erase(lru.back().sql);
+      sqlite3_finalize(lru.back().stmt);
+      lru.pop_back();
+    }
+  }
+
+  // A statement that failed is not kept: it is finalized rather than reused.
+  static void Discard(sqlite3_stmt* stmt) { sqlite3_finalize(stmt); }
+
+  void ClearStatements() {
+    statements.clear();
+    for (Compiled& c : lru) sqlite3_finalize(c.stmt);
+    lru.clear();
   }
 
   // Runs one statement to its end. Its '?' markers take values from binds[next...]; `last`
   // requires that every remaining value is used. The rows go to `rows` when it is given and
-  // the statement returns columns. `inject` lets the test hook fail it.
+  // the statement returns columns. `inject` lets the test hook fail it. `shown`, for a shaped
+  // statement, is what error texts quote and the hook is asked with.
   bool RunStatement(std::string_view sql, const std::vector<Variant>& binds, std::size_t& next,
-                    bool last, std::optional<Recordset>* rows, bool inject, std::string& error) {
-    if (inject && Injected(sql, error)) return false;
+                    bool last, std::optional<Recordset>* rows, bool inject, std::string& error,
+                    const Shown* shown = nullptr) {
+    const auto quoted = [&]() -> std::string {
+      return shown != nullptr ? shown->statement.Plain(shown->shape) : std::string(sql);
+    };
+    if (inject && fail_when) {
+      if (Injected(shown != nullptr ? std::string_view(quoted()) : sql, error)) return false;
+    }
     NoteSchemaChange(sql);
     sqlite3_stmt* stmt = Acquire(sql, error);
     if (stmt == nullptr) return error.empty();
@@ -294,15 +355,15 @@ struct SqliteDataService::Impl {
       error =
           InStatement("the statement takes " + std::to_string(wanted) + " parameter value(s) but " +
                           std::to_string(available) + " were given",
-                      sql);
+                      quoted());
       Release(sql, stmt);
       return false;
     }
     for (std::size_t i = 0; i < wanted; ++i) {
       const int rc = BindVariant(stmt, static_cast<int>(i + 1), binds[next + i]);
       if (rc != SQLITE_OK) {
-        error = ErrorText(rc, sql);
-        Release(sql, stmt);
+        error = ErrorText(rc, quoted());
+        Discard(stmt);
         return false;
       }
     }
@@ -321,12 +382,12 @@ struct SqliteDataService::Impl {
         collector.emplace(stmt);
       }
     } catch (...) {
-      Release(sql, stmt);
+      Discard(stmt);
       throw;
     }
     if (rc != SQLITE_DONE) {
-      error = ErrorText(rc, sql);
-      Release(sql, stmt);
+      error = ErrorText(rc, quoted());
+      Discard(stmt);
       return false;
     }
     Release(sql, stmt);
@@ -383,6 +444,7 @@ struct SqliteDataService::Impl {
     catalog_dirty = false;
     // A rebuilt catalog may have the generation of the one it replaces.
     translations.Clear();
+    shapes.Clear();
   }
 
   void RefreshCatalog() {
@@ -394,8 +456,106 @@ struct SqliteDataService::Impl {
     return nullptr;
   }
 
+  // The value a number literal stands for, as SQLite would compile it: a whole number that
+  // fits 64 bits as an integer, one with a fraction or an exponent as SQLite reads it. False
+  // for a whole number too large (SQLite makes it a double, or with a minus before it the
+  // smallest integer): such a statement takes the plain path.
+  bool NumberValue(std::string_view text, Variant& out) {
+    if (text.find_first_of(".eE") == std::string_view::npos) {
+      long long value = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+      if (ec != std::errc{} || end != text.data() + text.size()) return false;
+      out = Variant(value);
+      return true;
+    }
+    const std::string key(text);
+    if (const auto it = real_literals.find(key); it != real_literals.end()) {
+      out = Variant(it->second);
+      return true;
+    }
+    if (real_of_text == nullptr &&
+        sqlite3_prepare_v3(db, "SELECT CAST(?1 AS REAL)", -1, SQLITE_PREPARE_PERSISTENT,
+                           &real_of_text, nullptr) != SQLITE_OK) {
+      return false;
+    }
+    sqlite3_bind_text(real_of_text, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+    const bool ok = sqlite3_step(real_of_text) == SQLITE_ROW &&
+                    sqlite3_column_type(real_of_text, 0) == SQLITE_FLOAT;
+    const double value = ok ? sqlite3_column_double(real_of_text, 0) : 0;
+    sqlite3_reset(real_of_text);
+    sqlite3_clear_bindings(real_of_text);
+    if (!ok) return false;
+    if (real_literals.size() >= kRealLiteralCapacity) real_literals.clear();
+    real_literals.emplace(key, value);
+    out = Variant(value);
+    return true;
+  }
+
+  // A text command by its literal shape; nullopt when the shape cannot serve it (the plain
+  // path then runs it). Every statement of the batch is compiled before the first runs, so a
+  // statement SQLite refuses in its shaped form sends the batch the plain way untouched.
+  std::optional<std::unique_ptr<Recordset>> RunShaped(const Command& command) {
+    LiteralShape shape;
+    if (!ReadLiteralShape(command.text, shape)) return std::nullopt;
+    const std::shared_ptr<const ShapedTranslation> shaped =
+        shapes.Get(command.text, shape, catalog);
+    if (shaped == nullptr) return std::nullopt;
+    const std::vector<ShapedStatement>& batch = shaped->statements;
+    std::vector<std::vector<Variant>> values(batch.size());
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      values[i].reserve(batch[i].literals.size());
+      for (std::size_t k = 0; k < batch[i].literals.size(); ++k) {
+        const LiteralShape::Literal& l = shape.literals[batch[i].literals[k]];
+        if (l.is_text) {
+          values[i].emplace_back(LiteralTextValue(l));
+        } else if (Variant number; NumberValue(l.text, number) &&
+                                   !(batch[i].after_minus[k] != 0 &&
+                                     number.type() == VarType::kDouble && number.real() == 0)) {
+          values[i].push_back(std::move(number));
+        } else {
+          return std::nullopt;
+        }
+      }
+    }
+    std::string error;
+    for (const ShapedStatement& statement : batch) {
+      sqlite3_stmt* stmt = Acquire(statement.sql, error);
+      if (stmt == nullptr && !error.empty()) return std::nullopt;
+      if (stmt != nullptr) Release(statement.sql, stmt);
+    }
+    ++statistics.shaped;
+
+    const bool own_transaction =
+        !InTransaction() &&
+        BatchNeedsTransaction(batch,
+                              [](const ShapedStatement& s) -> std::string_view { return s.sql; });
+    if (own_transaction && !RunInternal("BEGIN IMMEDIATE", error)) return Fail(error);
+    std::optional<Recordset> result;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      std::optional<Recordset> rows;
+      std::size_t next = 0;
+      const Shown shown{batch[i], shape};
+      if (!RunStatement(batch[i].sql, values[i], next, true, &rows, true, error, &shown)) {
+        if (own_transaction) Undo();
+        return Fail(error);
+      }
+      if (rows) result = std::move(rows);
+    }
+    if (own_transaction && !RunInternal("COMMIT", error)) {
+      Undo();
+      return Fail(error);
+    }
+    return std::make_unique<Recordset>(result ? std::move(*result) : Recordset());
+  }
+
   std::unique_ptr<Recordset> RunText(const Command& command) {
     RefreshCatalog();
+    if (shape_cache_on && command.parameters.empty()) {
+      if (std::optional<std::unique_ptr<Recordset>> shaped = RunShaped(command)) {
+        return std::move(*shaped);
+      }
+    }
+    ++statistics.plain;
     const std::shared_ptr<const Translation> translation = translations.Get(command.text, catalog);
     if (!translation->ok()) return Fail(translation->error);
     const std::vector<std::string>& batch = translation->statements;
@@ -404,7 +564,9 @@ struct SqliteDataService::Impl {
     for (const Parameter& p : command.parameters) values.push_back(p.value);
 
     std::string error;
-    const bool own_transaction = !InTransaction() && BatchNeedsTransaction(batch);
+    const bool own_transaction =
+        !InTransaction() &&
+        BatchNeedsTransaction(batch, [](const std::string& s) -> std::string_view { return s; });
     if (own_transaction && !RunInternal("BEGIN IMMEDIATE", error)) return Fail(error);
     std::optional<Recordset> result;
     std::size_t next = 0;
@@ -561,6 +723,7 @@ std::shared_ptr<SqliteDataService> SqliteDataService::Open(const std::string& pa
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->options = options;
+    impl->shape_cache_on = options.shape_cache && ShapeCacheAllowed();
     const int flags = SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(path.c_str(), &impl->db, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -640,6 +803,10 @@ bool SqliteDataService::RollbackTrans() {
 std::string SqliteDataService::LastError() const { return impl_->last_error; }
 
 bool SqliteDataService::InTransaction() const { return impl_->InTransaction(); }
+
+SqliteStatistics SqliteDataService::Statistics() const { return impl_->statistics; }
+
+bool SqliteDataService::ShapeCacheOn() const { return impl_->shape_cache_on; }
 
 SqlReader& SqliteDataService::Native() { return impl_->native; }
 

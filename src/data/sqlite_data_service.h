@@ -10,6 +10,8 @@
 #define KORVANE_DATA_SQLITE_DATA_SERVICE_H_
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,6 +32,20 @@ struct SqliteOptions {
   std::chrono::milliseconds busy_timeout{5000};
   // Create the file when it does not exist (otherwise opening a missing file fails).
   bool create = true;
+  // Statements that differ only in their number and text literals share one translation and
+  // one compiled statement, the literals bound as values (data/tsql_shape.h). Off, every new
+  // statement text is translated and compiled afresh. The environment variable
+  // KORVANE_SHAPE_CACHE=off turns it off for every connection a process opens.
+  bool shape_cache = true;
+  // How many compiled statements a connection keeps for reuse; the least recently used goes.
+  std::size_t statement_cache = 256;
+};
+
+// What a connection has done with the statement texts it was sent, for tests and benchmarks.
+struct SqliteStatistics {
+  std::uint64_t shaped = 0;    // text commands served by their literal shape
+  std::uint64_t plain = 0;     // text commands translated by their whole text
+  std::uint64_t compiled = 0;  // statements SQLite compiled (the rest were reused)
 };
 
 // Runs SQLite SQL (not T-SQL: no translation) with positional '?' parameters bound to values,
@@ -78,6 +94,8 @@ class SqliteDataService final : public DataService {
   std::string LastError() const override;
 
   bool InTransaction() const;
+  SqliteStatistics Statistics() const;
+  bool ShapeCacheOn() const;
 
   // SQLite SQL without translation, for the reference host, migrations and procedures.
   SqlReader& Native();

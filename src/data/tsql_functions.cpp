@@ -67,6 +67,7 @@ struct Translator::Call {
         part = ToLowerAscii(NameValue(t.toks_[p.tok]));
       }
       if (p.kind == EK::kString) {
+        t.Pin(p);
         const std::string_view text = t.toks_[p.tok].text;
         part = ToLowerAscii(text.substr(text.find('\'') + 1, text.size() - text.find('\'') - 2));
       }
@@ -216,6 +217,9 @@ std::string Translator::ConvertText(const Expr& type, const Seq& value_seq, std:
     Unsupported(what + " to " + Text(type, s));
     return {};
   }
+  // The length of a type and the style are read, not passed on.
+  Pin(type);
+  if (style != nullptr) Pin(*style);
   const std::string type_name = ToLowerAscii(NameValue(toks_[type.parts.back()]));
   std::vector<std::string> params;
   if (type.kind == EK::kFunc) {

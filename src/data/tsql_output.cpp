@@ -163,16 +163,36 @@ std::string Translator::BinaryText(const Expr& e, const Scope* s) {
   return out;
 }
 
+void Translator::Pin(const Expr& e) {
+  if (!shape_) return;
+  if (e.kind == EK::kString || e.kind == EK::kNumber) {
+    if (e.tok >= pinned_.size()) pinned_.resize(toks_.size(), 0);
+    if (e.tok < marked_.size() && marked_[e.tok] != 0) shape_conflict_ = true;
+    pinned_[e.tok] = 1;
+  }
+  for (const Expr& b : e.body) Pin(b);
+  for (const Expr& k : e.kids) Pin(k);
+}
+
+std::string Translator::LiteralText(const Expr& e) {
+  if (shape_ && (e.tok >= pinned_.size() || pinned_[e.tok] == 0)) {
+    if (marked_.size() < toks_.size()) marked_.resize(toks_.size(), 0);
+    marked_[e.tok] = 1;
+    return kShapeMark + std::to_string(e.tok) + kShapeEnd;
+  }
+  const std::string_view text = toks_[e.tok].text;
+  if (e.kind == EK::kString && text[0] != '\'')
+    return std::string(text.substr(1));  // N'..' is '..'
+  return std::string(text);
+}
+
 std::string Translator::Text(const Expr& e, const Scope* s) {
   switch (e.kind) {
     case EK::kRaw:
       return RawText(e.tok);
-    case EK::kString: {
-      const std::string_view text = toks_[e.tok].text;
-      return std::string(text[0] == '\'' ? text : text.substr(1));  // N'..' is '..'
-    }
+    case EK::kString:
     case EK::kNumber:
-      return std::string(toks_[e.tok].text);
+      return LiteralText(e);
     case EK::kVariable: {
       const std::string_view text = toks_[e.tok].text;
       if (text.size() > 1 && text[1] == '@') Unsupported(std::string(text));

@@ -41,6 +41,7 @@ std::string Translator::MemberText(const Seq& seq, const Member& m, std::size_t 
     if (k > 0) out += Out(seq[b - 1], &scope);  // the comma
     if (e - b >= 3 && (seq[b].kind == EK::kName || seq[b].kind == EK::kString) &&
         (seq[b].kind != EK::kName || seq[b].parts.size() == 1) && RawOp(seq[b + 1], "=")) {
+      Pin(seq[b]);  // 'name' = value: the text is the column's name
       out += Lead(seq[b]) + Trimmed(seq, b + 2, e, &scope) + " AS " + Text(seq[b], &scope);
     } else {
       out += SeqText(seq, b, e, &scope);
@@ -93,6 +94,7 @@ std::string Translator::Query(const Seq& seq, std::size_t begin, std::size_t end
     const std::size_t body_end = compound && last && m.order != kNone ? m.order : me;
     std::string text = MemberText(seq, m, body_end, scope);
     if (m.top_count != kNone) {
+      Pin(seq[m.top_count]);
       const std::string count = Text(seq[m.top_count], &scope);
       if (compound) {
         // LIMIT would end the whole compound; the member keeps its own in a subquery.

@@ -74,6 +74,20 @@ class Translator {
 
   Translation Run();
 
+  // Literal-shape mode: every number and text literal not marked in `pinned` (by token index)
+  // is written as kShapeMark, its token index and kShapeEnd instead of its text, so that the
+  // statement can run with the literal bound as a value. A literal whose value the translation
+  // inspects (a TOP count, a CONVERT type or style, a date part, an alias) is pinned on the
+  // way and written as it stands; `shape_conflict()` tells that one was inspected after it had
+  // been written as a mark, and the translation then holds for these values only.
+  void WriteLiteralsAsMarks(std::vector<char> pinned) {
+    shape_ = true;
+    pinned_ = std::move(pinned);
+  }
+  bool shape_conflict() const { return shape_conflict_; }
+  // The tokens a literal-shape translation pinned, by token index.
+  const std::vector<char>& pinned() const { return pinned_; }
+
  private:
   struct Call;
   struct Rewrite;
@@ -124,6 +138,9 @@ class Translator {
   bool EmitsConcat(const Expr& e, const Scope* s) const;
 
   std::vector<std::string> NameParts(const Expr& e) const;  // lower-cased, "dbo" dropped
+  // Literal-shape mode: the literals within `e` are written as they stand.
+  void Pin(const Expr& e);
+  std::string LiteralText(const Expr& e);
   void Fail(std::string message) const {
     if (error_.empty()) error_ = std::move(message);
   }
@@ -145,7 +162,15 @@ class Translator {
   // count of a TOP goes to the end as LIMIT, and the values are bound in the order written.
   std::map<std::size_t, std::size_t> parameter_numbers_;
   mutable std::string error_;  // the first failure; analysis may record one from const code
+  bool shape_ = false;
+  std::vector<char> pinned_;  // literal-shape mode: by token, written as it stands
+  std::vector<char> marked_;  // literal-shape mode: by token, written as a mark
+  bool shape_conflict_ = false;
 };
+
+// The marks a literal-shape translation writes around a literal's token index.
+inline constexpr char kShapeMark = '\x01';
+inline constexpr char kShapeEnd = '\x02';
 
 }  // namespace korvane::data::tsql
 

@@ -364,6 +364,67 @@ INSTANTIATE_TEST_SUITE_P(Corpus, SqlCorpusTest,
                            return TestName(LoadedCorpus().entries[info.param].name);
                          });
 
+// What a caller sees of a statement's outcome: the error text, or the fields and every value
+// with its type (doubles to the last bit).
+std::string Outcome(data::SqliteDataService& db, const std::string& text) {
+  Command command{text, CommandType::kText, {}};
+  const std::unique_ptr<Recordset> rows = db.Open(command);
+  if (rows == nullptr) return "error: " + db.LastError();
+  std::ostringstream out;
+  out.precision(17);
+  for (int f = 0; f < rows->FieldCount(); ++f) {
+    out << rows->Field(f).name << ":" << rows->Field(f).type << " ";
+  }
+  for (const Recordset::Row& row : rows->Rows()) {
+    out << "\n";
+    for (const Variant& v : row) {
+      out << static_cast<int>(v.type()) << "=";
+      if (v.type() == VarType::kDouble) {
+        out << v.real();
+      } else {
+        out << v.ToText();
+      }
+      out << " | ";
+    }
+  }
+  return out.str();
+}
+
+// Every statement of the corpus (and its @then) answers the same with the literal-shape cache
+// on as with it off, the second time from the cache as the first.
+TEST(SqlCorpusShapeTest, EveryEntryAnswersAlikeWithTheShapeCacheOnAndOff) {
+  test::DemoDatabase demo;
+  data::SqliteOptions on_options;
+  on_options.shape_cache = true;
+  data::SqliteOptions off_options;
+  off_options.shape_cache = false;
+  const auto on = demo.Open(on_options);
+  const auto off = demo.Open(off_options);
+  ASSERT_NE(on, nullptr);
+  ASSERT_NE(off, nullptr);
+  std::string error;
+  ASSERT_TRUE(hostapp::RegisterDatabaseObjects(*on, error)) << error;
+  ASSERT_TRUE(hostapp::RegisterDatabaseObjects(*off, error)) << error;
+  const auto run = [](data::SqliteDataService& db, const CorpusEntry& e) {
+    EXPECT_TRUE(db.BeginTrans()) << db.LastError();
+    std::string answer = Outcome(db, e.text);
+    if (!e.then.empty()) answer += "\nthen: " + Outcome(db, e.then);
+    db.RollbackTrans();
+    return answer;
+  };
+  std::size_t compared = 0;
+  for (const CorpusEntry& e : LoadedCorpus().entries) {
+    SCOPED_TRACE(e.name + "\n" + e.text);
+    const std::string plain = run(*off, e);
+    EXPECT_EQ(run(*on, e), plain);
+    EXPECT_EQ(run(*on, e), plain) << "from the cache";
+    ++compared;
+  }
+  EXPECT_GE(compared, 100U);
+  EXPECT_GT(on->Statistics().shaped, compared) << "the shape cache served the corpus";
+  EXPECT_FALSE(off->ShapeCacheOn());
+}
+
 // The corpus itself: readable, every line understood, names usable as test names, and enough
 // entries state their rows for the run to check meaning, not only that statements execute.
 TEST(SqlCorpusFileTest, IsWellFormed) {
