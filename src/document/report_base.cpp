@@ -107,11 +107,44 @@ bool ReportBase::ApplyUserGridSettings() {
 }
 
 std::string ReportBase::PreparePrintFile() {
-  const std::string path = ReportPrintPath(progid_, *host_);
+  return PreparePrintFileAt(ReportPrintPath(progid_, *host_));
+}
+
+std::string ReportBase::PreparePrintFileAt(const std::string& path) {
   if (!EnsureFolderOf(path)) throw std::runtime_error("the folder of " + path + " is missing");
   print_file_name_ = path;
   return path;
 }
+
+bool ReportBase::Find(const ConditionArray&) {
+  return Guard("Find",
+               [&] { return host_ && grid_ && host_->grids().FindInGrid(*grid_, grid_->col()); });
+}
+
+bool ReportBase::FindNext() {
+  return Guard("FindNext", [&] { return host_ && grid_ && host_->grids().FindNextInGrid(*grid_); });
+}
+
+bool ReportBase::Filter(const ConditionArray&) {
+  return Guard("Filter",
+               [&] { return host_ && grid_ && host_->grids().FilterGrid(*grid_, grid_->col()); });
+}
+
+bool ReportBase::PrintGrid(std::string_view routine, GridPrintMode mode) {
+  return Guard(routine, [&] {
+    if (!host_ || grid_ == nullptr || !MayPrint()) return false;
+    const std::string path = PrintFilePath();
+    const std::string heading = PrintHeading(form_.caption(), HeadingConditionLines());
+    if (!host_->grids().PrintGrid(*grid_, heading, path, mode)) {
+      throw std::runtime_error("the print file " + path + " could not be written");
+    }
+    return true;
+  });
+}
+
+bool ReportBase::PrintPreview() { return PrintGrid("PrintPreview", GridPrintMode::kPreview); }
+bool ReportBase::DoPrint() { return PrintGrid("DoPrint", GridPrintMode::kPrint); }
+bool ReportBase::PrintSetup() { return PrintGrid("PrintSetup", GridPrintMode::kSetup); }
 
 bool ReportBase::RecordTop() { return false; }
 bool ReportBase::RecordPrevious() { return false; }

@@ -66,6 +66,18 @@ class ReportBase : public Object,
   bool RecordBottom() override;
   bool Help() override;
   std::string ReturnPrintName() override;
+  // Find and FindNext hand the grid to the host's find-in-grid, starting at the grid's current
+  // column; Filter hands it the grid and its current column. The condition arrays a document
+  // form would take are not used by a report.
+  bool Find(const ConditionArray& conditions) override;
+  bool FindNext() override;
+  bool Filter(const ConditionArray& conditions) override;
+  // Print the grid under the heading (the caption, then HeadingConditionLines) to the file
+  // PrintFilePath names, through the host's grid print; they differ only in the print mode.
+  // False, with nothing written, when MayPrint refuses.
+  bool PrintPreview() override;
+  bool DoPrint() override;
+  bool PrintSetup() override;
   // Restores the condition fields, check boxes and column widths the user left, keeps the
   // file name for the grid settings a refresh applies, then fills empty conditions with their
   // defaults (DefaultConditions).
@@ -96,6 +108,13 @@ class ReportBase : public Object,
   virtual void DefaultConditions() {}
   // The document a data row stands for; nullopt when it stands for none.
   virtual std::optional<DetailTarget> DetailOf(int row) const = 0;
+  // The condition lines of the print heading, in their order; each is printed after a line
+  // break and a tab.
+  virtual std::vector<std::string> HeadingConditionLines() const { return {}; }
+  // The file the grid is printed to; by default "Rpt" + progid + ".prn" (PreparePrintFile).
+  virtual std::string PrintFilePath() { return PreparePrintFile(); }
+  // Whether the grid may be printed now; a report that refuses tells the user itself.
+  virtual bool MayPrint() { return true; }
 
   // --- Shared pieces a report uses --------------------------------------------------------
   void RaiseMessage(const std::string& text);
@@ -111,6 +130,8 @@ class ReportBase : public Object,
   // "Rpt" + progid + ".prn" in the print folder "selfPrn", the folder created when missing;
   // kept as the print name.
   std::string PreparePrintFile();
+  // Keeps `path` as the print name, creating its folder when missing; returns it.
+  std::string PreparePrintFileAt(const std::string& path);
 
   std::int32_t progid() const { return progid_; }
 
@@ -123,6 +144,7 @@ class ReportBase : public Object,
 
  private:
   void RowDoubleClicked();
+  bool PrintGrid(std::string_view routine, GridPrintMode mode);
 
   ErrorGuard guard_;
   controls::MouseWheel wheel_;

@@ -26,13 +26,7 @@ class TinyReport : public ReportBase {
     grid_->set_rows(3);
     grid_->set_cols(3);
   }
-  bool Find(const ConditionArray&) override { return false; }
-  bool FindNext() override { return false; }
-  bool Filter(const ConditionArray&) override { return false; }
   bool Refresh() override { return false; }
-  bool PrintPreview() override { return false; }
-  bool DoPrint() override { return false; }
-  bool PrintSetup() override { return false; }
 
   controls::TextBox* condition_ = nullptr;
   controls::Grid& grid() { return *grid_; }

@@ -18,6 +18,7 @@
 #include "host/coding_scheme.h"
 #include "host/data_service.h"
 #include "host/dialogs.h"
+#include "host/grid_services.h"
 #include "host/parameter_set.h"
 #include "host/print_data.h"
 #include "host/profile_store.h"
@@ -91,6 +92,8 @@ class HostContext {
   virtual std::shared_ptr<DataService> Data() = 0;
   // The host's message and input boxes; always there.
   virtual Dialogs& dialogs() = 0;
+  // The host's find, filter and print over a report's grid; always there.
+  virtual GridServices& grids() = 0;
 
   // A system setting as text; the empty text when it is not set.
   virtual std::string Setting(std::string_view key) = 0;

@@ -306,6 +306,7 @@ class FakeHostContext : public HostContext {
 
   std::shared_ptr<DataService> Data() override { return data; }
   Dialogs& dialogs() override { return dialogs_fake; }
+  GridServices& grids() override { return grids_fake; }
 
   std::string Setting(std::string_view key) override {
     const auto it = settings.find(key);
@@ -357,6 +358,7 @@ class FakeHostContext : public HostContext {
   TempFolder folder;
   std::shared_ptr<FakeDataService> data;
   FakeDialogs dialogs_fake;
+  DialogGridServices grids_fake{dialogs_fake};
 
   std::map<std::string, std::string, CaseInsensitiveLess> settings;
   std::map<int, std::string> numbered_settings;

@@ -117,6 +117,7 @@ struct ReferenceHost::Impl {
   std::shared_ptr<data::SqliteDataService> db;
   std::shared_ptr<Dialogs> dialogs;
   std::shared_ptr<HostLookups> lookups;
+  std::unique_ptr<DialogGridServices> grids;
 
   // First column of the first row of a native query; nullopt when it has none or fails.
   std::optional<std::string> QueryText(std::string_view sql, const std::vector<Variant>& binds) {
@@ -178,6 +179,7 @@ std::shared_ptr<ReferenceHost> ReferenceHost::Open(const ReferenceHostOptions& o
 
 ReferenceHost::ReferenceHost(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {
   impl_->lookups = std::make_shared<HostLookups>(*this, impl_->options.module_factory);
+  impl_->grids = std::make_unique<DialogGridServices>(*impl_->dialogs);
 }
 
 // Pickers still open hold this host without owning it: they go first, while it is whole.
@@ -187,6 +189,7 @@ std::shared_ptr<controls::LookupResolver> ReferenceHost::Lookups() { return impl
 
 std::shared_ptr<DataService> ReferenceHost::Data() { return impl_->db; }
 Dialogs& ReferenceHost::dialogs() { return *impl_->dialogs; }
+GridServices& ReferenceHost::grids() { return *impl_->grids; }
 data::SqliteDataService& ReferenceHost::database() { return *impl_->db; }
 
 std::string ReferenceHost::Setting(std::string_view key) {

@@ -46,6 +46,7 @@ class ReferenceHost final : public HostContext, public DocumentApproval {
   // HostContext.
   std::shared_ptr<DataService> Data() override;
   Dialogs& dialogs() override;
+  GridServices& grids() override;
   std::string Setting(std::string_view key) override;
   std::string Setting(int number) override;
   std::string ProposeDocumentNumber(std::int32_t progid, std::chrono::year_month_day date) override;
