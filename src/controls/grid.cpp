@@ -573,6 +573,10 @@ int Grid::row() const { return row_; }
 int Grid::col() const { return col_; }
 
 void Grid::MoveCurrent(int row, int col) {
+  if (row_sel_ != row) {
+    row_sel_ = row;
+    Changed("selection");
+  }
   if (row == row_ && col == col_) return;
   const int old_row = row_;
   const int old_col = col_;
@@ -900,6 +904,39 @@ bool Grid::ClickCell(int row, int col) {
   if (row >= fixed_rows_ && col >= fixed_cols_) Select(row, col);
   click();
   return true;
+}
+
+bool Grid::ShiftClickCell(int row, int col) {
+  if (!CanAct() || Peek(row, col) == nullptr) return false;
+  if (!RowIsVisible(row) || !ColIsVisible(col)) return false;
+  ShowCell(row, col);
+  int button = 1;
+  int shift = 1;
+  float x = 0;
+  float y = 0;
+  CellCentre(row, col, x, y);
+  mouse_down(button, shift, x, y);
+  SetFocus();
+  if (row >= fixed_rows_ && col >= fixed_cols_) {
+    if (row_ < fixed_rows_) {
+      Select(row, col);
+    } else if (row_sel_ != row) {
+      row_sel_ = row;
+      Changed("selection");
+    }
+  }
+  click();
+  return true;
+}
+
+std::vector<int> Grid::SelectedRows() const {
+  std::vector<int> out;
+  if (row_ < fixed_rows_ || row_ >= rows()) return out;
+  const int last = std::clamp(row_sel_, fixed_rows_, rows() - 1);
+  for (int r = std::min(row_, last); r <= std::max(row_, last); ++r) {
+    if (RowIsVisible(r)) out.push_back(r);
+  }
+  return out;
 }
 
 bool Grid::DoubleClickCell(int row, int col) {

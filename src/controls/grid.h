@@ -237,6 +237,12 @@ class Grid : public Control {
   void set_row(int row);
   void set_col(int col);
   void Select(int row, int col);
+  // The selected block of rows runs from the current row to row_sel (a person extends it with
+  // a shift-click); moving the current cell makes it that one row again.
+  int row_sel() const { return row_sel_; }
+  // The visible data rows of the selected block, top to bottom; empty when no data row is
+  // current.
+  std::vector<int> SelectedRows() const;
   // First scrollable row shown; clamped to [fixed_rows, rows-1].
   int top_row() const;
   void set_top_row(int row);
@@ -292,6 +298,8 @@ class Grid : public Control {
   // cell there (a click on a fixed cell does not move it), then fires click. False for a
   // hidden row or column, which nobody can click.
   bool ClickCell(int row, int col);
+  // Shift-clicks a cell: the current row stays and the selected block reaches to `row`.
+  bool ShiftClickCell(int row, int col);
   // As a person's double click: the click of ClickCell, then double_click.
   bool DoubleClickCell(int row, int col);
   // Clicks the button a lookup cell shows (the host grid's cell button), the way a person
@@ -404,6 +412,7 @@ class Grid : public Control {
   bool editable_ = false;
   bool redraw_ = true;
   int row_ = -1;
+  int row_sel_ = -1;
   int col_ = -1;
   int top_row_ = 1;
   int left_col_ = 1;

@@ -224,6 +224,8 @@ struct SqliteDataService::Impl {
   bool catalog_dirty = false;
   TranslationCache translations;
   std::string last_error;
+  // Rows written by the statements of the last Open or Execute.
+  std::int64_t rows_affected = 0;
   std::map<std::string, Procedure> procedures;
   std::function<bool(std::string_view)> fail_when;
   // Compiled statements kept for reuse, most recently used first, found by their text (the
@@ -390,6 +392,7 @@ struct SqliteDataService::Impl {
       Discard(stmt);
       return false;
     }
+    if (sqlite3_stmt_readonly(stmt) == 0) rows_affected += sqlite3_changes64(db);
     Release(sql, stmt);
     if (collector) *rows = collector->Finish();
     return true;
@@ -622,6 +625,7 @@ struct SqliteDataService::Impl {
 
   std::unique_ptr<Recordset> Run(Command& command) {
     last_error.clear();
+    rows_affected = 0;
     try {
       const bool procedure = command.type == CommandType::kStoredProcedure;
       std::string refusal =
@@ -763,6 +767,8 @@ std::shared_ptr<SqliteDataService> SqliteDataService::Open(const std::string& pa
 std::unique_ptr<Recordset> SqliteDataService::Open(Command& command) { return impl_->Run(command); }
 
 bool SqliteDataService::Execute(Command& command) { return impl_->Run(command) != nullptr; }
+
+std::int64_t SqliteDataService::RowsAffected() const { return impl_->rows_affected; }
 
 Variant SqliteDataService::Scalar(Command& command) {
   const std::unique_ptr<Recordset> rows = impl_->Run(command);

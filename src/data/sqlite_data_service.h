@@ -92,6 +92,7 @@ class SqliteDataService final : public DataService {
   bool CommitTrans() override;
   bool RollbackTrans() override;
   std::string LastError() const override;
+  std::int64_t RowsAffected() const override;
 
   bool InTransaction() const;
   SqliteStatistics Statistics() const;

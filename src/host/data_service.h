@@ -3,6 +3,7 @@
 #ifndef KORVANE_HOST_DATA_SERVICE_H_
 #define KORVANE_HOST_DATA_SERVICE_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,6 +52,9 @@ class DataService {
 
   // The text of the last failure; empty after every successful operation.
   virtual std::string LastError() const = 0;
+  // How many rows the last Open or Execute inserted, updated or deleted (its statements
+  // together); -1 when the service cannot tell.
+  virtual std::int64_t RowsAffected() const { return -1; }
 
   // Conveniences for SQL text without parameters.
   std::unique_ptr<Recordset> OpenSql(std::string_view sql);

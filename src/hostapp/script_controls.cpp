@@ -346,7 +346,8 @@ Json Act(Control& control, const Json& step) {
   if (action == "click") {
     if (grid != nullptr && step.contains("row")) {
       const auto [row, col] = CellOf(*grid, step, action);
-      return grid->ClickCell(row, col);
+      const int shift = step.contains("shift") ? ShiftState(step["shift"]) : 0;
+      return (shift & 1) != 0 ? grid->ShiftClickCell(row, col) : grid->ClickCell(row, col);
     }
     if (tree != nullptr && step.contains("node")) {
       return tree->SelectNode(&NodeOf(*tree, step, action));

@@ -12,6 +12,7 @@
 #include "planning/plan2.h"
 #include "records/cls_cpml.h"
 #include "records/cls_gy.h"
+#include "reports/sccjd_rpt.h"
 #include "routing/srlx1.h"
 #include "workreport/sccjd_s.h"
 
@@ -57,6 +58,7 @@ constexpr Registration kClasses[] = {
     Class<plan2>("plan2", ClassKind::kDocument, EventSet::kPlan),
     Class<Bom>("Bom", ClassKind::kDocument, EventSet::kDocument),
     Class<SRLX1>("SRLX1", ClassKind::kDocument, EventSet::kDocument),
+    Class<SCCJD_RPT>("SCCJD_RPT", ClassKind::kReport, EventSet::kReport),
 };
 
 class RegisteredFactory : public ClassFactory {
