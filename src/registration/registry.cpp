@@ -13,6 +13,7 @@
 #include "records/cls_cpml.h"
 #include "records/cls_gy.h"
 #include "routing/srlx1.h"
+#include "tools/c_del_cplb.h"
 #include "workreport/sccjd_s.h"
 
 namespace korvane {
@@ -57,6 +58,7 @@ constexpr Registration kClasses[] = {
     Class<plan2>("plan2", ClassKind::kDocument, EventSet::kPlan),
     Class<Bom>("Bom", ClassKind::kDocument, EventSet::kDocument),
     Class<SRLX1>("SRLX1", ClassKind::kDocument, EventSet::kDocument),
+    Class<cDelCPLB>("cDelCPLB", ClassKind::kTool, EventSet::kNone),
 };
 
 class RegisteredFactory : public ClassFactory {
