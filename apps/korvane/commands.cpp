@@ -1,14 +1,17 @@
-// korvane init and korvane sql.
+// korvane init, korvane sql and korvane payroll import.
 #include "commands.h"
 
 #include <sqlite3.h>
 
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "data/schema.h"
 #include "data/sqlite_data_service.h"
 #include "hostapp/demo_data.h"
+#include "hostapp/payroll_intake.h"
 #include "hostapp/reference_host.h"
 #include "table_text.h"
 
@@ -121,6 +124,45 @@ int RunSql(const SqlOptions& options, std::ostream& out, std::ostream& err) {
     const auto changed = sqlite3_total_changes64(db.handle()) - changes_before;
     out << "(" << changed << (changed == 1 ? " row changed)\n" : " rows changed)\n");
   }
+  return 0;
+}
+
+int RunPayrollImport(const PayrollImportOptions& options, std::ostream& out, std::ostream& err) {
+  if (options.database.empty()) {
+    err << "korvane payroll import: --db FILE is required\n";
+    return 2;
+  }
+  std::optional<int> period;
+  if (!options.period.empty()) {
+    period = hostapp::ParsePayrollPeriod(options.period);
+    if (!period) {
+      err << "korvane payroll import: --period must be a period yyyymm with a month 01 to 12, not "
+             "\""
+          << options.period << "\"\n";
+      return 2;
+    }
+  }
+  if (!std::filesystem::exists(options.database)) {
+    err << "korvane payroll import: " << options.database
+        << " does not exist; create it with korvane init\n";
+    return 1;
+  }
+  std::string error;
+  hostapp::ReferenceHostOptions host_options;
+  host_options.database_path = options.database;
+  host_options.sqlite.create = false;
+  auto host = hostapp::ReferenceHost::Open(host_options, nullptr, error);
+  if (!host) {
+    err << "korvane payroll import: " << error << "\n";
+    return 1;
+  }
+  const hostapp::PayrollIntake intake = hostapp::TakeWagesIntoPayroll(*host, period);
+  if (!intake.done) {
+    err << "korvane payroll import: " << intake.error << "\n";
+    return 1;
+  }
+  out << "took " << intake.taken << (intake.taken == 1 ? " wage row" : " wage rows")
+      << " into payroll" << (period ? " for period " + options.period : std::string()) << "\n";
   return 0;
 }
 

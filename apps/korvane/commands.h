@@ -29,6 +29,16 @@ struct SqlOptions {
 // it selects as a table, or the number of rows it changed; on failure prints the error text.
 int RunSql(const SqlOptions& options, std::ostream& out, std::ostream& err);
 
+struct PayrollImportOptions {
+  std::string database;
+  std::string period;  // yyyymm; empty takes the rows of every period
+};
+
+// The wage office's intake: takes the wage rows work reports handed over and not yet taken (of
+// the period, when given) into payroll in one transaction and prints how many it took. A
+// period that is no yyyymm is misuse (2); a refused intake prints why and fails (1).
+int RunPayrollImport(const PayrollImportOptions& options, std::ostream& out, std::ostream& err);
+
 }  // namespace korvane::cli
 
 #endif  // KORVANE_APPS_KORVANE_COMMANDS_H_

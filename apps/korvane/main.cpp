@@ -43,6 +43,15 @@ int main(int argc, char** argv) {
   script_cmd->add_option("--folder", script.folder, "root folder of the per-user files");
   script_cmd->add_option("file", script.file, "script file; - or none reads standard input");
 
+  korvane::cli::PayrollImportOptions payroll;
+  auto* payroll_cmd = app.add_subcommand("payroll", "The wage office's steps on the database");
+  payroll_cmd->require_subcommand(1);
+  auto* payroll_import = payroll_cmd->add_subcommand(
+      "import", "Take the wage rows approved work reports handed over into payroll");
+  payroll_import->add_option("--db", payroll.database, "database file")->required();
+  payroll_import->add_option("--period", payroll.period,
+                             "only the rows of this accounting period yyyymm");
+
   korvane::cli::DemoOptions demo_walk;
   auto* demo_cmd = app.add_subcommand(
       "demo", "Create a demo factory and walk a work report from entry to the wage hand-over");
@@ -56,6 +65,9 @@ int main(int argc, char** argv) {
     return korvane::cli::RunInit(init, std::cout, std::cerr);
   }
   if (sql_cmd->parsed()) return korvane::cli::RunSql(sql, std::cout, std::cerr);
+  if (payroll_import->parsed()) {
+    return korvane::cli::RunPayrollImport(payroll, std::cout, std::cerr);
+  }
   if (demo_cmd->parsed()) return korvane::cli::RunDemo(demo_walk, std::cout, std::cerr);
   if (script_cmd->parsed()) return korvane::cli::RunScript(script, std::cin, std::cout, std::cerr);
   std::cout << app.help();

@@ -16,8 +16,8 @@
 #include "controls/form.h"
 #include "host/host_context.h"
 #include "host/log.h"
-#include "values/object.h"
 #include "host/parameter_set.h"
+#include "values/object.h"
 #include "values/variant.h"
 
 namespace korvane {
@@ -252,26 +252,26 @@ class PropertyBag {
   virtual Variant Get(std::string_view name) const = 0;
 };
 
-// A non-visual tool (the category deletion). It shows no form; what went wrong is in Error.
+// A non-visual tool (the category deletion): no form, it speaks through the host's dialogs. Each
+// tool states its own answers in its header (Clear's result, whether the texts hold anything).
 class IToolUI {
  public:
   virtual ~IToolUI() = default;
   virtual std::shared_ptr<ParameterSet> GetParameters() = 0;
   virtual void SetParameters(std::shared_ptr<ParameterSet> parameters) = 0;
-  // Binds the tool; false when `context` is null.
+  // Binds the tool to the host's context and the tool's two arguments.
   virtual bool Init(std::shared_ptr<HostContext> context, const Variant& argument1,
                     const Variant& argument2) = 0;
-  // Drops the context. True.
+  // Ends the tool's use.
   virtual bool Clear() = 0;
-  // Texts describing the tool, never empty.
+  // Texts describing the tool.
   virtual std::string Author() = 0;
   virtual std::string Version() = 0;
   virtual std::string FriendlyName() = 0;
   virtual std::string Description() = 0;
-  // Does the tool's work on `argument` as one transaction: true when it was done whole, false
-  // when nothing was changed (Error tells why).
+  // Does the tool's work on `argument`; what true and false say is the tool's own.
   virtual bool Action(const Variant& argument) = 0;
-  // The text of the last failure; empty after a success.
+  // A text about the last failure, where the tool keeps one.
   virtual std::string Error() = 0;
 };
 

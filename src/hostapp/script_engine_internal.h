@@ -130,6 +130,7 @@ struct ScriptHost::Impl final : script::DialogOwner {
   // --- The database (script_steps_database.cpp) ----------------------------------------------
   Json FailStatements(const Json& step);
   Json Sql(const Json& step, std::vector<std::string>& failures);
+  Json PayrollImport(const Json& step);
 
   ModuleFactory factory;
   std::shared_ptr<script::ScriptDialogs> dialogs;

@@ -80,6 +80,9 @@ const std::vector<ScriptHost::Impl::Command>& ScriptHost::Impl::Commands() {
       {"fail_statements",
        {"fail_statements", "expect"},
        [](Impl& e, const Json& s, Failures&) { return e.FailStatements(s); }},
+      {"payroll_import",
+       {"payroll_import", "expect"},
+       [](Impl& e, const Json& s, Failures&) { return e.PayrollImport(s); }},
       {"approve",
        {"approve", "expect"},
        [](Impl& e, const Json& s, Failures&) { return e.Approve(s, "approve"); }},
@@ -135,7 +138,8 @@ Json ScriptHost::Impl::Dispatch(const Json& step, std::string& command,
     for (const auto& [key, value] : step.items()) keys.push_back("\"" + key + "\"");
     throw ScriptError(
         "unknown command: the step names none of open, close, call, act, answer, input, "
-        "snapshot, read_print, read_settings, write_settings, sql, fail_statements, approve, "
+        "snapshot, read_print, read_settings, write_settings, sql, fail_statements, "
+        "payroll_import, approve, "
         "withdraw, "
         "expect (it has " +
         (keys.empty() ? std::string("no keys") : Join(keys, ", ")) + ")");

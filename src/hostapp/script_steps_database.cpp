@@ -1,6 +1,7 @@
-// The steps on the database itself: running SQL against what the modules wrote, and making
-// statements fail as a broken database would.
+// The steps on the database itself: running SQL against what the modules wrote, making
+// statements fail as a broken database would, and the wage office's payroll intake.
 #include "data/sqlite_data_service.h"
+#include "hostapp/payroll_intake.h"
 #include "hostapp/script_engine_internal.h"
 
 namespace korvane::hostapp {
@@ -68,6 +69,27 @@ Json ScriptHost::Impl::Sql(const Json& step, std::vector<std::string>& failures)
     }
   }
   return result;
+}
+
+// The wage office takes the handed-over wage rows into payroll: `true` for every period,
+// {"period": yyyymm} for one. The result is the number of rows taken, or the text of the
+// refusal when nothing was taken.
+Json ScriptHost::Impl::PayrollImport(const Json& step) {
+  if (!host) throw ScriptError("the script has no host context whose wages could be taken");
+  const Json& value = step["payroll_import"];
+  std::optional<int> period;
+  if (value.is_object()) {
+    for (const auto& [key, item] : value.items()) {
+      if (key != "period") throw ScriptError("unknown key \"" + key + "\" of \"payroll_import\"");
+    }
+    if (value.contains("period")) period = script::ToInt32(value["period"], "\"period\"");
+  } else if (!value.is_boolean() || !value.get<bool>()) {
+    throw ScriptError("\"payroll_import\" must be true or {\"period\": yyyymm}, not " +
+                      script::Show(value));
+  }
+  const PayrollIntake intake = TakeWagesIntoPayroll(*host, period);
+  if (!intake.done) return intake.error;
+  return intake.taken;
 }
 
 }  // namespace korvane::hostapp

@@ -14,6 +14,7 @@
 #include "records/cls_gy.h"
 #include "reports/sccjd_rpt.h"
 #include "routing/srlx1.h"
+#include "tools/c_del_cplb.h"
 #include "workreport/sccjd_s.h"
 
 namespace korvane {
@@ -59,6 +60,7 @@ constexpr Registration kClasses[] = {
     Class<Bom>("Bom", ClassKind::kDocument, EventSet::kDocument),
     Class<SRLX1>("SRLX1", ClassKind::kDocument, EventSet::kDocument),
     Class<SCCJD_RPT>("SCCJD_RPT", ClassKind::kReport, EventSet::kReport),
+    Class<cDelCPLB>("cDelCPLB", ClassKind::kTool, EventSet::kNone),
 };
 
 class RegisteredFactory : public ClassFactory {
