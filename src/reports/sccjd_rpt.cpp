@@ -22,13 +22,13 @@ namespace {
 constexpr std::string_view kWrongInput = "输入有误，请重新输入！";
 
 constexpr std::array<std::string_view, kFieldCount> kCaptions = {
-    "员工", "计划单号从", "车间名称", "操作日期从", "到",   "产品名称", "产品类别",
-    "批次号", "制单员",   "编号",     "工艺",       "成品名称", "到",
+    "员工",   "计划单号从", "车间名称", "操作日期从", "到",       "产品名称", "产品类别",
+    "批次号", "制单员",     "编号",     "工艺",       "成品名称", "到",
 };
 
 // The order the conditions are appended in.
-constexpr std::array kConditionOrder = {kWorkshop, kDateFrom, kDateTo, kPart,     kCategory,
-                                        kEmployee, kPlanFrom, kPlanTo, kBatch,    kPreparer,
+constexpr std::array kConditionOrder = {kWorkshop, kDateFrom, kDateTo,  kPart,  kCategory,
+                                        kEmployee, kPlanFrom, kPlanTo,  kBatch, kPreparer,
                                         kNumber,   kProcess,  kFinished};
 
 // The first row of the finished product's standard approved valid structure that uses the
@@ -126,9 +126,8 @@ void SCCJD_RPT::InitModule() {
     fields_[product]->set_lookup(std::move(definition));
   }
   fields_[kCategory]->set_lookup(QueryLookup(
-      "gy_Cplb_bm",
-      std::string("select * from pdmcplb ") + " where (类别编码='@' or 类别名称='@')", "类别编码",
-      "类别名称"));
+      "gy_Cplb_bm", std::string("select * from pdmcplb ") + " where (类别编码='@' or 类别名称='@')",
+      "类别编码", "类别名称"));
   fields_[kProcess]->set_lookup(QueryLookup(
       "gy_sr",
       "select 编号,工艺名称,简称,工艺ID from PDMSr Where ( 编号='@' or 简称='@' or 工艺名称='@')",
@@ -163,8 +162,8 @@ void SCCJD_RPT::ClearModule() {
 // A product is shown by its code and its name, however it was chosen.
 void SCCJD_RPT::ShowProductAsCodeAndName(LookupField& field) {
   if (!host_ || field.value().IsBlank()) return;
-  const std::unique_ptr<Recordset> rows = sql_.Rows(
-      "select 物品编码,物品名称 from pdmcpml where 产品ID=" + AsNumber(field.value()));
+  const std::unique_ptr<Recordset> rows =
+      sql_.Rows("select 物品编码,物品名称 from pdmcpml where 产品ID=" + AsNumber(field.value()));
   if (rows->RecordCount() == 0) return;
   rows->MoveFirst();
   const std::string shown = rows->Value(0).ToText() + " " + rows->Value(1).ToText();
@@ -216,8 +215,8 @@ std::string SCCJD_RPT::ConditionText() const {
       case kDateTo:
         // A date includes its whole day: everything before the next one.
         if (const std::optional<DateTime> date = ParseDate(text)) {
-          const std::chrono::sys_days next = std::chrono::sys_days{DateOf(*date)} +
-                                             std::chrono::days{1};
+          const std::chrono::sys_days next =
+              std::chrono::sys_days{DateOf(*date)} + std::chrono::days{1};
           where += " and SFCDJMX.生产日期<'" + FormatDate(std::chrono::year_month_day{next}) + "'";
         } else {
           where += " and SFCDJMX.生产日期<=" + SqlQuote(text);
@@ -227,9 +226,8 @@ std::string SCCJD_RPT::ConditionText() const {
         where += " and SFCDJMX.产品ID=" + AsNumber(value);
         break;
       case kCategory:
-        where +=
-            " and PDMCPML.产品类别ID IN ( SELECT 类别ID FROM PDMCPLB WHERE 类别编码 Like '" +
-            SqlEscape(Trim(value.ToText())) + "%') ";
+        where += " and PDMCPML.产品类别ID IN ( SELECT 类别ID FROM PDMCPLB WHERE 类别编码 Like '" +
+                 SqlEscape(Trim(value.ToText())) + "%') ";
         break;
       case kBatch:
         where += " and SFCDJMX.班次=" + SqlQuote(text);
@@ -271,8 +269,8 @@ bool SCCJD_RPT::Refresh() {
     std::string condition = ConditionText();
     // The condition's leading " and " gives way to " where ".
     if (!condition.empty()) condition = " where " + condition.substr(5);
-    const std::string statement = SelectText() + condition +
-                                  " order by 报工单编号,SFCDJmx.生产日期,pdmcpml.物品编码";
+    const std::string statement =
+        SelectText() + condition + " order by 报工单编号,SFCDJmx.生产日期,pdmcpml.物品编码";
     std::shared_ptr<DataService> data = host_->Data();
     std::unique_ptr<Recordset> rows = data->OpenSql(statement);
     const std::string error = data->LastError();
@@ -349,8 +347,9 @@ bool SCCJD_RPT::UpdateRates() {
   if (!done) return false;
   for (const Change& change : changed) {
     vs.SetTextMatrix(change.row, cols - 9, FormatNumber(change.rate));
-    vs.SetTextMatrix(change.row, cols - 8,
-                     FormatNumber(NumericValue(vs.TextMatrix(change.row, cols - 10)) * change.rate));
+    vs.SetTextMatrix(
+        change.row, cols - 8,
+        FormatNumber(NumericValue(vs.TextMatrix(change.row, cols - 10)) * change.rate));
     vs.SetCellPicture(change.row, cols - 7, "");
   }
   return !changed.empty();
