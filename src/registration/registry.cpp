@@ -12,6 +12,7 @@
 #include "planning/plan2.h"
 #include "records/cls_cpml.h"
 #include "records/cls_gy.h"
+#include "reports/cx_emp_mx.h"
 #include "routing/srlx1.h"
 #include "workreport/sccjd_s.h"
 
@@ -57,6 +58,7 @@ constexpr Registration kClasses[] = {
     Class<plan2>("plan2", ClassKind::kDocument, EventSet::kPlan),
     Class<Bom>("Bom", ClassKind::kDocument, EventSet::kDocument),
     Class<SRLX1>("SRLX1", ClassKind::kDocument, EventSet::kDocument),
+    Class<Cx_EmpMx>("Cx_EmpMx", ClassKind::kReport, EventSet::kReport),
 };
 
 class RegisteredFactory : public ClassFactory {
