@@ -1,7 +1,9 @@
 // RPT_MPS_PlanSr_Sc: the process analysis of master plans. For every plan line the product's
 // standard structure is expanded level by level, and every part met (the finished product
 // itself included) is listed with the processes of its standard route, the required quantity,
-// the standard piece rate and the wage amount it makes.
+// what the work reports of the plan line have reported of that part and process so far (their
+// qualified quantities), what remains to be reported, the standard piece rate and the wage
+// amount the required quantity makes.
 //
 // Parameters, by position:
 //   0 plan number from, 1 plan number to: bounds on 单据编号 (inclusive, text order); an empty
@@ -133,6 +135,27 @@ class PlanData {
     return rate;
   }
 
+  // The qualified quantity work report lines pointing at plan line `line_id` of program
+  // `progid` have reported so far, of `part_id` on `process_id`.
+  std::optional<double> Reported(std::int32_t progid, std::int32_t line_id, std::int32_t part_id,
+                                 std::int32_t process_id) {
+    auto found = reported_.find(line_id);
+    if (found == reported_.end()) {
+      auto rows = Read(
+          "SELECT 产品ID, 工艺ID, sum(ifnull(合格数量,0)) FROM sfcdjmx WHERE 前置单据=? AND"
+          " 前置单据ID=? GROUP BY 产品ID, 工艺ID",
+          {progid, line_id});
+      if (!rows) return std::nullopt;
+      std::map<std::pair<std::int32_t, std::int32_t>, double> sums;
+      for (const Recordset::Row& row : rows->Rows()) {
+        sums[{row[0].ToLong(), row[1].ToLong()}] = row[2].ToDouble();
+      }
+      found = reported_.emplace(line_id, std::move(sums)).first;
+    }
+    const auto sum = found->second.find({part_id, process_id});
+    return sum == found->second.end() ? 0.0 : sum->second;
+  }
+
   std::unique_ptr<Recordset> Read(std::string_view sql, const std::vector<Variant>& binds) {
     std::unique_ptr<Recordset> rows = db_.Query(sql, binds, error_);
     if (!rows && error_.empty()) error_ = "query failed";
@@ -146,6 +169,8 @@ class PlanData {
   std::map<std::int32_t, std::vector<Component>> components_;
   std::map<std::int32_t, std::vector<Operation>> operations_;
   std::map<std::pair<std::int32_t, std::int32_t>, double> rates_;
+  // Per plan line: the reported quantity by (product, process).
+  std::map<std::int32_t, std::map<std::pair<std::int32_t, std::int32_t>, double>> reported_;
 };
 
 struct Filters {
@@ -169,14 +194,14 @@ struct PlanLine {
 
 const std::vector<FieldInfo>& Columns() {
   static const std::vector<FieldInfo> columns = {
-      {"计划单号", kAdVarWChar}, {"计划日期", kAdVarWChar}, {"成品编码", kAdVarWChar},
-      {"成品名称", kAdVarWChar}, {"成品规格", kAdVarWChar}, {"成品数量", kAdDouble},
-      {"层次", kAdInteger},      {"部件编码", kAdVarWChar}, {"部件名称", kAdVarWChar},
-      {"规格", kAdVarWChar},     {"单位", kAdVarWChar},     {"单位用量", kAdDouble},
-      {"需求数量", kAdDouble},   {"顺序号", kAdVarWChar},   {"工艺编码", kAdVarWChar},
-      {"工艺名称", kAdVarWChar}, {"工艺类别", kAdVarWChar}, {"工资定额", kAdDouble},
-      {"工资金额", kAdDouble},   {"progID", kAdInteger},    {"主计划组ID", kAdInteger},
-      {"主计划ID", kAdInteger},
+      {"计划单号", kAdVarWChar}, {"计划日期", kAdVarWChar},  {"成品编码", kAdVarWChar},
+      {"成品名称", kAdVarWChar}, {"成品规格", kAdVarWChar},  {"成品数量", kAdDouble},
+      {"层次", kAdInteger},      {"部件编码", kAdVarWChar},  {"部件名称", kAdVarWChar},
+      {"规格", kAdVarWChar},     {"单位", kAdVarWChar},      {"单位用量", kAdDouble},
+      {"需求数量", kAdDouble},   {"顺序号", kAdVarWChar},    {"工艺编码", kAdVarWChar},
+      {"工艺名称", kAdVarWChar}, {"工艺类别", kAdVarWChar},  {"已报数量", kAdDouble},
+      {"剩余数量", kAdDouble},   {"工资定额", kAdDouble},    {"工资金额", kAdDouble},
+      {"progID", kAdInteger},    {"主计划组ID", kAdInteger}, {"主计划ID", kAdInteger},
   };
   return columns;
 }
@@ -229,6 +254,9 @@ class Analysis {
       const Product* part = data_.FindProduct(part_id);
       if (finished == nullptr || part == nullptr) return false;
       const double required = line.demand * usage;
+      const std::optional<double> reported =
+          data_.Reported(line.progid, line.line_id, part_id, operation.process_id);
+      if (!reported) return false;
       rows_.push_back({line.plan_number,
                        line.plan_date,
                        finished->code,
@@ -246,6 +274,8 @@ class Analysis {
                        operation.process_code,
                        operation.process_name,
                        operation.category_name,
+                       *reported,
+                       required - *reported,
                        *rate,
                        required * *rate,
                        line.progid,

@@ -354,10 +354,11 @@ class PlanAnalysisTest : public DbProceduresTest {
         "INSERT INTO MRPPlan (主计划组ID, progID, smark, 单据编号, 计划日期)"
         " VALUES (?, ?, '02', 'ZZ-PA-1', '2026-03-01')",
         {plan_, kPlanProgram});
+    line_ = NextId("MRPPlanmx", "主计划ID");
     Exec(
         "INSERT INTO MRPPlanmx (主计划ID, 主计划组ID, 产品ID, 需求数量, 计划编号)"
         " VALUES (?, ?, ?, ?, 'ZZ-PA-1-1')",
-        {NextId("MRPPlanmx", "主计划ID"), plan_, f_, kDemand});
+        {line_, plan_, f_, kDemand});
   }
 
   struct Line {
@@ -404,7 +405,7 @@ class PlanAnalysisTest : public DbProceduresTest {
   static constexpr double kDemand = 10;
   static constexpr int kPlanProgram = 3101;
   std::int64_t f_ = 0, a_ = 0, b_ = 0, p1_ = 0, p2_ = 0, p3_ = 0;
-  std::int64_t parent_category_ = 0, child_category_ = 0, plan_ = 0;
+  std::int64_t parent_category_ = 0, child_category_ = 0, plan_ = 0, line_ = 0;
 };
 
 TEST_F(PlanAnalysisTest, ExpandsTheApprovedStructureAndMultipliesUsageDown) {
@@ -443,6 +444,33 @@ TEST_F(PlanAnalysisTest, NarrowsByPartProcessCategoryAndRateAndEndsOnACycle) {
   ASSERT_EQ(before.size(), 4u);
   AddStructure(b_, "02", {{f_, 1, 1}});
   EXPECT_EQ(Analysed(0, 0, 0, 0), before);
+}
+
+TEST_F(PlanAnalysisTest, ReportedQuantityCountsTheWorkReportLinesOfThePlanLineOnly) {
+  // Reported against the plan line: A on its stamping twice. Not counted: A stamped for another
+  // program's line of the same id, B stamped for the line, and a line of no source.
+  const std::int64_t first = NextId("SFCDJMX", "报工单明细ID");
+  Exec(
+      "INSERT INTO SFCDJMX (报工单明细ID, 报工单ID, 产品ID, 工艺ID, 合格数量, 前置单据, 前置单据ID)"
+      " VALUES (?, 900, ?, ?, 4, ?, ?), (?, 900, ?, ?, 3, ?, ?), (?, 900, ?, ?, 50, 2101, ?),"
+      " (?, 900, ?, ?, 1, ?, ?), (?, 900, ?, ?, 8, 0, 0)",
+      {first,        a_,           p2_,       kPlanProgram, line_, first + 1, a_,        p2_,
+       kPlanProgram, line_,        first + 2, a_,           p2_,   line_,     first + 3, b_,
+       p3_,          kPlanProgram, line_,     first + 4,    a_,    p2_});
+  auto rows = Analyse(0, 0, 0, 0);
+  ASSERT_TRUE(rows);
+  std::map<std::string, std::pair<double, double>> by_operation;
+  for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
+    by_operation[(*rows)["部件编码"].ToText() + "/" + (*rows)["工艺编码"].ToText()] = {
+        (*rows)["已报数量"].ToDouble(), (*rows)["剩余数量"].ToDouble()};
+  }
+  const double a_required = kDemand * 2;
+  const double b_required = a_required * 3 / 2;
+  EXPECT_EQ(by_operation,
+            (std::map<std::string, std::pair<double, double>>{{"PA-F/PA1", {0, kDemand}},
+                                                              {"PA-A/PA2", {7, a_required - 7}},
+                                                              {"PA-B/PA2", {0, b_required}},
+                                                              {"PA-B/PA3", {1, b_required - 1}}}));
 }
 
 // Other ranges are covered by PlanAnalysisTest, whose plan number excludes the demo's plans.

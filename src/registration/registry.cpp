@@ -12,6 +12,8 @@
 #include "planning/plan2.h"
 #include "records/cls_cpml.h"
 #include "records/cls_gy.h"
+#include "reports/cx_emp_mx.h"
+#include "reports/sc_plan.h"
 #include "reports/sccjd_rpt.h"
 #include "routing/srlx1.h"
 #include "tools/c_del_cplb.h"
@@ -61,6 +63,8 @@ constexpr Registration kClasses[] = {
     Class<SRLX1>("SRLX1", ClassKind::kDocument, EventSet::kDocument),
     Class<SCCJD_RPT>("SCCJD_RPT", ClassKind::kReport, EventSet::kReport),
     Class<cDelCPLB>("cDelCPLB", ClassKind::kTool, EventSet::kNone),
+    Class<Cx_EmpMx>("Cx_EmpMx", ClassKind::kReport, EventSet::kReport),
+    Class<SC_Plan>("SC_Plan", ClassKind::kReport, EventSet::kReport),
 };
 
 class RegisteredFactory : public ClassFactory {
