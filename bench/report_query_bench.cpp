@@ -48,7 +48,8 @@ std::string GeneratedLines() {
   const std::string count = std::to_string(Lines());
   const std::string first = std::to_string(kFirstLine);
   return "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " + count +
-         " / 10) INSERT INTO SFCDJ (报工单ID, progID, 报工单编号, 工作中心ID, 备注, 生产日期, 制单, "
+         " / 10) INSERT INTO SFCDJ (报工单ID, progID, 报工单编号, 工作中心ID, 备注, 生产日期, "
+         "制单, "
          "审核, smark) SELECT " +
          first +
          " + i, 2101, 'GB' || printf('%07d', i), 3, '', date('2026-01-01', '+' || (i % 90) || "
@@ -65,8 +66,7 @@ std::string GeneratedLines() {
          "'P' || (i % 7) FROM n;\n"
          "INSERT INTO SFCDJMXFS (报工单明细附属ID, 报工单明细ID, 员工ID, 分配比例) SELECT "
          "报工单明细ID * 2, 报工单明细ID, 1 + 报工单明细ID % " +
-         std::to_string(kEmployees) +
-         ", 0.5 FROM SFCDJMX WHERE 报工单明细ID >= " + first +
+         std::to_string(kEmployees) + ", 0.5 FROM SFCDJMX WHERE 报工单明细ID >= " + first +
          ";\n"
          "INSERT INTO SFCDJMXFS (报工单明细附属ID, 报工单明细ID, 员工ID, 分配比例) SELECT "
          "报工单明细ID * 2 + 1, 报工单明细ID, 1 + (报工单明细ID + 5) % " +
@@ -106,9 +106,7 @@ struct Query {
   void Refresh() {
     if (!report.Refresh()) Fail("the query failed");
   }
-  int Rows() {
-    return report.form().Get<korvane::controls::Grid>("Vs").rows() - 1;
-  }
+  int Rows() { return report.form().Get<korvane::controls::Grid>("Vs").rows() - 1; }
 };
 
 Query& Shared() {
@@ -135,9 +133,7 @@ void ReportLoop(benchmark::State& state, bool employee, const char* raw_name, in
 }
 
 void BM_WorkReportQueryRaw(benchmark::State& state) { RawLoop(state, false, "wrq-all"); }
-void BM_WorkReportQuery(benchmark::State& state) {
-  ReportLoop(state, false, "wrq-all", Lines());
-}
+void BM_WorkReportQuery(benchmark::State& state) { ReportLoop(state, false, "wrq-all", Lines()); }
 void BM_WorkReportQueryEmployeeRaw(benchmark::State& state) {
   RawLoop(state, true, "wrq-employee");
 }
