@@ -236,6 +236,13 @@ std::string Grid::CellPicture(int row, int col) const {
 }
 
 void Grid::SetCellPicture(int row, int col, std::string picture) {
+  // Clearing a cell that has no picture leaves it as light as it was.
+  if (picture.empty()) {
+    const Cell* cell = Peek(row, col);
+    CheckRow(row);
+    CheckCol(col);
+    if (cell == nullptr || !cell->extras) return;
+  }
   At(row, col).Extras().picture = std::move(picture);
   Changed("cells");
 }
