@@ -42,6 +42,19 @@ struct DetailTarget {
   std::int32_t document_id = 0;
 };
 
+// Keeps a grid from redrawing while a report fills it, and lets it redraw however the filling
+// ends.
+class RedrawOff {
+ public:
+  explicit RedrawOff(controls::Grid& grid) : grid_(grid) { grid_.set_redraw(false); }
+  ~RedrawOff() { grid_.set_redraw(true); }
+  RedrawOff(const RedrawOff&) = delete;
+  RedrawOff& operator=(const RedrawOff&) = delete;
+
+ private:
+  controls::Grid& grid_;
+};
+
 // The heading a printed report carries: its title, then one line per condition given, each
 // beginning with a tab, separated by line breaks.
 std::string PrintHeading(std::string_view title, const std::vector<std::string>& condition_lines);

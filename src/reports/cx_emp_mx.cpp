@@ -34,17 +34,6 @@ std::string WholeNumber(std::string_view text) {
 }
 
 // Restores the redraw of the grid however a refresh ends.
-class RedrawOff {
- public:
-  explicit RedrawOff(controls::Grid& grid) : grid_(grid) { grid_.set_redraw(false); }
-  ~RedrawOff() { grid_.set_redraw(true); }
-  RedrawOff(const RedrawOff&) = delete;
-  RedrawOff& operator=(const RedrawOff&) = delete;
-
- private:
-  controls::Grid& grid_;
-};
-
 }  // namespace
 
 Cx_EmpMx::Cx_EmpMx() : ReportBase("Cx_EmpMx") {
@@ -228,7 +217,7 @@ bool Cx_EmpMx::Refresh() {
       return false;
     }
     controls::BusyCursor busy(form_);
-    RedrawOff redraw(*grid_);
+    document::RedrawOff redraw(*grid_);
     grid_->set_rows(grid_->fixed_rows());
     const std::unique_ptr<Recordset> rows = sql_.Rows(Statement());
     ShowColumns(*rows);

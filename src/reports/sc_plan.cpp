@@ -39,17 +39,6 @@ controls::LookupDefinition QueryLookup(std::string type, std::string query, std:
   return definition;
 }
 
-class RedrawOff {
- public:
-  explicit RedrawOff(controls::Grid& grid) : grid_(grid) { grid_.set_redraw(false); }
-  ~RedrawOff() { grid_.set_redraw(true); }
-  RedrawOff(const RedrawOff&) = delete;
-  RedrawOff& operator=(const RedrawOff&) = delete;
-
- private:
-  controls::Grid& grid_;
-};
-
 }  // namespace
 
 SC_Plan::SC_Plan() : ReportBase("SC_Plan") {
@@ -143,7 +132,7 @@ bool SC_Plan::Refresh() {
   return Guard("IRptUI_Refresh", [&] {
     if (!host_) return false;
     controls::BusyCursor busy(form_);
-    RedrawOff redraw(*grid_);
+    document::RedrawOff redraw(*grid_);
     grid_->set_rows(grid_->fixed_rows());
 
     const std::pair<const char*, Variant> parameters[] = {

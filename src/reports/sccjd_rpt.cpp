@@ -259,11 +259,7 @@ bool SCCJD_RPT::Refresh() {
   return Guard("IRptUI_Refresh", [&] {
     if (!host_) return false;
     controls::Grid& vs = *grid_;
-    vs.set_redraw(false);
-    struct RedrawOn {
-      controls::Grid& grid;
-      ~RedrawOn() { grid.set_redraw(true); }
-    } redraw_on{vs};
+    const document::RedrawOff redraw_off(vs);
     vs.set_rows(vs.fixed_rows());
 
     std::string condition = ConditionText();
