@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The demo on a fresh Debian 12 machine: installs what is missing, builds the reference host and
-# walks a work report from entry to the wage hand-over (korvane demo). Arguments go to
+# walks the factory from a product structure to the work report query (korvane demo). Arguments go to
 # `korvane demo` (for example --db factory.db to keep the database).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,5 +1,5 @@
-// `korvane demo`: a fresh demo factory and one work report walked from entry to the wage
-// hand-over the way a clerk does it, every screen printed on the way.
+// `korvane demo`: a fresh demo factory walked the way its people do it, from a product structure
+// to the work report query, every screen printed on the way.
 #ifndef KORVANE_APPS_KORVANE_DEMO_COMMAND_H_
 #define KORVANE_APPS_KORVANE_DEMO_COMMAND_H_
 
@@ -14,11 +14,12 @@ struct DemoOptions {
   std::string database;
 };
 
-// Creates the demo database, opens the work report, enters a report (workshop, date, a product
-// with its process from the product picker, the standard rate, quantities, two employees with
-// their shares through the allocation dialog), saves it, approves it, and prints the wage rows
-// handed to payroll. Returns 0 when every step did what a clerk expects, 1 otherwise (the
-// failing step is named on `err`), 2 for an existing database file.
+// Creates the demo database and walks it: a product structure saved and approved, with the
+// cycle check refusing an assembly inside itself; a route with a piece rate; a master plan
+// saved and approved; a work report pulled from that plan at the route's rate, shared by two
+// employees, saved and approved; the payroll intake of its wage rows; the work report query of
+// the day with subtotals and the total. Returns 0 when every step did what a clerk expects, 1
+// otherwise (the failing step is named on `err`), 2 for an existing database file.
 int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace korvane::cli
