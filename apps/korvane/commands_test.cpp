@@ -89,13 +89,16 @@ TEST(CommandLine, DemoWalksTheFactoryFromStructureToTheWorkReportQuery) {
   ASSERT_EQ(RunDemo({db}, out, err), 0) << err.str() << out.str();
   const std::string text = out.str();
   for (const char* headline : {"1. 产品物料清单", "2. 工艺路线", "3. 主生产计划", "4. 生产报工单",
-                               "4.1 选单", "5. 工资系统接收", "6. 报工单查询", "演示完成"}) {
+                               "4.1 选单", "5. 工资系统接收", "5.1 职员工资明细查询", "6. 报工单查询",
+                               "演示完成"}) {
     EXPECT_THAT(text, HasSubstr(headline));
   }
   EXPECT_THAT(text, HasSubstr("出现BOM结构嵌套ZJ-ZZ-01"));
   // The query's grid ends with a subtotal of the report and the total row.
   EXPECT_THAT(text, HasSubstr("\n合计 "));
   EXPECT_THAT(text, HasSubstr("小计 "));
+  // 张伟's share of the line, as the wage office sees it paid, without the hidden keys.
+  EXPECT_THAT(text, HasSubstr("| 4.8  | 3.4125 | 16.38 | 3.6          | 0.6\n"));
 
   // The pump's new structure is approved; the refused one was never stored.
   const Outcome structures =

@@ -98,7 +98,7 @@ class Opened {
 };
 
 // The factory walked on the demo database: structure, route, plan, work report, payroll
-// intake and the work report query, each step printing its screens.
+// intake, one employee's wage detail and the work report query, each step printing its screens.
 class Walk {
  public:
   Walk(std::ostream& out, std::shared_ptr<hostapp::ReferenceHost> host, ClerkDialogs& dialogs)
@@ -110,6 +110,7 @@ class Walk {
     Plan();
     WorkReport();
     Payroll();
+    WageDetail();
     Query();
   }
 
@@ -121,6 +122,7 @@ class Walk {
   // demo_walk_wages.cpp
   void WorkReport();
   void Payroll();
+  void WageDetail();
   void Query();
 
   void Step(const std::string& title) { out_ << "\n" << title << "\n"; }

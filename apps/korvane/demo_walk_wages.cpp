@@ -1,11 +1,12 @@
 // The demo walk's wages: a work report pulled from the approved plan, its wages handed over and
-// taken into payroll, and the work report query over the plan with subtotals and the total.
+// taken into payroll, one employee's paid wages, and the work report query over the plan with subtotals and the total.
 #include <string>
 
 #include "controls/basic_controls.h"
 #include "demo_walk.h"
 #include "host/settings_files.h"
 #include "hostapp/payroll_intake.h"
+#include "reports/cx_emp_mx.h"
 #include "reports/sccjd_rpt.h"
 #include "screen_text.h"
 #include "table_text.h"
@@ -16,6 +17,7 @@ namespace korvane::cli {
 namespace {
 constexpr std::int32_t kReportProgram = 2101;
 constexpr std::int32_t kQueryProgram = 7101;
+constexpr std::int32_t kWageQueryProgram = 7201;
 // The day the work report is entered for, which the query is narrowed to.
 constexpr const char* kReportDay = "2026-03-20";
 }  // namespace
@@ -136,6 +138,23 @@ void Walk::Query() {
   Show(form);
   const auto& grid = form.Get<controls::Grid>("Vs");
   Expect(RowHolding(grid, 0, "合计") > 0, "the total row 合计");
+}
+
+void Walk::WageDetail() {
+  Step("5.1 职员工资明细查询：张伟，会计期间 202603");
+  Opened<Cx_EmpMx, ReportEvents> query("Korvane.Cx_EmpMx", &events_);
+  Expect(query->Init(host_, kWageQueryProgram) && query->DoGetFormStatus(),
+         "opening the wage detail query");
+  controls::Form& form = query->form();
+  auto& employee = form.Get<controls::LookupField>("qxTxt", 0);
+  Expect(employee.Type("E001") && employee.Leave() && employee.text() == "张伟", "the employee 张伟");
+  Expect(form.Get<controls::ComboBox>("qxTxt", 2).Type("202603"), "the period 202603");
+  // Restored conditions that named nobody leave the query disarmed: the first refresh arms it.
+  if (!query->armed()) Expect(query->Refresh(), "arming the wage detail query");
+  Expect(query->Refresh() && events_.errors == 0, "refreshing the wage detail query");
+  Show(form);
+  const auto& grid = form.Get<controls::Grid>("Vs");
+  Expect(RowHolding(grid, 5, "BG2026030003") > 0, "张伟's wage row of the work report");
 }
 
 }  // namespace korvane::cli

@@ -28,8 +28,10 @@ std::string GridText(const controls::Grid& grid) {
     if (RowHasData(grid, r)) rows.push_back(r);
   }
   if (rows.empty()) return "(no lines)\n";
+  // Hidden columns (keys a module keeps beside its rows) are not on the screen.
   std::vector<int> cols;
   for (int c = 0; c < grid.cols(); ++c) {
+    if (grid.ColHidden(c)) continue;
     for (int r : rows) {
       if (!Trim(grid.TextMatrix(r, c)).empty()) {
         cols.push_back(c);
@@ -67,6 +69,11 @@ std::string ScreenText(const controls::Form& form) {
       text += "  " + field->caption() + ": " + field->text() + "\n";
     } else if (const auto* box = dynamic_cast<const controls::TextBox*>(control.get())) {
       if (!box->text().empty()) text += "  " + control->name() + ": " + box->text() + "\n";
+    } else if (const auto* combo = dynamic_cast<const controls::ComboBox*>(control.get())) {
+      if (!combo->text().empty()) {
+        text += "  " + (control->caption().empty() ? control->name() : control->caption()) + ": " +
+                combo->text() + "\n";
+      }
     } else if (const auto* check = dynamic_cast<const controls::CheckBox*>(control.get())) {
       text += std::string("  [") + (check->ticked() ? "x" : " ") + "] " + check->caption() + "\n";
     } else if (dynamic_cast<const controls::Label*>(control.get()) != nullptr) {
