@@ -31,6 +31,19 @@ struct LookupDefinition {
   // Named parameters passed to the picker ("pdmbmzzlx" = "3").
   std::vector<std::pair<std::string, Variant>> parameters;
   bool empty() const { return picker_type.empty() && query.empty(); }
+
+  // A lookup through the picker `type` and, when not empty, the query with "@" for the typed
+  // text, without parameters.
+  static LookupDefinition Of(std::string type, std::string query, std::string value_field,
+                             std::string text_field, std::string error_text) {
+    LookupDefinition definition;
+    definition.picker_type = std::move(type);
+    definition.query = std::move(query);
+    definition.value_field = std::move(value_field);
+    definition.text_field = std::move(text_field);
+    definition.error_text = std::move(error_text);
+    return definition;
+  }
 };
 
 struct LookupMatch {

@@ -261,8 +261,8 @@ Translation Translator::Run() {
 
 }  // namespace tsql
 
-Translation TranslateTsql(std::string_view batch, const SchemaCatalog& catalog) {
-  return tsql::Translator(batch, catalog).Run();
+Translation TranslateTsql(std::string_view batch, const SchemaCatalog& catalog, SqlTarget target) {
+  return tsql::Translator(batch, catalog, target).Run();
 }
 
 std::shared_ptr<const Translation> TranslationCache::Get(std::string_view batch,
@@ -276,7 +276,7 @@ std::shared_ptr<const Translation> TranslationCache::Get(std::string_view batch,
     }
   }
   // Translated outside the lock, so that one long text does not hold up the others.
-  auto translation = std::make_shared<const Translation>(TranslateTsql(batch, catalog));
+  auto translation = std::make_shared<const Translation>(TranslateTsql(batch, catalog, target_));
   std::lock_guard<std::mutex> lock(mutex_);
   if (entries_.size() >= capacity_ && entries_.count(key) == 0) entries_.clear();
   entries_[std::move(key)] = Entry{catalog.generation(), translation};

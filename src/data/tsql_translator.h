@@ -1,5 +1,6 @@
 // The T-SQL translator: turns the statement texts the modules send (written for a T-SQL
-// server) into statements the embedded SQLite database runs with the same meaning.
+// server) into statements the embedded SQLite database, or a PostgreSQL server, runs with the
+// same meaning.
 //
 // It works on tokens, never on raw text: literals, bracketed and quoted names and comments are
 // never rewritten. A construct it cannot translate faithfully yields an error naming the
@@ -19,8 +20,11 @@
 
 namespace korvane::data {
 
+// The database a translation is written for.
+enum class SqlTarget { kSqlite, kPostgres };
+
 struct Translation {
-  // One SQLite statement per statement of the batch, in order, without trailing ';'.
+  // One target statement per statement of the batch, in order, without trailing ';'.
   std::vector<std::string> statements;
   // Not empty when the batch cannot be translated; `statements` is then empty.
   std::string error;
@@ -38,13 +42,15 @@ inline constexpr int kMaxTsqlNesting = 256;
 // as the server allows). `catalog` decides whether "+" joins texts or adds numbers where the
 // operands alone do not tell. A batch holding a NUL byte, or nesting deeper than
 // kMaxTsqlNesting, is refused with an error.
-Translation TranslateTsql(std::string_view batch, const SchemaCatalog& catalog);
+Translation TranslateTsql(std::string_view batch, const SchemaCatalog& catalog,
+                          SqlTarget target = SqlTarget::kSqlite);
 
 // Translations remembered by statement text. Entries made against an older catalog generation
 // are translated again.
 class TranslationCache {
  public:
-  explicit TranslationCache(std::size_t capacity = 4096) : capacity_(capacity) {}
+  explicit TranslationCache(std::size_t capacity = 4096, SqlTarget target = SqlTarget::kSqlite)
+      : capacity_(capacity), target_(target) {}
   // Returns the cached translation of `batch`, translating it on first use.
   std::shared_ptr<const Translation> Get(std::string_view batch, const SchemaCatalog& catalog);
   void Clear();
@@ -56,6 +62,7 @@ class TranslationCache {
     std::shared_ptr<const Translation> translation;
   };
   std::size_t capacity_;
+  SqlTarget target_;
   mutable std::mutex mutex_;
   std::unordered_map<std::string, Entry> entries_;
 };

@@ -69,8 +69,9 @@ struct Member {
 // tsql_output.cpp and tsql_functions.cpp.
 class Translator {
  public:
-  Translator(std::string_view batch, const SchemaCatalog& catalog)
-      : batch_(batch), catalog_(catalog) {}
+  Translator(std::string_view batch, const SchemaCatalog& catalog,
+             SqlTarget target = SqlTarget::kSqlite)
+      : batch_(batch), catalog_(catalog), target_(target) {}
 
   Translation Run();
 
@@ -156,6 +157,8 @@ class Translator {
 
   std::string_view batch_;
   const SchemaCatalog& catalog_;
+  const SqlTarget target_;
+  bool postgres() const { return target_ == SqlTarget::kPostgres; }
   std::vector<Token> toks_;
   std::vector<std::size_t> match_;  // index of the matching parenthesis
   // Positional '?' parameters get explicit numbers ("?2") when the statement moves one: the

@@ -1,6 +1,7 @@
 // The members every report module answers the same way.
 #include "document/report_base.h"
 
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -47,7 +48,11 @@ bool ReportBase::Init(std::shared_ptr<HostContext> context, std::int32_t progid)
     form_.set_caption(
         sql_.Scalar("select menuname from xt_menu where progID=" + std::to_string(progid))
             .ToText());
+    lookups_ = host_->Lookups();
     InitModule();
+    for (controls::LookupField* field : condition_fields_) {
+      if (!field->lookup().empty()) field->set_resolver(lookups_.get());
+    }
     if (!wired_ && grid_ != nullptr) {
       AttachWheel(wheel_, *grid_, scroll_rate_);
       grid_->double_click.Connect([this] { RowDoubleClicked(); });
@@ -78,10 +83,55 @@ bool ReportBase::Clear() {
   return Guard("Clear", [&] {
     if (grid_ != nullptr) grid_->set_rows(0);
     ClearModule();
+    for (controls::LookupField* field : condition_fields_) field->set_resolver(nullptr);
+    lookups_.reset();
     sql_.Unbind();
     host_.reset();
     return true;
   });
+}
+
+controls::LookupField& ReportBase::AddConditionField(int index, std::string caption) {
+  auto& field = form_.Add<controls::LookupField>("qxTxt", index);
+  field.set_caption(std::move(caption));
+  field.invalid.Connect([this](const std::string& text) {
+    if (host_) {
+      host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, kPromptTitle);
+    }
+  });
+  condition_fields_.push_back(&field);
+  return field;
+}
+
+controls::Grid& ReportBase::AddResultGrid(std::string kind) {
+  grid_ = &form_.Add<controls::Grid>("Vs", -1, std::move(kind));
+  grid_->set_rows(1);
+  grid_->set_cols(1);
+  grid_->set_fixed_rows(1);
+  grid_->set_fixed_cols(0);
+  grid_->set_editable(false);
+  return *grid_;
+}
+
+void ReportBase::ShowProductByCodeAndName(controls::LookupField& field) {
+  const auto show = [this, &field] { guard_.Run("qxTxt_Change", [&] { ShowProduct(field); }); };
+  field.picked.Connect(show);
+  field.lost_focus.Connect(show);
+}
+
+void ReportBase::ShowProduct(controls::LookupField& field) {
+  if (!host_ || field.value().IsBlank()) return;
+  const double id = NumericValue(field.value().ToText());
+  if (!std::isfinite(id) || id <= 0) return;
+  const std::unique_ptr<Recordset> rows =
+      sql_.Rows("select 物品编码,物品名称 from pdmcpml where 产品ID=" + FormatNumber(id));
+  if (rows->RecordCount() == 0) return;
+  rows->MoveFirst();
+  const std::string shown = Trim(rows->Value(0).ToText()) + " " + Trim(rows->Value(1).ToText());
+  if (shown == field.text()) return;
+  const Variant value = field.value();
+  field.set_text(shown);
+  field.set_value(value);
 }
 
 std::string ReportBase::SettingsFileName() const { return std::to_string(progid_) + module_name_; }

@@ -28,6 +28,7 @@
 #include "controls/basic_controls.h"
 #include "controls/form.h"
 #include "controls/grid.h"
+#include "controls/lookup_field.h"
 #include "document/guard.h"
 #include "document/sql.h"
 #include "host/host_context.h"
@@ -130,6 +131,16 @@ class ReportBase : public Object,
   virtual bool MayPrint() { return true; }
 
   // --- Shared pieces a report uses --------------------------------------------------------
+  // Adds the condition field `index` of the control array "qxTxt" under `caption`. When it has
+  // a lookup once InitModule is done, it resolves through the host's lookups until Clear; what
+  // its lookup cannot resolve is told in a message box titled "提示：".
+  controls::LookupField& AddConditionField(int index, std::string caption);
+  // Adds the result grid "Vs" of the host's grid `kind`: one fixed row, no fixed column, not
+  // editable; it becomes grid_.
+  controls::Grid& AddResultGrid(std::string kind = "qxGrid");
+  // From now on shows the product `field` names by its code and its name, however it was
+  // chosen (typed, picked, restored), keeping the product id as its value.
+  void ShowProductByCodeAndName(controls::LookupField& field);
   void RaiseMessage(const std::string& text);
   void RaiseErrorText(const std::string& text, LogLevel level);
   const ErrorGuard& guard() const { return guard_; }
@@ -157,6 +168,7 @@ class ReportBase : public Object,
 
  private:
   void RowDoubleClicked();
+  void ShowProduct(controls::LookupField& field);
   bool PrintGrid(std::string_view routine, GridPrintMode mode);
 
   ErrorGuard guard_;
@@ -166,6 +178,8 @@ class ReportBase : public Object,
   std::int32_t progid_ = 0;
   std::string grid_settings_file_;
   std::string print_file_name_;
+  std::vector<controls::LookupField*> condition_fields_;
+  std::shared_ptr<controls::LookupResolver> lookups_;
 };
 
 }  // namespace korvane::document

@@ -32,27 +32,18 @@ std::string DayText(const Variant& value) {
 std::string WholeNumber(std::string_view text) {
   return std::to_string(static_cast<long long>(NumericValue(Trim(text))));
 }
-
-// Restores the redraw of the grid however a refresh ends.
 }  // namespace
 
 Cx_EmpMx::Cx_EmpMx() : ReportBase("Cx_EmpMx") {
-  employee_ = &form_.Add<controls::LookupField>("qxTxt", kFieldEmployee);
-  employee_->set_caption("职员");
-  controls::LookupDefinition employee;
-  employee.picker_type = "pdmgy";
-  employee.value_field = "雇员ID";
-  employee.text_field = "姓名";
-  employee.error_text = std::string(kEmployeeError);
-  employee_->set_lookup(std::move(employee));
+  employee_ = &AddConditionField(kFieldEmployee, "职员");
+  employee_->set_lookup(
+      controls::LookupDefinition::Of("pdmgy", "", "雇员ID", "姓名", std::string(kEmployeeError)));
 
-  date_from_ = &form_.Add<controls::LookupField>("qxTxt", kFieldDateFrom);
-  date_from_->set_caption("操作日期从");
+  date_from_ = &AddConditionField(kFieldDateFrom, "操作日期从");
   date_from_->set_field_kind(controls::FieldKind::kDate);
   period_ = &form_.Add<controls::ComboBox>("qxTxt", kFieldPeriod);
   period_->set_caption("会计期间");
-  date_to_ = &form_.Add<controls::LookupField>("qxTxt", kFieldDateTo);
-  date_to_->set_caption("到");
+  date_to_ = &AddConditionField(kFieldDateTo, "到");
   date_to_->set_field_kind(controls::FieldKind::kDate);
 
   for (controls::LookupField* field : {employee_, date_from_, date_to_}) {
@@ -60,25 +51,12 @@ Cx_EmpMx::Cx_EmpMx() : ReportBase("Cx_EmpMx") {
   }
   period_->change.Connect([this] { ConditionEdited(); });
   period_->click.Connect([this] { ConditionEdited(); });
-  // The host's field tells the person what it could not resolve.
-  employee_->invalid.Connect([this](const std::string& text) {
-    if (host_)
-      host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, kPromptTitle);
-  });
-
-  grid_ = &form_.Add<controls::Grid>("Vs");
-  grid_->set_rows(1);
-  grid_->set_cols(1);
-  grid_->set_fixed_rows(1);
-  grid_->set_fixed_cols(0);
-  grid_->set_editable(false);
+  AddResultGrid();
 }
 
 Cx_EmpMx::~Cx_EmpMx() = default;
 
 void Cx_EmpMx::InitModule() {
-  lookups_ = host_->Lookups();
-  employee_->set_resolver(lookups_.get());
   // The twelve periods of the current period's year, the current one preset.
   const std::string current = Trim(host_->Setting("period"));
   filling_ = true;
@@ -98,8 +76,6 @@ void Cx_EmpMx::ClearModule() {
   for (controls::LookupField* field : {employee_, date_from_, date_to_}) field->Reset();
   period_->Clear();
   filling_ = false;
-  employee_->set_resolver(nullptr);
-  lookups_.reset();
   parameters_.reset();
   conditions_changed_ = false;
 }

@@ -83,7 +83,6 @@ class Cx_EmpMx : public document::ReportBase {
   controls::LookupField* date_from_ = nullptr;
   controls::ComboBox* period_ = nullptr;
   controls::LookupField* date_to_ = nullptr;
-  std::shared_ptr<controls::LookupResolver> lookups_;
   std::shared_ptr<ParameterSet> parameters_;
   bool armed_ = true;
   bool conditions_changed_ = false;

@@ -19,24 +19,10 @@ constexpr int kFieldProcess = 5;
 
 constexpr std::string_view kLookupError = "输入有误，请重新输入！";
 
-controls::LookupDefinition ProductLookup() {
-  controls::LookupDefinition definition;
-  definition.picker_type = "pdmcpml";
-  definition.value_field = "产品ID";
-  definition.text_field = "物品名称";
-  definition.error_text = std::string(kLookupError);
-  return definition;
-}
-
-controls::LookupDefinition QueryLookup(std::string type, std::string query, std::string value,
-                                       std::string text) {
-  controls::LookupDefinition definition;
-  definition.picker_type = std::move(type);
-  definition.query = std::move(query);
-  definition.value_field = std::move(value);
-  definition.text_field = std::move(text);
-  definition.error_text = std::string(kLookupError);
-  return definition;
+controls::LookupDefinition Lookup(std::string type, std::string query, std::string value,
+                                  std::string text) {
+  return controls::LookupDefinition::Of(std::move(type), std::move(query), std::move(value),
+                                        std::move(text), std::string(kLookupError));
 }
 
 }  // namespace
@@ -44,68 +30,30 @@ controls::LookupDefinition QueryLookup(std::string type, std::string query, std:
 SC_Plan::SC_Plan() : ReportBase("SC_Plan") {
   static constexpr const char* kCaptions[6] = {"计划单号从", "到",       "成品名称",
                                                "工艺类别",   "产品名称", "工艺"};
-  for (int i = 0; i < 6; ++i) {
-    fields_[static_cast<std::size_t>(i)] = &form_.Add<controls::LookupField>("qxTxt", i);
-    fields_[static_cast<std::size_t>(i)]->set_caption(kCaptions[i]);
+  for (int i = 0; i < 6; ++i)
+    fields_[static_cast<std::size_t>(i)] = &AddConditionField(i, kCaptions[i]);
+  for (int product : {kFieldFinished, kFieldPart}) {
+    controls::LookupField& field = *fields_[static_cast<std::size_t>(product)];
+    field.set_lookup(Lookup("pdmcpml", "", "产品ID", "物品名称"));
+    ShowProductByCodeAndName(field);
   }
-  fields_[kFieldFinished]->set_lookup(ProductLookup());
-  fields_[kFieldPart]->set_lookup(ProductLookup());
-  fields_[kFieldProcess]->set_lookup(QueryLookup(
+  fields_[kFieldProcess]->set_lookup(Lookup(
       "gy_sr",
       "select 编号,工艺名称,简称,工艺ID from PDMSr Where ( 编号='@' or 简称='@' or 工艺名称='@')",
       "工艺ID", "工艺名称"));
-  fields_[kFieldCategory]->set_lookup(QueryLookup(
-      "gy_Srlb_nMx",
-      "select 类别编码,类别名称,类别ID from pdmsrlb  Where (类别编码='@' or 类别名称='@')",
-      "类别ID", "类别名称"));
-  for (int product : {kFieldFinished, kFieldPart}) {
-    controls::LookupField& field = *fields_[static_cast<std::size_t>(product)];
-    field.lost_focus.Connect([this, &field] { ShowProduct(field); });
-    field.picked.Connect([this, &field] { ShowProduct(field); });
-  }
-  for (controls::LookupField* field : fields_) {
-    field->invalid.Connect([this](const std::string& text) {
-      if (host_)
-        host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, kPromptTitle);
-    });
-  }
+  fields_[kFieldCategory]->set_lookup(
+      Lookup("gy_Srlb_nMx",
+             "select 类别编码,类别名称,类别ID from pdmsrlb  Where (类别编码='@' or 类别名称='@')",
+             "类别ID", "类别名称"));
   chk_ = &form_.Add<controls::CheckBox>("Chk");
   chk_->set_caption("不显示定额为零的数据");
-
-  grid_ = &form_.Add<controls::Grid>("Vs");
-  grid_->set_rows(1);
-  grid_->set_cols(1);
-  grid_->set_fixed_rows(1);
-  grid_->set_fixed_cols(0);
-  grid_->set_editable(false);
+  AddResultGrid();
 }
 
 SC_Plan::~SC_Plan() = default;
 
-void SC_Plan::InitModule() {
-  lookups_ = host_->Lookups();
-  for (controls::LookupField* field : fields_) field->set_resolver(lookups_.get());
-}
-
 void SC_Plan::ClearModule() {
-  for (controls::LookupField* field : fields_) {
-    field->Reset();
-    field->set_resolver(nullptr);
-  }
-  lookups_.reset();
-}
-
-void SC_Plan::ShowProduct(controls::LookupField& field) {
-  Guard("qxTxt_LostFocus", [&] {
-    const std::int32_t id = static_cast<std::int32_t>(NumericValue(field.value().ToText()));
-    if (!host_ || id <= 0) return true;
-    const std::unique_ptr<Recordset> rows =
-        sql_.Rows("select 物品编码,物品名称 from pdmcpml where 产品ID=" + std::to_string(id));
-    if (rows->RecordCount() == 0) return true;
-    rows->MoveFirst();
-    field.set_text(Trim((*rows)["物品编码"].ToText()) + " " + Trim((*rows)["物品名称"].ToText()));
-    return true;
-  });
+  for (controls::LookupField* field : fields_) field->Reset();
 }
 
 std::string SC_Plan::Text(int field) const {

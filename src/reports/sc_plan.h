@@ -48,20 +48,16 @@ class SC_Plan : public document::ReportBase {
   bool Refresh() override;
 
  private:
-  void InitModule() override;
   void ClearModule() override;
   void DefaultConditions() override;
   std::optional<document::DetailTarget> DetailOf(int row) const override;
   std::vector<std::string> HeadingConditionLines() const override;
 
-  // Shows a chosen product as its code, a blank and its name.
-  void ShowProduct(controls::LookupField& field);
   std::string Text(int field) const;
   std::int32_t Id(int field) const;
 
   std::array<controls::LookupField*, 6> fields_{};
   controls::CheckBox* chk_ = nullptr;
-  std::shared_ptr<controls::LookupResolver> lookups_;
 };
 
 }  // namespace korvane

@@ -74,24 +74,17 @@ std::string Today() {
   return FormatDate(std::chrono::year_month_day{now});
 }
 
-LookupDefinition QueryLookup(std::string type, std::string query, std::string value,
-                             std::string text) {
-  LookupDefinition definition;
-  definition.picker_type = std::move(type);
-  definition.query = std::move(query);
-  definition.value_field = std::move(value);
-  definition.text_field = std::move(text);
-  definition.error_text = std::string(kWrongInput);
-  return definition;
+LookupDefinition Lookup(std::string type, std::string query, std::string value, std::string text,
+                        std::string_view error = kWrongInput) {
+  return controls::LookupDefinition::Of(std::move(type), std::move(query), std::move(value),
+                                        std::move(text), std::string(error));
 }
 
 }  // namespace
 
 SCCJD_RPT::SCCJD_RPT() : ReportBase("SCCJD_RPT") {
   for (int i = 0; i < kFieldCount; ++i) {
-    LookupField& field = form_.Add<LookupField>("qxTxt", i);
-    field.set_caption(std::string(kCaptions[static_cast<std::size_t>(i)]));
-    fields_.push_back(&field);
+    fields_.push_back(&AddConditionField(i, std::string(kCaptions[static_cast<std::size_t>(i)])));
   }
   status_[kUnapproved] = &form_.Add<controls::CheckBox>("Chk", kUnapproved);
   status_[kUnapproved]->set_caption("未审核记录");
@@ -99,79 +92,30 @@ SCCJD_RPT::SCCJD_RPT() : ReportBase("SCCJD_RPT") {
   status_[kApproved]->set_caption("审核记录");
   update_rates_ = &form_.Add<controls::Button>("cmdUpdate");
   update_rates_->set_caption("更新工价(&R)");
-  grid_ = &form_.Add<controls::Grid>("Vs", -1, "VSFlexGrid");
-  grid_->set_fixed_rows(1);
-  grid_->set_fixed_cols(0);
-  grid_->set_tooltip("提示：双击进入原始单据查询");
-}
-
-void SCCJD_RPT::InitModule() {
-  lookups_ = host_->Lookups();
+  for (int product : {kPart, kFinished}) {
+    fields_[product]->set_lookup(Lookup("pdmcpml", "", "产品ID", "物品编码"));
+    ShowProductByCodeAndName(*fields_[product]);
+  }
   fields_[kEmployee]->set_lookup(
-      QueryLookup("hp_gy", "Select 雇员编号,姓名,雇员ID From pdmgy where 雇员编号='@' or 姓名='@'",
-                  "雇员ID", "姓名"));
-  LookupDefinition workshop;
-  workshop.picker_type = "pdmbm";
-  workshop.value_field = "部门ID";
-  workshop.text_field = "部门名称";
-  workshop.error_text = "车间编码或车间名称输入有误，请重新输入！";
+      Lookup("hp_gy", "Select 雇员编号,姓名,雇员ID From pdmgy where 雇员编号='@' or 姓名='@'",
+             "雇员ID", "姓名"));
+  LookupDefinition workshop =
+      Lookup("pdmbm", "", "部门ID", "部门名称", "车间编码或车间名称输入有误，请重新输入！");
   workshop.parameters = {{"pdmbmzzlx", Variant("3")}, {"pdmbmsfmx", Variant(1)}};
   fields_[kWorkshop]->set_lookup(std::move(workshop));
-  for (int product : {kPart, kFinished}) {
-    LookupDefinition definition;
-    definition.picker_type = "pdmcpml";
-    definition.value_field = "产品ID";
-    definition.text_field = "物品编码";
-    definition.error_text = std::string(kWrongInput);
-    fields_[product]->set_lookup(std::move(definition));
-  }
-  fields_[kCategory]->set_lookup(QueryLookup(
+  fields_[kCategory]->set_lookup(Lookup(
       "gy_Cplb_bm", std::string("select * from pdmcplb ") + " where (类别编码='@' or 类别名称='@')",
       "类别编码", "类别名称"));
-  fields_[kProcess]->set_lookup(QueryLookup(
+  fields_[kProcess]->set_lookup(Lookup(
       "gy_sr",
       "select 编号,工艺名称,简称,工艺ID from PDMSr Where ( 编号='@' or 简称='@' or 工艺名称='@')",
       "工艺ID", "工艺名称"));
-
-  for (LookupField* field : fields_) {
-    if (field->lookup().empty()) continue;
-    field->set_field_kind(controls::FieldKind::kLookup);
-    field->set_resolver(lookups_.get());
-    field->invalid.Connect([this](const std::string& text) {
-      if (host_)
-        host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kExclamation, kPromptTitle);
-    });
-  }
-  for (int product : {kPart, kFinished}) {
-    LookupField& field = *fields_[product];
-    const auto show = [this, &field] {
-      guard().Run("qxTxt_Change", [&] { ShowProductAsCodeAndName(field); });
-    };
-    field.picked.Connect(show);
-    field.lost_focus.Connect(show);
-  }
   update_rates_->click.Connect([this] { Guard("cmdUpdate_Click", [&] { return UpdateRates(); }); });
-  update_rates_->set_enabled(host_->UserMayUse(progid()));
+  AddResultGrid("VSFlexGrid");
+  grid_->set_tooltip("提示：双击进入原始单据查询");
 }
 
-void SCCJD_RPT::ClearModule() {
-  for (LookupField* field : fields_) field->set_resolver(nullptr);
-  lookups_.reset();
-}
-
-// A product is shown by its code and its name, however it was chosen.
-void SCCJD_RPT::ShowProductAsCodeAndName(LookupField& field) {
-  if (!host_ || field.value().IsBlank()) return;
-  const std::unique_ptr<Recordset> rows =
-      sql_.Rows("select 物品编码,物品名称 from pdmcpml where 产品ID=" + AsNumber(field.value()));
-  if (rows->RecordCount() == 0) return;
-  rows->MoveFirst();
-  const std::string shown = rows->Value(0).ToText() + " " + rows->Value(1).ToText();
-  if (shown == field.text()) return;
-  const Variant value = field.value();
-  field.set_text(shown);
-  field.set_value(value);
-}
+void SCCJD_RPT::InitModule() { update_rates_->set_enabled(host_->UserMayUse(progid())); }
 
 void SCCJD_RPT::DefaultConditions() {
   if (!fields_[kDateFrom]->text().empty() || !fields_[kDateTo]->text().empty() ||

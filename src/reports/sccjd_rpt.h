@@ -68,19 +68,16 @@ class SCCJD_RPT : public document::ReportBase {
 
  private:
   void InitModule() override;
-  void ClearModule() override;
   void DefaultConditions() override;
   std::optional<document::DetailTarget> DetailOf(int row) const override;
   std::vector<std::string> HeadingConditionLines() const override;
 
-  void ShowProductAsCodeAndName(controls::LookupField& field);
   void MarkRates();
   std::string Field(int index, bool trimmed) const;
 
   std::vector<controls::LookupField*> fields_;
   std::array<controls::CheckBox*, 2> status_{};
   controls::Button* update_rates_ = nullptr;
-  std::shared_ptr<controls::LookupResolver> lookups_;
 };
 
 }  // namespace korvane
