@@ -118,7 +118,13 @@ async function start() {
   document.getElementById("who").textContent = `${host.user || ""}  ${host.date || ""}`;
   listen();
   const menu = await api.get("/api/menu");
-  if (menu.ok) buildMenu(menu.result);
+  if (!menu.ok) return;
+  buildMenu(menu.result);
+  // "#2101" (or "#2101,3101") opens those programs at once, as links and bookmarks name them.
+  for (const part of location.hash.slice(1).split(",")) {
+    const entry = state.menu.find((e) => e.progid === Number(part) && e.registered);
+    if (entry) openModule(entry, 0);
+  }
 }
 
 function listen() {
@@ -467,15 +473,35 @@ function act(address, control, action, extra) {
 function renderForm(container, snap, address) {
   const focusedName = document.activeElement && document.activeElement.dataset.control;
   container.replaceChildren();
-  container.style.width = px(snap.width || 12000);
-  container.style.height = px(snap.height || 8000);
-  for (const c of snap.controls || []) {
-    if (!c.visible) continue;
+  const controls = (snap.controls || []).filter((c) => c.visible);
+  // A form its module never laid out (no control has a size) is shown in reading order:
+  // fields and buttons above, grids and trees below at full width.
+  const flow = controls.every((c) => !Number(c.width));
+  container.classList.toggle("flow", flow);
+  const fields = el("div", { class: "flow-fields" });
+  const wide = el("div", { class: "flow-wide" });
+  if (flow) {
+    container.style.width = "";
+    container.style.height = "";
+    container.append(fields, wide);
+  } else {
+    container.style.width = px(snap.width || 12000);
+    container.style.height = px(snap.height || 8000);
+  }
+  for (const c of controls) {
     const node = renderControl(c, address, snap);
     if (!node) continue;
-    Object.assign(node.style, { left: px(c.left), top: px(c.top), width: px(c.width), height: px(c.height) });
     if (c.tooltip) node.title = c.tooltip;
-    container.append(node);
+    if (!flow) {
+      Object.assign(node.style, { left: px(c.left), top: px(c.top), width: px(c.width), height: px(c.height) });
+      container.append(node);
+    } else if (c.kind === "grid" || c.kind === "tree_view") {
+      wide.append(node);
+    } else if (c.kind === "text_box" || c.kind === "lookup_field" || c.kind === "combo_box" || c.kind === "date_picker") {
+      fields.append(el("label", { class: "flow-field" }, el("span", { text: c.caption || c.name }), node));
+    } else {
+      fields.append(node);
+    }
   }
   if (focusedName) {
     const again = container.querySelector(`[data-control="${CSS.escape(focusedName)}"]`);
