@@ -630,6 +630,7 @@ function renderGrid(g, address) {
         }
         if (r === g.row && c === g.col) cell.classList.add("current");
         cell.addEventListener("click", () => {
+          if (cell.classList.contains("editing")) return;
           if (g.editable && !fixed && r === g.row && c === g.col) startEdit(g, address, cell, r, c, text);
           else act(address, g, "click", { row: r, col: c });
         });
