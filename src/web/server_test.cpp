@@ -15,6 +15,7 @@
 
 #include "host/test_support.h"
 #include "hostapp/module_driver.h"
+#include "hostapp/script_test_module.h"
 #include "hostapp/test_database.h"
 #include "registration/registry.h"
 
@@ -25,6 +26,30 @@ using ::testing::HasSubstr;
 using Json = hostapp::DriverJson;
 using namespace std::chrono_literals;
 
+// A module that notes the thread each of its lives' steps runs on.
+class ThreadNotingModule : public test::ScriptTestModule {
+ public:
+  using Threads = std::vector<std::thread::id>;
+  explicit ThreadNotingModule(std::shared_ptr<Threads> seen) : seen_(std::move(seen)) { Note(); }
+  ~ThreadNotingModule() override { Note(); }
+  bool Refresh() override {
+    Note();
+    return ScriptTestModule::Refresh();
+  }
+  bool Clear() override {
+    Note();
+    return ScriptTestModule::Clear();
+  }
+
+ private:
+  void Note() {
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    seen_->push_back(std::this_thread::get_id());
+  }
+  std::shared_ptr<Threads> seen_;
+};
+
 class WebServerTest : public ::testing::Test {
  protected:
   WebServerTest() {
@@ -33,8 +58,11 @@ class WebServerTest : public ::testing::Test {
     options.host.user_name = "admin";
     options.host.business_date = std::chrono::year{2026} / std::chrono::March / 20;
     options.host.local_folder = folder_.path();
-    options.factory = [](std::string_view progid) {
-      return ClassRegistry::Instance().Create(progid);
+    options.factory = [this](std::string_view progid) -> std::shared_ptr<Object> {
+      if (progid != "Test.Threads") return ClassRegistry::Instance().Create(progid);
+      std::lock_guard lock(threads_mutex_);
+      threads_.push_back(std::make_shared<ThreadNotingModule::Threads>());
+      return std::make_shared<ThreadNotingModule>(threads_.back());
     };
     options.host.module_factory = options.factory;
     options.registered = [](std::string_view progid) {
@@ -146,6 +174,8 @@ class WebServerTest : public ::testing::Test {
 
   test::DemoDatabase db_;
   test::TempFolder folder_;
+  std::mutex threads_mutex_;
+  std::vector<std::shared_ptr<ThreadNotingModule::Threads>> threads_;
   std::unique_ptr<WebServer> server_;
   int port_ = -1;
   std::thread serving_;
@@ -275,6 +305,28 @@ TEST_F(WebServerTest, SessionsKeepTheirModulesApart) {
   // The same handle in the other session is a module of its own.
   Ok(second, "/api/open", {{"progid", "Korvane.SCCJD_S"}, {"as", "wr"}});
   EXPECT_EQ(server_->session_count(), 2u);
+}
+
+TEST_F(WebServerTest, AModuleLivesAndDiesOnItsSessionsWorkerThread) {
+  const std::string first = StartSession();
+  const std::string second = StartSession();
+  for (const auto& cookie : {first, second}) {
+    Ok(cookie, "/api/open", {{"progid", "Test.Threads"}, {"as", "t"}});
+    for (int i = 0; i < 3; ++i) Ok(cookie, "/api/call", {{"module", "t"}, {"member", "Refresh"}});
+  }
+  Ok(first, "/api/close", {{"module", "t"}});
+  auto client = Client();
+  ASSERT_TRUE(client.Delete("/api/session", {{"Cookie", second}}));  // clears the module
+  std::lock_guard lock(threads_mutex_);
+  ASSERT_EQ(threads_.size(), 2u);
+  for (const auto& seen : threads_) {
+    ASSERT_EQ(seen->size(), 6u);  // made, refreshed three times, cleared, destroyed
+    for (const auto& id : *seen) {
+      EXPECT_EQ(id, seen->front());
+      EXPECT_NE(id, std::this_thread::get_id());
+    }
+  }
+  EXPECT_NE(threads_[0]->front(), threads_[1]->front());
 }
 
 TEST_F(WebServerTest, ABoxLeftUnansweredWhenTheSessionEndsEndsTheCall) {

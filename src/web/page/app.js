@@ -498,7 +498,7 @@ function renderForm(container, snap, address) {
     } else if (c.kind === "grid" || c.kind === "tree_view") {
       wide.append(node);
     } else if (c.kind === "text_box" || c.kind === "lookup_field" || c.kind === "combo_box" || c.kind === "date_picker") {
-      fields.append(el("label", { class: "flow-field" }, el("span", { text: c.caption || c.name }), node));
+      fields.append(el("label", { class: "flow-field" }, el("span", { text: c.caption || "" }), node));
     } else {
       fields.append(node);
     }
