@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "demo_command.h"
 #include "script_command.h"
+#include "serve_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -43,6 +44,16 @@ int main(int argc, char** argv) {
   script_cmd->add_option("--folder", script.folder, "root folder of the per-user files");
   script_cmd->add_option("file", script.file, "script file; - or none reads standard input");
 
+  korvane::cli::ServeOptions serve;
+  auto* serve_cmd = app.add_subcommand(
+      "serve", "Serve the modules to web browsers: the page and its JSON API (docs/web.md)");
+  serve_cmd->add_option("--db", serve.database, "database file")->required();
+  serve_cmd->add_option("--listen", serve.listen, "address and port to listen on")
+      ->capture_default_str();
+  serve_cmd->add_option("--user", serve.user, "user name of every session");
+  serve_cmd->add_option("--date", serve.date, "business date yyyy-mm-dd");
+  serve_cmd->add_option("--folder", serve.folder, "root folder of the per-user files");
+
   korvane::cli::PayrollImportOptions payroll;
   auto* payroll_cmd = app.add_subcommand("payroll", "The wage office's steps on the database");
   payroll_cmd->require_subcommand(1);
@@ -69,6 +80,7 @@ int main(int argc, char** argv) {
     return korvane::cli::RunPayrollImport(payroll, std::cout, std::cerr);
   }
   if (demo_cmd->parsed()) return korvane::cli::RunDemo(demo_walk, std::cout, std::cerr);
+  if (serve_cmd->parsed()) return korvane::cli::RunServe(serve, std::cout, std::cerr);
   if (script_cmd->parsed()) return korvane::cli::RunScript(script, std::cin, std::cout, std::cerr);
   std::cout << app.help();
   return 0;

@@ -13,6 +13,7 @@
 
 #include "host/dialogs.h"
 #include "host/host_context.h"
+#include "hostapp/module_driver.h"
 #include "hostapp/module_factory.h"
 #include "hostapp/script_host.h"
 #include "hostapp/script_host_internal.h"
@@ -20,66 +21,15 @@
 namespace korvane::hostapp {
 namespace script {
 
-// Where the dialogs send what they see; the engine, while it lives.
-class DialogOwner {
- public:
-  virtual ~DialogOwner() = default;
-  virtual MsgAnswer OnMessageBox(std::string_view text, MsgButtons buttons, MsgIcon icon,
-                                 std::string_view title) = 0;
-  virtual std::optional<std::string> OnInputBox(std::string_view prompt, std::string_view title,
-                                                std::string_view default_text) = 0;
-  virtual void OnFormShown(controls::Form& form) = 0;
-  virtual void OnFormClosed(controls::Form& form) = 0;
-};
-
-// The dialogs the modules get; without an owner they answer as nobody would choose otherwise.
-class ScriptDialogs final : public Dialogs {
- public:
-  void set_owner(DialogOwner* owner) { owner_ = owner; }
-
-  MsgAnswer MessageBox(std::string_view text, MsgButtons buttons, MsgIcon icon,
-                       std::string_view title) override;
-  std::optional<std::string> InputBox(std::string_view prompt, std::string_view title,
-                                      std::string_view default_text) override;
-  void FormShown(controls::Form& form) override;
-  void FormClosed(controls::Form& form) override;
-
- private:
-  DialogOwner* owner_ = nullptr;
-};
-
-// Hears a module's events (script_steps_modules.cpp).
-class ModuleSink;
-
 std::string Join(const std::vector<std::string>& parts, std::string_view separator);
 
 }  // namespace script
 
-struct ScriptHost::Impl final : script::DialogOwner {
+// The script's side of driving modules: the driver does the work, the engine reads the steps,
+// answers boxes from the script's queues and checks the expectations.
+struct ScriptHost::Impl final : BoxAnswerer {
   using Json = script::Json;
-
-  struct Module {
-    ~Module();
-
-    std::string handle;
-    std::string progid;
-    std::shared_ptr<Object> object;
-    script::ModuleInterfaces interfaces;
-    std::unique_ptr<script::ModuleSink> sink;
-    EventSource<DocumentEvents>* document_source = nullptr;
-    EventSource<PlanEvents>* plan_source = nullptr;
-    EventSource<ReportEvents>* report_source = nullptr;
-    EventSource<PickerEvents>* picker_source = nullptr;
-    // The program id the module's IFormUI.Init took, for recording approvals.
-    std::optional<std::int32_t> program_id;
-    // The module's own form and the token of the watch on its wait cursor.
-    controls::Form* own_form = nullptr;
-    int busy_watch = 0;
-  };
-  struct ShownForm {
-    controls::Form* form;
-    std::string module;
-  };
+  using Module = ModuleDriver::Module;
 
   explicit Impl(ModuleFactory f);
   ~Impl() override;
@@ -92,34 +42,22 @@ struct ScriptHost::Impl final : script::DialogOwner {
   std::string RunStep(std::string_view line, int step);
 
   // --- Modules and their members (script_steps_modules.cpp) ----------------------------------
-  Module& ModuleOf(const Json& step);
   Json Open(const Json& step);
-  Json CloseModule(Module& m);
-  void Unadvise(Module& m);
   Json Close(const Json& step);
   Json Call(const Json& step);
   Json Approve(const Json& step, const std::string& command);
 
   // --- Controls (script_steps_controls.cpp) --------------------------------------------------
-  static controls::Form* OwnForm(const script::ModuleInterfaces& ifs);
-  const script::ControlList& ControlsOf(const Json& step, std::string& where,
-                                        controls::Form** form);
   Json Act(const Json& step);
 
-  // --- Boxes and dialogs (script_steps_boxes.cpp) --------------------------------------------
-  MsgAnswer OnMessageBox(std::string_view text, MsgButtons buttons, MsgIcon icon,
-                         std::string_view title) override;
-  std::optional<std::string> OnInputBox(std::string_view prompt, std::string_view title,
-                                        std::string_view default_text) override;
-  void OnFormShown(controls::Form& form) override;
-  void OnFormClosed(controls::Form& form) override;
+  // --- Boxes (script_steps_boxes.cpp) --------------------------------------------------------
+  MsgAnswer AnswerMessage(Json& box, MsgButtons buttons) override;
+  std::optional<std::string> AnswerInput(Json& box) override;
   Json QueueAnswers(const Json& step);
   Json QueueInputs(const Json& step);
 
   // --- Snapshots, files the modules wrote, expectations (script_steps_expect.cpp) ------------
   Json Snapshot(const Json& step);
-  Json HostState() const;
-  Json PrintFileOf(Module& m);
   Json ReadPrint(const Json& step);
   Json ReadSettings(const Json& step);
   Json WriteSettings(const Json& step);
@@ -132,20 +70,14 @@ struct ScriptHost::Impl final : script::DialogOwner {
   Json Sql(const Json& step, std::vector<std::string>& failures);
   Json PayrollImport(const Json& step);
 
-  ModuleFactory factory;
-  std::shared_ptr<script::ScriptDialogs> dialogs;
-  std::shared_ptr<HostContext> host;
-  std::vector<std::unique_ptr<Module>> modules;
-  std::vector<ShownForm> forms;
+  const std::shared_ptr<HostContext>& host() const { return driver.host(); }
+
+  ModuleDriver driver;
   std::deque<MsgAnswer> answers;
   std::deque<std::optional<std::string>> inputs;
 
-  // What the running step saw.
-  std::string acting;
-  Json log_events = Json::array();
-  Json log_boxes = Json::array();
+  // What the running step saw besides the driver's events and boxes.
   std::vector<std::string> log_failures;
-  std::vector<const controls::Form*> log_busy;  // the module forms that showed the wait cursor
 
   // What the last step that acted saw, for later expectations.
   Json last_result = nullptr;

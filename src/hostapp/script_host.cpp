@@ -106,21 +106,11 @@ const std::vector<ScriptHost::Impl::Command>& ScriptHost::Impl::Commands() {
   return commands;
 }
 
-ScriptHost::Impl::Impl(ModuleFactory f)
-    : factory(std::move(f)), dialogs(std::make_shared<script::ScriptDialogs>()) {
-  dialogs->set_owner(this);
-}
+ScriptHost::Impl::Impl(ModuleFactory f) : driver(std::move(f)) { driver.set_answerer(this); }
 
 ScriptHost::Impl::~Impl() {
-  while (!modules.empty()) {
-    try {
-      CloseModule(*modules.back());
-    } catch (...) {
-      // A module that throws while it is cleared is dropped all the same.
-    }
-    modules.pop_back();
-  }
-  dialogs->set_owner(nullptr);
+  driver.CloseAll();
+  driver.set_answerer(nullptr);
 }
 
 // Runs the step; returns the command's own answer keys. Throws for a failed step.
@@ -166,19 +156,16 @@ Json ScriptHost::Impl::Dispatch(const Json& step, std::string& command,
   }
   out["result"] = result;
   last_result = result;
-  last_events = log_events;
-  last_boxes = log_boxes;
-  last_busy = log_busy;
+  last_events = driver.events();
+  last_boxes = driver.boxes();
+  last_busy = driver.busy_forms();
   if (step.contains("expect")) Check(step["expect"], failures);
   return out;
 }
 
 std::string ScriptHost::Impl::RunStep(std::string_view line, int step) {
-  log_events = Json::array();
-  log_boxes = Json::array();
+  driver.BeginOperation();
   log_failures.clear();
-  log_busy.clear();
-  acting.clear();
 
   std::string command;
   std::vector<std::string> failures;
@@ -212,8 +199,8 @@ std::string ScriptHost::Impl::RunStep(std::string_view line, int step) {
     ++failure_count;
   }
   for (auto& [key, value] : details.items()) out[key] = value;
-  out["events"] = log_events;
-  out["boxes"] = log_boxes;
+  out["events"] = driver.events();
+  out["boxes"] = driver.boxes();
   return script::DumpAnswer(out);
 }
 
@@ -221,9 +208,11 @@ ScriptHost::ScriptHost(ModuleFactory factory) : impl_(std::make_unique<Impl>(std
 
 ScriptHost::~ScriptHost() = default;
 
-std::shared_ptr<Dialogs> ScriptHost::dialogs() const { return impl_->dialogs; }
+std::shared_ptr<Dialogs> ScriptHost::dialogs() const { return impl_->driver.dialogs(); }
 
-void ScriptHost::set_host(std::shared_ptr<HostContext> host) { impl_->host = std::move(host); }
+void ScriptHost::set_host(std::shared_ptr<HostContext> host) {
+  impl_->driver.set_host(std::move(host));
+}
 
 std::optional<std::string> ScriptHost::RunLine(std::string_view line, int step) {
   std::string text = Trim(line);

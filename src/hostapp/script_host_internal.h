@@ -18,19 +18,17 @@
 #include "host/host_context.h"
 #include "host/interfaces.h"
 #include "host/parameter_set.h"
+#include "hostapp/module_driver.h"
 #include "values/recordset.h"
 #include "values/variant.h"
 
 namespace korvane::hostapp::script {
 
-using Json = nlohmann::ordered_json;
+using Json = DriverJson;
 
 // A fault of the script rather than of the module (an unknown name, a wrong argument): the
 // step fails with this text.
-class ScriptError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+using ScriptError = DriverError;
 
 // --- Values ---------------------------------------------------------------------------------
 
@@ -92,14 +90,7 @@ std::string DumpAnswer(const Json& answer);
 
 // --- Host interface members ------------------------------------------------------------------
 
-struct ModuleInterfaces {
-  IFormUI* form = nullptr;
-  IReportUI* report = nullptr;
-  IPickerUI* picker = nullptr;
-  IToolUI* tool = nullptr;
-  IDesignUI* design = nullptr;
-  FormView* view = nullptr;  // the module's form, when it shows one
-};
+using hostapp::ModuleInterfaces;
 
 // Calls the member named `member` ("Refresh", or "IReportUI.Refresh" to choose the interface)
 // with the script's arguments, and returns its result as JSON. Without an interface name the

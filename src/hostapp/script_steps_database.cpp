@@ -12,8 +12,8 @@ using script::ScriptError;
 // From now on every statement whose text contains the pattern (ignoring ASCII case) fails as
 // a broken database would make it fail; null stops failing. Only the embedded database can.
 Json ScriptHost::Impl::FailStatements(const Json& step) {
-  if (!host) throw ScriptError("the script has no host context whose database could fail");
-  auto* db = dynamic_cast<data::SqliteDataService*>(host->Data().get());
+  if (!host()) throw ScriptError("the script has no host context whose database could fail");
+  auto* db = dynamic_cast<data::SqliteDataService*>(host()->Data().get());
   if (db == nullptr) throw ScriptError("this host's data service cannot fail on purpose");
   const Json& value = step["fail_statements"];
   if (value.is_null()) {
@@ -30,8 +30,8 @@ Json ScriptHost::Impl::FailStatements(const Json& step) {
 
 Json ScriptHost::Impl::Sql(const Json& step, std::vector<std::string>& failures) {
   const std::string text = script::ToText(step["sql"], "\"sql\"");
-  if (!host) throw ScriptError("the script has no host context to run SQL on");
-  auto data = host->Data();
+  if (!host()) throw ScriptError("the script has no host context to run SQL on");
+  auto data = host()->Data();
   if (!data) throw ScriptError("the host context has no data service");
   auto rows = data->OpenSql(text);
   if (!rows) throw ScriptError("the database refused the statement: " + data->LastError());
@@ -75,7 +75,7 @@ Json ScriptHost::Impl::Sql(const Json& step, std::vector<std::string>& failures)
 // {"period": yyyymm} for one. The result is the number of rows taken, or the text of the
 // refusal when nothing was taken.
 Json ScriptHost::Impl::PayrollImport(const Json& step) {
-  if (!host) throw ScriptError("the script has no host context whose wages could be taken");
+  if (!host()) throw ScriptError("the script has no host context whose wages could be taken");
   const Json& value = step["payroll_import"];
   std::optional<int> period;
   if (value.is_object()) {
@@ -87,7 +87,7 @@ Json ScriptHost::Impl::PayrollImport(const Json& step) {
     throw ScriptError("\"payroll_import\" must be true or {\"period\": yyyymm}, not " +
                       script::Show(value));
   }
-  const PayrollIntake intake = TakeWagesIntoPayroll(*host, period);
+  const PayrollIntake intake = TakeWagesIntoPayroll(*host(), period);
   if (!intake.done) return intake.error;
   return intake.taken;
 }

@@ -19,45 +19,7 @@ Json ScriptHost::Impl::Snapshot(const Json& step) {
   } else if (!which.is_boolean()) {
     throw ScriptError("\"snapshot\" must be a module handle or true, not " + script::Show(which));
   }
-  std::string where;
-  controls::Form* form = nullptr;
-  const auto& list = ControlsOf(address, where, &form);
-  if (step.contains("control")) {
-    return script::ControlState(script::FindControl(list, step, where));
-  }
-  Json out = script::Snapshot(list, form);
-  Json shown = Json::array();
-  for (const auto& s : forms) shown.push_back(s.form->name());
-  out["dialogs"] = std::move(shown);
-  if (host) out["host"] = HostState();
-  return out;
-}
-
-Json ScriptHost::Impl::HostState() const {
-  const UserInfo user = host->User();
-  Json out = Json::object();
-  out["title"] = host->ApplicationTitle();
-  out["user"] = user.user_name;
-  out["date"] = FormatDate(user.business_date);
-  return out;
-}
-
-// The print data file the module names by ReturnPrintName.
-Json ScriptHost::Impl::PrintFileOf(Module& m) {
-  acting = m.handle;
-  std::string path;
-  if (m.interfaces.form != nullptr) {
-    path = m.interfaces.form->ReturnPrintName();
-  } else if (m.interfaces.report != nullptr) {
-    path = m.interfaces.report->ReturnPrintName();
-  } else {
-    throw ScriptError("module " + m.handle + " prints nothing (no IFormUI or IReportUI)");
-  }
-  if (path.empty()) {
-    throw ScriptError("module " + m.handle +
-                      " names no print data file (ReturnPrintName is empty): it has not printed");
-  }
-  return script::ReadPrintFile(path);
+  return driver.Snapshot(address);
 }
 
 Json ScriptHost::Impl::ReadPrint(const Json& step) {
@@ -68,13 +30,13 @@ Json ScriptHost::Impl::ReadPrint(const Json& step) {
   } else if (!which.is_boolean() || !which.get<bool>()) {
     throw ScriptError("\"read_print\" must be a module handle or true, not " + script::Show(which));
   }
-  return PrintFileOf(ModuleOf(address));
+  return driver.PrintFile(driver.ModuleOf(address));
 }
 
 Json ScriptHost::Impl::ReadSettings(const Json& step) {
-  if (!host) throw ScriptError("the script has no host context whose settings could be read");
+  if (!host()) throw ScriptError("the script has no host context whose settings could be read");
   const std::string name = script::ToText(step["read_settings"], "\"read_settings\"");
-  Json file = script::ReadSettingsFile(*host, name);
+  Json file = script::ReadSettingsFile(*host(), name);
   if (!step.contains("section")) {
     if (step.contains("key")) throw ScriptError("\"key\" needs a \"section\"");
     return file;
@@ -86,12 +48,12 @@ Json ScriptHost::Impl::ReadSettings(const Json& step) {
 }
 
 Json ScriptHost::Impl::WriteSettings(const Json& step) {
-  if (!host) throw ScriptError("the script has no host context whose settings could be written");
+  if (!host()) throw ScriptError("the script has no host context whose settings could be written");
   const std::string name = script::ToText(step["write_settings"], "\"write_settings\"");
   const std::string section = script::ToText(step["section"], "\"section\"");
   const std::string key = script::ToText(step["key"], "\"key\"");
   const std::string value = script::ToText(step["value"], "\"value\"");
-  if (!WriteSetting(name, section, key, value, *host)) {
+  if (!WriteSetting(name, section, key, value, *host())) {
     throw ScriptError("the settings file " + name + " could not be written");
   }
   return true;
@@ -119,7 +81,7 @@ void ScriptHost::Impl::CheckOne(const Json& expect, std::vector<std::string>& fa
   if (expect.contains("control")) {
     std::string where;
     controls::Form* form = nullptr;
-    const auto& list = ControlsOf(expect, where, &form);
+    const auto& list = driver.ControlsOf(expect, where, &form);
     script::CheckControl(script::FindControl(list, expect, where), expect, failures);
     return;
   }
@@ -169,7 +131,7 @@ void ScriptHost::Impl::CheckOne(const Json& expect, std::vector<std::string>& fa
     } else if (key == "caption") {
       std::string where;
       controls::Form* form = nullptr;
-      ControlsOf(expect, where, &form);
+      driver.ControlsOf(expect, where, &form);
       const Json actual = form ? Json(form->caption()) : Json(nullptr);
       if (!script::SameValue(wanted, actual)) {
         failures.push_back("the caption of " + where + " is " + script::Show(actual) +
@@ -178,7 +140,7 @@ void ScriptHost::Impl::CheckOne(const Json& expect, std::vector<std::string>& fa
     } else if (key == "focused" || key == "busy" || key == "was_busy") {
       std::string where;
       controls::Form* form = nullptr;
-      ControlsOf(expect, where, &form);
+      driver.ControlsOf(expect, where, &form);
       if (form == nullptr) throw ScriptError(where + " shows no form");
       Json actual;
       if (key == "focused") {
@@ -194,23 +156,23 @@ void ScriptHost::Impl::CheckOne(const Json& expect, std::vector<std::string>& fa
                            script::Show(wanted));
       }
     } else if (key == "objects") {
-      Module& m = ModuleOf(expect);
+      Module& m = driver.ModuleOf(expect);
       if (m.interfaces.picker == nullptr) {
         throw ScriptError("module " + m.handle + " is no picker (it has no IPickerUI)");
       }
       script::CheckFields("the record of module " + m.handle,
                           script::RecordJson(m.interfaces.picker->Objects()), wanted, failures);
     } else if (key == "print") {
-      script::CheckPrint(PrintFileOf(ModuleOf(expect)), wanted, failures);
+      script::CheckPrint(driver.PrintFile(driver.ModuleOf(expect)), wanted, failures);
     } else if (key == "settings") {
-      if (!host) throw ScriptError("the script has no host context whose settings could be read");
-      script::CheckSettings(*host, wanted, failures);
+      if (!host()) throw ScriptError("the script has no host context whose settings could be read");
+      script::CheckSettings(*host(), wanted, failures);
     } else if (key == "host") {
-      if (!host) throw ScriptError("the script has no host context");
-      script::CheckFields("the host", HostState(), wanted, failures);
+      if (!host()) throw ScriptError("the script has no host context");
+      script::CheckFields("the host", driver.HostState(), wanted, failures);
     } else if (key == "dialogs") {
       Json names = Json::array();
-      for (const auto& s : forms) names.push_back(s.form->name());
+      for (const auto& s : driver.forms()) names.push_back(s.form->name());
       if (!script::SameValue(wanted, names)) {
         failures.push_back("the dialog forms shown are " + script::Show(names) + ", expected " +
                            script::Show(wanted));
