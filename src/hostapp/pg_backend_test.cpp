@@ -123,6 +123,13 @@ TEST_F(PgBackendTest, TheServerSchemaHasTheTablesColumnsAndKindsOfTheFile) {
       "SELECT progid, ProgID, PROGID FROM XT_MENU WHERE progID = ?", {Variant(1)}, error);
   ASSERT_NE(rows, nullptr) << error;
   EXPECT_EQ(rows->RecordCount(), 1);
+  // Text columns compare ignoring case through the collation the schema names.
+  ASSERT_TRUE(db_->ExecuteSql("update xt_menu set menuname = 'Pump' where progID = 1"));
+  EXPECT_EQ(db_->Native()
+                .Query("SELECT count(*) FROM xt_menu WHERE menuname = ?", {Variant("PUMP")}, error)
+                ->Value(0)
+                .ToLong(),
+            1);
   // A newer server schema is refused.
   ASSERT_TRUE(db_->ExecuteSql("update xt_schema_version set version = 9999"));
   EXPECT_FALSE(data::MigratePgSchema(*db_, error));
