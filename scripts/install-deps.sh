@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
           libsqlite3-dev nlohmann-json3-dev libfmt-dev libcli11-dev libbenchmark-dev
           pkgconf libcpp-httplib-dev libsodium-dev
-          chromium chromium-driver python3-selenium fonts-noto-cjk)
+          chromium chromium-driver python3-selenium fonts-noto-cjk
+          libpq-dev postgresql)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -17,6 +17,7 @@
 #include "controls/basic_controls.h"
 #include "controls/grid.h"
 #include "controls/tree_view.h"
+#include "data/pg_data_service.h"
 #include "demo_walk.h"
 #include "host/interfaces.h"
 #include "hostapp/reference_host.h"
@@ -79,6 +80,11 @@ int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
         fs::temp_directory_path(ec) / ("korvane-demo-" + std::to_string(::getpid()));
     fs::create_directories(folder, ec);
     path = (folder / "factory.db").string();
+  }
+  if (data::IsPostgresUri(path)) {
+    err << "korvane demo: the demo walk runs on a database file only for now; load the demo "
+           "factory into a server database with korvane init --demo\n";
+    return 1;
   }
   if (fs::exists(path, ec)) {
     err << "korvane demo: " << path << " exists; the demo creates a new database\n";

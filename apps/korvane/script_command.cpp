@@ -4,10 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "values/variant.h"
+#include "data/pg_data_service.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/script_host.h"
 #include "registration/registry.h"
+#include "values/variant.h"
 
 namespace korvane::cli {
 
@@ -38,6 +39,13 @@ int RunScript(const ScriptOptions& options, std::istream& in, std::ostream& out,
     source = &file;
   }
 
+  // The scripted host runs its modules on a database file; a server database is refused by
+  // name rather than taken for a file that does not exist.
+  if (data::IsPostgresUri(options.database)) {
+    err << "korvane script: the scripted host runs on a database file only for now, not on "
+        << options.database << "\n";
+    return 1;
+  }
   if (!std::filesystem::exists(options.database)) {
     err << "korvane script: " << options.database
         << " does not exist; create it with korvane init\n";

@@ -15,12 +15,6 @@ namespace {
 
 constexpr std::string_view kMigrationFolder = "migrations/";
 
-struct Migration {
-  int version = 0;
-  std::string_view path;
-  std::string_view text;
-};
-
 // "migrations/0007_add_routes.sql" -> 7; nullopt for any other file.
 std::optional<int> MigrationVersion(std::string_view path) {
   if (path.substr(0, kMigrationFolder.size()) != kMigrationFolder) return std::nullopt;
@@ -36,7 +30,8 @@ std::optional<int> MigrationVersion(std::string_view path) {
   return version;
 }
 
-// The migrations in version order.
+}  // namespace
+
 std::vector<Migration> Migrations() {
   std::vector<Migration> out;
   for (const EmbeddedSql& file : EmbeddedSqlFiles()) {
@@ -48,6 +43,8 @@ std::vector<Migration> Migrations() {
                    [](const Migration& a, const Migration& b) { return a.version < b.version; });
   return out;
 }
+
+namespace {
 
 std::optional<int> ReadUserVersion(SqliteDataService& db, std::string& error) {
   const std::unique_ptr<Recordset> rows = db.Native().Query("PRAGMA user_version", {}, error);

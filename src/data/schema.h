@@ -4,10 +4,23 @@
 #define KORVANE_DATA_SCHEMA_H_
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "data/sqlite_data_service.h"
 
 namespace korvane::data {
+
+// One file of db/migrations: "migrations/0007_add_routes.sql" is version 7.
+struct Migration {
+  int version = 0;
+  std::string_view path;
+  std::string_view text;
+};
+
+// The migrations in version order (the SQLite text as written; data/pg_schema.h converts it
+// for PostgreSQL).
+std::vector<Migration> Migrations();
 
 // The version the newest migration brings a database to.
 int LatestSchemaVersion();

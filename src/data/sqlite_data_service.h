@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "data/schema_catalog.h"
+#include "data/tsql_translator.h"
 #include "host/data_service.h"
 #include "values/recordset.h"
 #include "values/variant.h"
@@ -60,6 +61,9 @@ class SqlReader {
   // Runs one statement for its effect; false with `error` set on failure.
   virtual bool Exec(std::string_view sql, const std::vector<Variant>& binds,
                     std::string& error) = 0;
+  // The database the SQL is written for; a body whose SQL cannot be written once for both
+  // asks.
+  virtual SqlTarget target() const { return SqlTarget::kSqlite; }
 };
 
 // A stored procedure: reads its (positional) parameters, may write output parameters back, and

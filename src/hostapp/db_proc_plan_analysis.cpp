@@ -83,7 +83,7 @@ class PlanData {
     auto rows = Read(
         "SELECT M.配件ID, M.实际配量分子, M.实际配量分母 FROM pdmbommx M"
         " WHERE M.bomID=(SELECT max(B.bomID) FROM pdmbom B WHERE B.产品ID=? AND B.sMark='02'"
-        " AND ifnull(B.是否失效,0)=0 AND B.是否标准=1)"
+        " AND coalesce(B.是否失效,0)=0 AND B.是否标准=1)"
         " ORDER BY M.rowindex, M.bommxID",
         {product_id});
     if (!rows) return nullptr;
@@ -108,7 +108,7 @@ class PlanData {
         " FROM pdmsrlxmx M LEFT JOIN pdmsr S ON S.工艺ID=M.工艺ID"
         " LEFT JOIN pdmsrlb C ON C.类别ID=S.类别ID"
         " WHERE M.srlxID=(SELECT max(L.ID) FROM pdmsrlx L WHERE L.产品ID=? AND L.是否标准=1"
-        " AND ifnull(L.是否失效,0)=0)"
+        " AND coalesce(L.是否失效,0)=0)"
         " ORDER BY M.顺序号, M.ID",
         {product_id});
     if (!rows) return nullptr;
@@ -126,8 +126,8 @@ class PlanData {
     auto found = rates_.find(key);
     if (found != rates_.end()) return found->second;
     auto rows = Read(
-        "SELECT 单位工资 FROM pagzde WHERE 产品ID=? AND 工序ID=? AND ifnull(工作中心ID,0)=0"
-        " AND ifnull(品质,'')='' ORDER BY ID",
+        "SELECT 单位工资 FROM pagzde WHERE 产品ID=? AND 工序ID=? AND coalesce(工作中心ID,0)=0"
+        " AND coalesce(品质,'')='' ORDER BY ID",
         {product_id, process_id});
     if (!rows) return std::nullopt;
     const double rate = rows->Rows().empty() ? 0.0 : rows->Rows().front().front().ToDouble();
@@ -142,7 +142,7 @@ class PlanData {
     auto found = reported_.find(line_id);
     if (found == reported_.end()) {
       auto rows = Read(
-          "SELECT 产品ID, 工艺ID, sum(ifnull(合格数量,0)) FROM sfcdjmx WHERE 前置单据=? AND"
+          "SELECT 产品ID, 工艺ID, sum(coalesce(合格数量,0)) FROM sfcdjmx WHERE 前置单据=? AND"
           " 前置单据ID=? GROUP BY 产品ID, 工艺ID",
           {progid, line_id});
       if (!rows) return std::nullopt;

@@ -123,10 +123,10 @@ std::unique_ptr<Recordset> ProductSelect(std::vector<Parameter>& parameters, dat
   s.Add(
       "SELECT '' AS 选择, A.产品ID AS 产品ID, A.物品编码 AS 物品编码, A.助忆词 AS 助忆词,"
       " A.物品名称 AS 物品名称, A.物品产地 AS 物品产地,"
-      " trim(ifnull(A.规格,'') || ' ' || ifnull(A.型号,'')) AS 规格型号,"
+      " trim(coalesce(A.规格,'') || ' ' || coalesce(A.型号,'')) AS 规格型号,"
       " A.库存单位 AS 单位, A.产品类别ID AS 产品类别ID, A.产品类别 AS 产品类别,"
       " A.是否使用 AS 是否使用,"
-      " (SELECT ifnull(sum(D.数量),0) FROM st_goods_depot D WHERE D.产品ID=A.产品ID) AS 库存数,"
+      " (SELECT coalesce(sum(D.数量),0) FROM st_goods_depot D WHERE D.产品ID=A.产品ID) AS 库存数,"
       " A.物品说明 AS 物品说明, A.图号 AS 图号, A.缺省货位 AS 货位, A.颜色 AS 颜色,"
       " A.特性 AS 特性, A.尺寸 AS 尺寸"
       " FROM vtPDMCPML A WHERE 1=1");
@@ -136,7 +136,7 @@ std::unique_ptr<Recordset> ProductSelect(std::vector<Parameter>& parameters, dat
         " AND substr(C.类别编码,1,length(rtrim(P.类别编码))) = rtrim(P.类别编码) COLLATE TSQL)",
         category);
   }
-  if (!with_cancelled) s.Add(" AND ifnull(A.是否使用,1)<>0");
+  if (!with_cancelled) s.Add(" AND coalesce(A.是否使用,1)<>0");
   if (!source.empty() && source != "-1") s.Add(" AND A.来源ID=?", source);
   if (bom != 0) s.Add(" AND A.产品ID IN (SELECT 配件ID FROM pdmbommx WHERE bomID=?)", bom);
   s.AddInList(" AND A.产品类别ID IN (SELECT 类别ID FROM pdmcplb WHERE 对应科目编号 IN (", accounts,
@@ -144,14 +144,14 @@ std::unique_ptr<Recordset> ProductSelect(std::vector<Parameter>& parameters, dat
   if (process > 0) {
     s.Add(
         " AND (A.产品ID IN (SELECT L.产品ID FROM pdmsrlx L JOIN pdmsrlxmx M ON M.srlxID=L.ID"
-        " WHERE M.工艺ID=? AND ifnull(L.是否失效,0)=0)",
+        " WHERE M.工艺ID=? AND coalesce(L.是否失效,0)=0)",
         process);
     s.Add(" OR A.产品ID IN (SELECT G.产品ID FROM pagzde G WHERE G.工序ID=?))", process);
   }
   if (hide_zero_rate) {
     s.Add(
-        " AND EXISTS (SELECT 1 FROM pagzde G WHERE G.产品ID=A.产品ID AND ifnull(G.工作中心ID,0)=0"
-        " AND ifnull(G.品质,'')='' AND ifnull(G.单位工资,0)<>0");
+        " AND EXISTS (SELECT 1 FROM pagzde G WHERE G.产品ID=A.产品ID AND coalesce(G.工作中心ID,0)=0"
+        " AND coalesce(G.品质,'')='' AND coalesce(G.单位工资,0)<>0");
     if (process > 0) {
       s.Add(" AND G.工序ID=?", process);
     }
@@ -170,7 +170,7 @@ std::unique_ptr<Recordset> CategorySelect(std::vector<Parameter>& parameters, da
   if (!CheckArgumentCount("p_PDM_CPLB_SELECT", parameters, 1, error)) return nullptr;
   Statement s;
   s.Add(
-      "SELECT 类别ID AS 类别ID, rtrim(类别编码) || ' ' || ifnull(类别名称,'') AS 产品类别"
+      "SELECT 类别ID AS 类别ID, rtrim(类别编码) || ' ' || coalesce(类别名称,'') AS 产品类别"
       " FROM pdmcplb WHERE 1=1");
   s.AddInList(" AND 对应科目编号 IN (", SplitList(Arg(parameters, 0).ToText()), ")");
   s.Add(" ORDER BY 类别编码, 类别ID");
@@ -204,7 +204,7 @@ std::unique_ptr<Recordset> EmployeeSelect(std::vector<Parameter>& parameters, da
       "SELECT '' AS 选择, G.雇员ID AS 职工ID, G.雇员编号 AS 编号, G.姓名 AS 姓名,"
       " CASE WHEN G.性别=1 THEN '女' WHEN G.性别=0 THEN '男' ELSE '' END AS 性别,"
       " G.身份证号码 AS 身份证号, G.部门ID AS 部门ID, B.部门名称 AS 公司组织"
-      " FROM pdmgy G LEFT JOIN PDMBM B ON G.部门ID=B.部门ID WHERE ifnull(G.active,0)=0");
+      " FROM pdmgy G LEFT JOIN PDMBM B ON G.部门ID=B.部门ID WHERE coalesce(G.active,0)=0");
   if (department >= 0) s.Add(" AND G.部门ID=?", department);
   s.AddInList(" AND B.组织类型 IN (", SplitList(Arg(parameters, 1).ToText()), ")");
   s.Add(" ORDER BY G.雇员编号, G.雇员ID");
@@ -228,7 +228,7 @@ Variant StockOnHand(const std::vector<Variant>& args, data::SqlReader& db) {
   const Variant& product = args.at(0);
   if (product.IsBlank()) return Variant(0.0);
   Statement s;
-  s.Add("SELECT ifnull(sum(数量),0) FROM st_goods_depot WHERE 产品ID=?", product.ToLong());
+  s.Add("SELECT coalesce(sum(数量),0) FROM st_goods_depot WHERE 产品ID=?", product.ToLong());
   const std::int32_t depot = args.size() > 1 ? args[1].ToLong() : 0;
   if (depot != 0) s.Add(" AND 仓库ID=?", depot);
   const std::string batch = args.size() > 2 ? TrimmedText(args[2]) : std::string();
@@ -288,6 +288,14 @@ bool RegisterDatabaseObjects(data::SqliteDataService& db, std::string& error) {
     }
   }
   return true;
+}
+
+void RegisterDatabaseObjects(data::PgDataService& db) {
+  db.RegisterProcedure("p_PDM_CPML_SELECT", ProductSelect);
+  db.RegisterProcedure("p_PDM_CPLB_SELECT", CategorySelect);
+  db.RegisterProcedure("p_PDM_GY_SELECT", EmployeeSelect);
+  db.RegisterProcedure("p_PDM_BM_SELECT", DepartmentSelect);
+  db.RegisterProcedure("RPT_MPS_PlanSr_Sc", proc::PlanProcessAnalysis);
 }
 
 }  // namespace korvane::hostapp

@@ -4,6 +4,7 @@
 #ifndef KORVANE_HOSTAPP_DB_PROCEDURES_H_
 #define KORVANE_HOSTAPP_DB_PROCEDURES_H_
 
+#include "data/pg_data_service.h"
 #include "data/sqlite_data_service.h"
 
 namespace korvane::hostapp {
@@ -12,6 +13,9 @@ namespace korvane::hostapp {
 // p_PDM_BM_SELECT and RPT_MPS_PlanSr_Sc, and the scalar functions rSTGoodsDepotAmount,
 // rSfcDjEmp and rSfcDjEmpID. Returns false with `error` set when a registration is refused.
 bool RegisterDatabaseObjects(data::SqliteDataService& db, std::string& error);
+// The same procedures on a PostgreSQL connection; the scalar functions are the server's own
+// there (db/postgres/functions.sql, created by data::MigratePgSchema).
+void RegisterDatabaseObjects(data::PgDataService& db);
 
 }  // namespace korvane::hostapp
 

@@ -17,7 +17,10 @@
 
 namespace korvane::hostapp {
 
-bool LoadDemoData(data::SqliteDataService& db, std::string& error) {
+namespace {
+
+template <typename Service>
+bool LoadDemoInto(Service& db, std::string& error) {
   const std::string_view script = data::EmbeddedSqlFile("demo.sql");
   if (script.empty()) {
     error = "the demo data (db/demo.sql) is not compiled into the library";
@@ -39,6 +42,14 @@ bool LoadDemoData(data::SqliteDataService& db, std::string& error) {
   }
   return true;
 }
+
+}  // namespace
+
+bool LoadDemoData(data::SqliteDataService& db, std::string& error) {
+  return LoadDemoInto(db, error);
+}
+
+bool LoadDemoData(data::PgDataService& db, std::string& error) { return LoadDemoInto(db, error); }
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "data/pg_data_service.h"
 #include "data/sqlite_data_service.h"
 
 namespace korvane::hostapp {
@@ -38,6 +39,8 @@ inline constexpr std::int32_t kMasterPlanBillItem = 6501;
 // REQUIRES: `db` holds the latest schema (data::MigrateSchema) and none of the demo rows yet.
 // Returns false with `error` set when a statement fails; nothing of the demo is then kept.
 bool LoadDemoData(data::SqliteDataService& db, std::string& error);
+// The same on a PostgreSQL server (data::MigratePgSchema first).
+bool LoadDemoData(data::PgDataService& db, std::string& error);
 
 // Adds scale x 1 000 products (with their categories, structures, routes and piece rates, in
 // the proportions of the demo) and scale x 10 000 work report lines (reports of about ten

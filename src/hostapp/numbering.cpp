@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <limits>
 
 #include "values/variant.h"
 
@@ -84,10 +85,14 @@ std::string DocumentNumbering::Propose(std::int32_t progid, std::chrono::year_mo
   const auto head_length = static_cast<long long>(CodePointCount(head));
   // Only numbers that are this head followed by digits alone count as serials: a number typed
   // by hand in another form never pushes the serials on.
+  // The digits test is the one piece each database writes its own way.
+  const bool server = db_.target() == data::SqlTarget::kPostgres;
   const auto rows = db_.Query(
-      "SELECT MAX(CAST(substr(number, ?1 + 1) AS INTEGER)) FROM xt_document_number "
-      "WHERE progid = ?2 AND length(number) > ?1 AND substr(number, 1, ?1) = ?3 COLLATE TSQL "
-      "AND substr(number, ?1 + 1) NOT GLOB '*[^0-9]*'",
+      std::string("SELECT MAX(CAST(substr(number, ?1 + 1) AS BIGINT)) FROM xt_document_number "
+                  "WHERE progid = ?2 AND length(number) > ?1 AND substr(number, 1, ?1) = ?3 "
+                  "COLLATE TSQL AND ") +
+          (server ? "substr(number, ?1 + 1) COLLATE \"C\" ~ '^[0-9]+$'"
+                  : "substr(number, ?1 + 1) NOT GLOB '*[^0-9]*'"),
       {Variant(head_length), Variant(progid), Variant(head)}, error);
   if (rows == nullptr) return {};
   long long highest = 0;
@@ -130,6 +135,71 @@ bool DocumentNumbering::Release(std::int32_t progid, std::string_view number, st
   }
   error.clear();
   return true;
+}
+
+NewKeyAnswer IssuePgKey(data::PgDataService& db, std::string_view table,
+                        std::string_view key_column) {
+  NewKeyAnswer answer;
+  std::string table_name = Trim(table);
+  if (table_name.size() > 4 && EqualsIgnoreCase(table_name.substr(0, 4), "dbo.")) {
+    table_name.erase(0, 4);
+  }
+  const std::string column = Trim(key_column);
+  if (!db.catalog().HasTable(table_name)) {
+    answer.error = "no table " + table_name + " to issue a key for";
+    return answer;
+  }
+  if (!db.catalog().Kind(table_name, column)) {
+    answer.error = "table " + table_name + " has no column " + column;
+    return answer;
+  }
+  // Both names are known to the server's catalog; quoted in the lower case the server folds
+  // unquoted names to, they name exactly the table and column the schema created.
+  const auto quoted = [](const std::string& name) {
+    std::string out = "\"";
+    for (char c : ToLowerAscii(name)) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+  };
+  const std::string& table_key = table_name;
+  const std::string& column_key = column;
+  const bool own = !db.InTransaction();
+  if (own && !db.BeginTrans()) {
+    answer.error = db.LastError();
+    return answer;
+  }
+  const auto fail = [&](std::string why) {
+    if (own && db.InTransaction()) db.RollbackTrans();
+    answer.key = 0;
+    answer.error = why.empty() ? "no key was issued for " + table_name : std::move(why);
+    return answer;
+  };
+  std::string error;
+  data::SqlReader& sql = db.Native();
+  // The row exists before it is locked, so that the first two takers also meet at the lock.
+  if (!sql.Exec("INSERT INTO xt_key(table_name, key_column, last_key) VALUES (?, ?, 0)"
+                " ON CONFLICT (table_name, key_column) DO NOTHING",
+                {Variant(table_key), Variant(column_key)}, error)) {
+    return fail(error);
+  }
+  const auto locked =
+      sql.Query("SELECT last_key FROM xt_key WHERE table_name = ? AND key_column = ? FOR UPDATE",
+                {Variant(table_key), Variant(column_key)}, error);
+  if (locked == nullptr || locked->RecordCount() == 0) return fail(error);
+  const auto present = sql.Query(
+      "SELECT coalesce(max(" + quoted(column) + "), 0) FROM " + quoted(table_name), {}, error);
+  if (present == nullptr || present->RecordCount() == 0) return fail(error);
+  const std::int64_t key = std::max(locked->Value(0).ToInt64(), present->Value(0).ToInt64()) + 1;
+  if (key > std::numeric_limits<std::int32_t>::max() || key < 1) {
+    return fail("the keys of " + table_name + "." + column + " are exhausted");
+  }
+  if (!sql.Exec("UPDATE xt_key SET last_key = ? WHERE table_name = ? AND key_column = ?",
+                {Variant(static_cast<long long>(key)), Variant(table_key), Variant(column_key)},
+                error)) {
+    return fail(error);
+  }
+  if (own && !db.CommitTrans()) return fail(db.LastError());
+  answer.key = static_cast<std::int32_t>(key);
+  return answer;
 }
 
 }  // namespace korvane::hostapp

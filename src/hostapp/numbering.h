@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "data/pg_data_service.h"
 #include "data/sqlite_data_service.h"
+#include "host/host_context.h"
 
 namespace korvane::hostapp {
 
@@ -49,6 +51,14 @@ class DocumentNumbering {
  private:
   data::SqlReader& db_;
 };
+
+// Issues a new key for table.key_column on a PostgreSQL server: one above both the last key
+// issued (xt_key) and the highest key in the table. The xt_key row is read under a row lock
+// (SELECT ... FOR UPDATE) inside the caller's transaction, or inside one of its own, so two
+// connections are never handed the same key; a key issued in a transaction that is rolled back
+// goes back with it.
+NewKeyAnswer IssuePgKey(data::PgDataService& db, std::string_view table,
+                        std::string_view key_column);
 
 }  // namespace korvane::hostapp
 
