@@ -286,3 +286,41 @@ TEST_F(PgDataServiceTest, ALostConnectionLosesTheTransactionAndTheNextCallReconn
 
 }  // namespace
 }  // namespace korvane::data
+
+namespace korvane::data {
+namespace {
+
+// The T-SQL the modules write, run on the server: names in brackets or of other case reach the
+// folded column, ISNULL keeps the first argument's type, casts to FLOAT and DECIMAL stay
+// doubles, a compound member keeps its own TOP and the current date is the server's.
+TEST_F(PgDataServiceTest, TsqlStatementsMeanOnTheServerWhatTheyMeanOnSqlite) {
+  Script(
+      "CREATE TABLE w (ID INTEGER PRIMARY KEY, progID INTEGER, 规格 VARCHAR(20), qty FLOAT);"
+      "INSERT INTO w VALUES (1, 2101, NULL, 2.5), (2, 3101, 'IS50', 1), (3, 2101, 'x', 7)");
+  auto rows = db_->OpenSql(
+      "select top 2 [ID], ProgId, isnull(规格,'') as spec, convert(float, qty) / 2 as half, "
+      "cast(qty as decimal(10,1)) as d from dbo.w where [PROGID]=2101 order by [id]");
+  ASSERT_NE(rows, nullptr) << db_->LastError();
+  ASSERT_EQ(rows->RecordCount(), 2);
+  EXPECT_EQ(rows->Rows()[0][0].integer(), 1);
+  EXPECT_EQ(rows->Rows()[0][1].integer(), 2101);
+  EXPECT_EQ(rows->Rows()[0][2].text(), "");
+  EXPECT_DOUBLE_EQ(rows->Rows()[0][3].real(), 1.25);
+  EXPECT_DOUBLE_EQ(rows->Rows()[0][4].real(), 2.5);
+  EXPECT_EQ(rows->Rows()[1][2].text(), "x");
+
+  rows = db_->OpenSql(
+      "select top 1 ID from w where progID=3101 union all select ID from w where ID=3 "
+      "order by ID");
+  ASSERT_NE(rows, nullptr) << db_->LastError();
+  ASSERT_EQ(rows->RecordCount(), 2);
+  EXPECT_EQ(rows->Rows()[1][0].integer(), 3);
+
+  rows = db_->OpenSql("select getdate() as a, current_timestamp as b");
+  ASSERT_NE(rows, nullptr) << db_->LastError();
+  EXPECT_EQ(rows->Rows()[0][0].type(), VarType::kDate);
+  EXPECT_EQ(rows->Rows()[0][1].type(), VarType::kDate);
+}
+
+}  // namespace
+}  // namespace korvane::data

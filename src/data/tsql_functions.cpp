@@ -96,7 +96,8 @@ const Translator::Rewrite* Translator::FindRewrite(std::string_view name) {
     return "korvane_" + c.name + "(" + c.Body();
   };
   static const std::map<std::string_view, Rewrite, std::less<>> kRewrites = {
-      {"isnull", {2, 2, [](const Call& c) { return "ifnull(" + c.Body(); }}},
+      {"isnull",
+       {2, 2, [](const Call& c) { return (c.t.postgres() ? "coalesce(" : "ifnull(") + c.Body(); }}},
       {"substring",
        {3, 3,
         [](const Call& c) {
@@ -110,10 +111,13 @@ const Translator::Rewrite* Translator::FindRewrite(std::string_view name) {
       {"len", {1, 1, [](const Call& c) { return "length(rtrim(" + c.Arg(0) + "))"; }}},
       {"charindex", {2, 3, [](const Call& c) { return "korvane_charindex(" + c.Body(); }}},
       {"replace", {3, 3, [](const Call& c) { return "korvane_replace(" + c.Body(); }}},
-      {"getdate", {0, 0, [](const Call&) { return std::string("datetime('now', 'localtime')"); }}},
-      {"sysdatetime",
-       {0, 0, [](const Call&) { return std::string("datetime('now', 'localtime')"); }}},
-      {"getutcdate", {0, 0, [](const Call&) { return std::string("datetime('now')"); }}},
+      {"getdate", {0, 0, [](const Call& c) { return c.t.LocalNow(); }}},
+      {"sysdatetime", {0, 0, [](const Call& c) { return c.t.LocalNow(); }}},
+      {"getutcdate",
+       {0, 0,
+        [](const Call& c) {
+          return std::string(c.t.postgres() ? "(now() at time zone 'utc')" : "datetime('now')");
+        }}},
       {"year", {1, 1, kDatePartOfName}},
       {"month", {1, 1, kDatePartOfName}},
       {"day", {1, 1, kDatePartOfName}},
@@ -286,11 +290,18 @@ std::string Translator::ConvertText(const Expr& type, const Seq& value_seq, std:
     return inner;
   }
   if (OneOf(type_name, kIntTypes)) return "CAST(" + value + " AS INTEGER)";
-  if (OneOf(type_name, kRealTypes)) return "CAST(" + value + " AS REAL)";
-  if (type_name == "bit") return "(CAST(" + value + " AS REAL) <> 0)";
+  // PostgreSQL's REAL is a single-precision float; the server's FLOAT is a double.
+  const std::string real = postgres() ? " AS double precision)" : " AS REAL)";
+  if (OneOf(type_name, kRealTypes)) return "CAST(" + value + real;
+  if (type_name == "bit") return "(CAST(" + value + real + " <> 0)";
   if (OneOf(type_name, kDecimalTypes)) {
     // REAL, never NUMERIC: a NUMERIC 3.0 becomes the integer 3 and then divides as one.
     const int digits = type_name == "money" || type_name == "smallmoney" ? 4 : scale(1, 0);
+    if (postgres()) {
+      // PostgreSQL rounds to a number of digits only as numeric.
+      return "CAST(round(CAST(" + value + " AS numeric), " + std::to_string(digits) +
+             ") AS double precision)";
+    }
     return "round(CAST(" + value + " AS REAL), " + std::to_string(digits) + ")";
   }
   if (OneOf(type_name, kDateTypes)) {

@@ -15,6 +15,25 @@ constexpr std::string_view kSqliteOnlyReserved[] = {
     "using",  "deferrable", "transaction", "constraint", "references",    "foreign", "primary",
     "unique", "check",      "to",          "index",      "cast"};
 
+// Words PostgreSQL reserves that the server lets stand as plain names.
+constexpr std::string_view kPostgresOnlyReserved[] = {
+    "analyse",  "analyze",      "array",     "asymmetric",    "both",      "do",
+    "fetch",    "ilike",        "initially", "lateral",       "leading",   "limit",
+    "offset",   "only",         "placing",   "returning",     "symmetric", "trailing",
+    "variadic", "verbose",      "window",    "similar",       "freeze",    "notnull",
+    "isnull",   "concurrently", "localtime", "localtimestamp"};
+
+// A name as PostgreSQL reads it quoted: it folds unquoted names to lower case, so a name
+// quoted by the statement ([ID], "progID") must reach the same column as the unquoted one.
+std::string PostgresQuoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (c == '"') out += '"';
+  }
+  return out + '"';
+}
+
 }  // namespace
 
 std::string Translator::RawText(std::size_t tok) {
@@ -52,7 +71,11 @@ std::string Translator::NameText(const Expr& e) const {
   for (std::size_t k = from; k < e.parts.size(); ++k) {
     if (k > from) out += '.';
     const Token& t = toks_[e.parts[k]];
-    if (t.kind == TokKind::kBracketName) {
+    if (postgres() && (t.kind == TokKind::kBracketName || t.kind == TokKind::kQuotedName ||
+                       (t.kind == TokKind::kWord && e.kind == EK::kName &&
+                        OneOf(ToLowerAscii(t.text), kPostgresOnlyReserved)))) {
+      out += PostgresQuoted(NameValue(t));
+    } else if (t.kind == TokKind::kBracketName) {
       out += '"';
       for (char c : NameValue(t)) {
         out += c;
@@ -202,7 +225,7 @@ std::string Translator::Text(const Expr& e, const Scope* s) {
       return std::string(toks_[e.tok].text);
     case EK::kName:
       if (e.parts.size() == 1 && !e.star && IsWord(toks_[e.tok], "current_timestamp")) {
-        return "datetime('now', 'localtime')";
+        return LocalNow();
       }
       return NameText(e);
     case EK::kFunc:

@@ -98,7 +98,8 @@ std::string Translator::Query(const Seq& seq, std::size_t begin, std::size_t end
       const std::string count = Text(seq[m.top_count], &scope);
       if (compound) {
         // LIMIT would end the whole compound; the member keeps its own in a subquery.
-        text = "SELECT * FROM (" + text + " LIMIT " + count + ")";
+        // PostgreSQL wants the subquery named.
+        text = "SELECT * FROM (" + text + " LIMIT " + count + (postgres() ? ") korvane_top" : ")");
       } else {
         text += " LIMIT " + count;
       }

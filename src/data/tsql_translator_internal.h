@@ -86,6 +86,11 @@ class Translator {
     pinned_ = std::move(pinned);
   }
   bool shape_conflict() const { return shape_conflict_; }
+  bool postgres() const { return target_ == SqlTarget::kPostgres; }
+  // The local date and time now, as the target database gives it.
+  std::string LocalNow() const {
+    return postgres() ? "localtimestamp" : "datetime('now', 'localtime')";
+  }
   // The tokens a literal-shape translation pinned, by token index.
   const std::vector<char>& pinned() const { return pinned_; }
 
@@ -158,7 +163,6 @@ class Translator {
   std::string_view batch_;
   const SchemaCatalog& catalog_;
   const SqlTarget target_;
-  bool postgres() const { return target_ == SqlTarget::kPostgres; }
   std::vector<Token> toks_;
   std::vector<std::size_t> match_;  // index of the matching parenthesis
   // Positional '?' parameters get explicit numbers ("?2") when the statement moves one: the
