@@ -88,9 +88,9 @@ TEST(CommandLine, DemoWalksTheFactoryFromStructureToTheWorkReportQuery) {
   std::ostringstream out, err;
   ASSERT_EQ(RunDemo({db}, out, err), 0) << err.str() << out.str();
   const std::string text = out.str();
-  for (const char* headline : {"1. 产品物料清单", "2. 工艺路线", "3. 主生产计划", "4. 生产报工单",
-                               "4.1 选单", "5. 工资系统接收", "5.1 职员工资明细查询", "6. 报工单查询",
-                               "演示完成"}) {
+  for (const char* headline :
+       {"1. 产品物料清单", "2. 工艺路线", "3. 主生产计划", "4. 生产报工单", "4.1 选单",
+        "5. 工资系统接收", "5.1 职员工资明细查询", "6. 报工单查询", "演示完成"}) {
     EXPECT_THAT(text, HasSubstr(headline));
   }
   EXPECT_THAT(text, HasSubstr("出现BOM结构嵌套ZJ-ZZ-01"));

@@ -1,5 +1,6 @@
 // The demo walk's wages: a work report pulled from the approved plan, its wages handed over and
-// taken into payroll, one employee's paid wages, and the work report query over the plan with subtotals and the total.
+// taken into payroll, one employee's paid wages, and the work report query over the plan with
+// subtotals and the total.
 #include <string>
 
 #include "controls/basic_controls.h"
@@ -147,7 +148,8 @@ void Walk::WageDetail() {
          "opening the wage detail query");
   controls::Form& form = query->form();
   auto& employee = form.Get<controls::LookupField>("qxTxt", 0);
-  Expect(employee.Type("E001") && employee.Leave() && employee.text() == "张伟", "the employee 张伟");
+  Expect(employee.Type("E001") && employee.Leave() && employee.text() == "张伟",
+         "the employee 张伟");
   Expect(form.Get<controls::ComboBox>("qxTxt", 2).Type("202603"), "the period 202603");
   // Restored conditions that named nobody leave the query disarmed: the first refresh arms it.
   if (!query->armed()) Expect(query->Refresh(), "arming the wage detail query");

@@ -5,9 +5,9 @@
 
 #include "controls/basic_controls.h"
 #include "controls/lookup_field.h"
+#include "table_text.h"
 #include "values/recordset.h"
 #include "values/variant.h"
-#include "table_text.h"
 
 namespace korvane::cli {
 
