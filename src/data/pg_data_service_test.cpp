@@ -295,10 +295,10 @@ namespace {
 // doubles, a compound member keeps its own TOP and the current date is the server's.
 TEST_F(PgDataServiceTest, TsqlStatementsMeanOnTheServerWhatTheyMeanOnSqlite) {
   Script(
-      "CREATE TABLE w (ID INTEGER PRIMARY KEY, progID INTEGER, 规格 VARCHAR(20), qty FLOAT);"
+      "CREATE TABLE w (ID INTEGER PRIMARY KEY, progID INTEGER, 型号 VARCHAR(20), qty FLOAT);"
       "INSERT INTO w VALUES (1, 2101, NULL, 2.5), (2, 3101, 'IS50', 1), (3, 2101, 'x', 7)");
   auto rows = db_->OpenSql(
-      "select top 2 [ID], ProgId, isnull(规格,'') as spec, convert(float, qty) / 2 as half, "
+      "select top 2 [ID], ProgId, isnull(型号,'') as model, convert(float, qty) / 2 as half, "
       "cast(qty as decimal(10,1)) as d from dbo.w where [PROGID]=2101 order by [id]");
   ASSERT_NE(rows, nullptr) << db_->LastError();
   ASSERT_EQ(rows->RecordCount(), 2);
