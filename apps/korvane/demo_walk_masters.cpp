@@ -45,15 +45,9 @@ void Walk::Structure() {
       SqlQuote(product) + ")");
   Expect(!id.IsEmpty() && !id.IsNull(), "the stored structure");
   std::string error;
-  if (!host_->MarkApproval(kStructureProgram, static_cast<std::int32_t>(id.ToLong()), true,
-                           error)) {
-    // The host's approval record knows work reports and plans only; the structure's status
-    // is written as the approval would write it.
-    out_ << "  (宿主审核记录不含物料清单: " << error << "; 直接置审核状态)\n";
-    Expect(host_->Data()->ExecuteSql("update PDMBOM set smark='02' where bomID=" +
-                                     std::to_string(id.ToLong())),
-           "marking the structure approved: " + host_->Data()->LastError());
-  }
+  Expect(host_->MarkApproval(kStructureProgram, static_cast<std::int32_t>(id.ToLong()), true,
+                             error),
+         "recording the approval: " + error);
   Table(
       "select a.bomID, a.smark as 状态, b.rowindex as 顺序号, c.物品编码 as 子件, c.物品名称 "
       "as 名称, b.配量分子 as 组成量 from PDMBOM a join PDMBOMMX b on a.bomID=b.bomID join "

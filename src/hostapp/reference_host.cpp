@@ -8,7 +8,9 @@
 #include <ctime>
 #include <exception>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "data/schema.h"
 #include "host/error_rule.h"
@@ -352,6 +354,36 @@ bool ReferenceHost::SetUserSetting(std::string_view name, std::string_view value
       {Variant(impl_->user_name), Variant(name), Variant(value)}, error);
 }
 
+namespace {
+
+// Where a document class keeps its approval state: the header table and key, whether one table
+// holds the documents of several programs (a progID column), and whether the approver and the
+// approval date are kept beside the status.
+struct ApprovalRecord {
+  std::int64_t document_class;
+  std::string_view table;
+  std::string_view key;
+  bool per_program;
+  bool keeps_approver;
+};
+
+constexpr ApprovalRecord kApprovalRecords[] = {
+    {6601, "SFCDJ", "报工单ID", true, true},       // work reports
+    {6501, "MRPPlan", "主计划组ID", true, true},   // master plans
+    {6401, "MocGd", "工单组ID", true, true},       // work order groups
+    {1101, "copdj", "销售订单ID", true, true},     // sales orders
+    {4001, "PDMBOM", "bomID", false, false},       // product structures: the status only
+};
+
+const ApprovalRecord* FindApprovalRecord(std::int64_t document_class) {
+  for (const ApprovalRecord& record : kApprovalRecords) {
+    if (record.document_class == document_class) return &record;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 bool ReferenceHost::MarkApproval(std::int32_t progid, std::int32_t document_id, bool approved,
                                  std::string& error) {
   try {
@@ -362,32 +394,27 @@ bool ReferenceHost::MarkApproval(std::int32_t progid, std::int32_t document_id, 
       error = "program " + std::to_string(progid) + " has no document class";
       return false;
     }
-    // The document classes whose approval state this host records, with table and key.
-    std::string_view table;
-    std::string_view key;
-    switch (kind->Value(0).ToLong()) {
-      case 6601:
-        table = "SFCDJ";
-        key = "报工单ID";
-        break;
-      case 6501:
-        table = "MRPPlan";
-        key = "主计划组ID";
-        break;
-      default:
-        error = "the documents of program " + std::to_string(progid) + " keep no approval state";
-        return false;
+    const ApprovalRecord* record = FindApprovalRecord(kind->Value(0).ToLong());
+    if (record == nullptr) {
+      error = "the documents of program " + std::to_string(progid) + " keep no approval state";
+      return false;
     }
     const UserInfo user = User();
-    const std::string sql = "UPDATE " + std::string(table) +
-                            " SET smark = ?, 审核 = ?, 审核日期 = ? WHERE " + std::string(key) +
-                            " = ? AND progID = ? RETURNING 1";
-    const auto changed = impl_->db->Native().Query(
-        sql,
-        {Variant(approved ? "02" : "01"), Variant(approved ? user.user_name : std::string()),
-         Variant(approved ? FormatDate(user.business_date) : std::string()), Variant(document_id),
-         Variant(progid)},
-        error);
+    std::string sql = "UPDATE " + std::string(record->table) + " SET smark = ?";
+    std::vector<Variant> binds{Variant(approved ? "02" : "01")};
+    if (record->keeps_approver) {
+      sql += ", 审核 = ?, 审核日期 = ?";
+      binds.emplace_back(approved ? user.user_name : std::string());
+      binds.emplace_back(approved ? FormatDate(user.business_date) : std::string());
+    }
+    sql += " WHERE " + std::string(record->key) + " = ?";
+    binds.emplace_back(document_id);
+    if (record->per_program) {
+      sql += " AND progID = ?";
+      binds.emplace_back(progid);
+    }
+    sql += " RETURNING 1";
+    const auto changed = impl_->db->Native().Query(sql, binds, error);
     if (changed == nullptr) return false;
     if (changed->RecordCount() == 0) {
       error =

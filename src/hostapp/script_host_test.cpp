@@ -495,7 +495,7 @@ TEST_F(ScriptHostTest, ApproveAndWithdrawNeedAnInitialisedModuleThatAgrees) {
   EXPECT_EQ(Ok(R"({"approve": "doc"})")["result"], false);
 }
 
-TEST_F(ScriptHostTest, ReferenceHostRecordsApprovalsOfWorkReportsAndMasterPlans) {
+TEST_F(ScriptHostTest, ReferenceHostRecordsApprovalsOfEveryDocumentClassWithAStatus) {
   std::string error;
   ASSERT_TRUE(host_->MarkApproval(3101, 4, true, error)) << error;
   EXPECT_TRUE(error.empty());
@@ -504,6 +504,12 @@ TEST_F(ScriptHostTest, ReferenceHostRecordsApprovalsOfWorkReportsAndMasterPlans)
   Ok(R"({"sql": "SELECT smark, 审核, 审核日期 FROM MRPPlan WHERE 主计划组ID = 4", "expect_rows": [["01", "", ""]]})");
   ASSERT_TRUE(host_->MarkApproval(2102, 5, true, error)) << error;
   Ok(R"({"sql": "SELECT smark FROM SFCDJ WHERE 报工单ID = 5", "expect_rows": [["02"]]})");
+  // A work order group keeps its approver; a structure keeps its status only, and its table
+  // holds one program's documents, so no program column narrows the update.
+  ASSERT_TRUE(host_->MarkApproval(3201, 2, true, error)) << error;
+  Ok(R"({"sql": "SELECT smark, 审核 FROM MocGd WHERE 工单组ID = 2", "expect_rows": [["02", "admin"]]})");
+  ASSERT_TRUE(host_->MarkApproval(4101, 3, false, error)) << error;
+  Ok(R"({"sql": "SELECT bomID, smark FROM PDMBOM WHERE bomID <= 3 ORDER BY bomID", "expect_rows": [[1, "02"], [2, "02"], [3, "01"]]})");
 
   const auto refused = [&](std::int32_t progid, std::int32_t id, const std::string& why) {
     std::string text;
@@ -511,6 +517,8 @@ TEST_F(ScriptHostTest, ReferenceHostRecordsApprovalsOfWorkReportsAndMasterPlans)
     EXPECT_THAT(text, HasSubstr(why));
   };
   refused(6101, 1, "keep no approval state");
+  refused(5101, 1, "keep no approval state");  // routes carry no status
+  refused(4101, 9999, "has no document 9999");
   refused(9999, 1, "has no document class");
   refused(2101, 99, "has no document 99");
   // Report 4 is a production report, not a rework report.
