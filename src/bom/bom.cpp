@@ -1,5 +1,5 @@
 // The bill of materials document: the document base's rules, initialisation, showing a
-// structure with its lines, finding and cancelling.
+// structure with its lines.
 #include "bom/bom.h"
 
 #include <memory>
@@ -23,7 +23,7 @@ constexpr std::string_view kHeaderSelect =
     "on "
     "A.产品ID=B.产品ID ";
 
-document::DocumentRules BomRules(const std::function<std::string()>& scope) {
+document::DocumentRules BomRules() {
   document::DocumentRules rules;
   rules.module_name = std::string(kModuleName);
   rules.browse_error_title = std::string(kTitle);
@@ -32,7 +32,6 @@ document::DocumentRules BomRules(const std::function<std::string()>& scope) {
   rules.browsing.key_column = "BomID";
   // The structures walked are those of the product chosen in the tree; the approved view has
   // no window of dates; finding looks through every product's standard structures.
-  rules.browsing.scope = scope;
   rules.browsing.find_base = "是否标准=1";
   rules.browsing.filter_join = document::FilterJoin::kBaseFirst;
   return rules;
@@ -76,16 +75,7 @@ document::ProductTreeRules TreeRules() {
 
 }  // namespace
 
-Bom::Bom()
-    : DocumentBase(BomRules([this] { return products_.ProductScope(); })),
-      products_(
-          TreeRules(), host_, sql_,
-          [this](const std::string& text, std::string_view title) {
-            RaiseEvent([&](DocumentEvents& sink) {
-              sink.ErrMessage(text, LogLevel::kError, std::string(title));
-            });
-          },
-          [this](const std::string& text) { RaiseMessage(text); }) {
+Bom::Bom() : ProductDocument(BomRules(), TreeRules(), "pdmbom") {
   SetUpForm();
   LockForm(true);
 }
@@ -96,21 +86,12 @@ void Bom::RaiseEvent(const std::function<void(DocumentEvents&)>& event) {
   Raise([&](DocumentEvents& sink) { event(sink); });
 }
 
-void Bom::InitModule() {
-  lookups_ = host_->Lookups();
-  for (controls::LookupField* field : fields_) field->set_resolver(lookups_.get());
+void Bom::InitDocument() {
   readonly_colours_ = document::ReadOnlyColours(*host_);
   SetUpGrid();
 }
 
-void Bom::ClearModule() {
-  RaiseMessage("");
-  ResetFields(fields_, true);
-  grid_->set_rows(grid_->fixed_rows());
-  products_.Release();
-  zk_.reset();
-  lookups_.reset();
-}
+void Bom::ClearDocument() { zk_.reset(); }
 
 void Bom::EmptyForm() {
   ResetFields(fields_, false);
@@ -161,46 +142,6 @@ void Bom::ShowLines(std::int32_t structure_id) {
   filling_ = false;
 }
 
-bool Bom::Find(const ConditionArray& conditions) {
-  const std::optional<std::string> condition = document::ConditionText(conditions);
-  if (!condition) return false;
-  find_text_ = *condition;
-  return FindStructure(find_text_);
-}
-
-bool Bom::FindNext() {
-  if (find_text_.empty()) return false;
-  return FindStructure(document::FindNextCondition(find_text_, "BomID", current_id()));
-}
-
-bool Bom::FindStructure(const std::string& condition) {
-  bool found = false;
-  if (!FindData(condition, false, found)) return false;
-  if (!found) return true;
-  return Guard("FindData", [&] {
-    products_.SelectProduct(Trim(fields_[kFieldProduct]->text()));
-    return true;
-  });
-}
-
-bool Bom::Refresh() {
-  return Guard("Refresh", [&] {
-    if (!host_ || !browser_.started() || !products_.Refresh()) return false;
-    RaiseEvent([](DocumentEvents& sink) { sink.FormRefreshed(); });
-    return true;
-  });
-}
-
-bool Bom::FileCancel() {
-  return Guard("FileCancel", [&] {
-    if (!host_) return false;
-    set_mode(Mode::kBrowsing);
-    LockForm(true);
-    // Reloads the structure of the product chosen; with nothing chosen the form is emptied.
-    if (!products_.helper().ReSelectItem()) return LoadData(NavigationMode::kLast);
-    dirty_ = false;
-    return true;
-  });
-}
+std::string Bom::ShownProductCode() const { return fields_[kFieldProduct]->text(); }
 
 }  // namespace korvane

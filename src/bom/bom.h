@@ -38,9 +38,8 @@
 #include "controls/grid.h"
 #include "controls/lookup_field.h"
 #include "controls/tree_view.h"
-#include "document/document_base.h"
 #include "document/line_grid.h"
-#include "document/product_tree.h"
+#include "document/product_document.h"
 #include "host/dialogs.h"
 #include "host/host_context.h"
 #include "host/interfaces.h"
@@ -80,25 +79,18 @@ inline constexpr std::string_view kPickError = "输入的物品编码或物品�
 
 }  // namespace bom
 
-class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
+class Bom : public document::ProductDocument, public EventSource<DocumentEvents> {
  public:
   Bom();
   ~Bom() override;
 
   // --- What a host renders and drives: the tree "tv", the grid "qxGrid", the header fields
   // "qxTxt" by index, the check box "chk" (引用数据) and the button "Cmd".
-  controls::TreeView& tree() { return products_.view(); }
   controls::Grid& lines() { return *grid_; }
   controls::LookupField& header(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
   controls::CheckBox& reuse_lines() { return *chk_; }
 
   // --- IFormUI members of its own --------------------------------------------------------
-  // Builds the product tree and selects its root.
-  bool Refresh() override;
-  bool Find(const ConditionArray& conditions) override;
-  bool FindNext() override;
-  // Back to the structure of the product chosen in the tree, locked and clean.
-  bool FileCancel() override;
   bool Check() override { return true; }
   bool UnCheck() override { return true; }
   bool FileNew() override;
@@ -109,8 +101,6 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   bool DoGetFormStatus() override;
   bool DoSaveFormStatus() override;
 
-  // The product threshold the tree was last built with.
-  int tree_threshold() const { return products_.threshold(); }
   // The structure expansion the button opened last; null before.
   FrmBomZk* expansion_dialog() { return zk_.get(); }
 
@@ -118,11 +108,12 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   // --- The document base's hooks -----------------------------------------------------------
   void ShowHeader(const Recordset& header) override;
   void EmptyForm() override;
-  void InitModule() override;
-  void ClearModule() override;
+  void InitDocument() override;
+  void ClearDocument() override;
   std::optional<std::string> WritePrintFile() override;
   void RaiseEvent(const std::function<void(DocumentEvents&)>& event) override;
   void UnlockForEntry() override;
+  std::string ShownProductCode() const override;
 
   // --- Form (bom_form.cpp) ---------------------------------------------------------------
   void SetUpForm();
@@ -133,8 +124,6 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   // The button Cmd: the expansion of the product in the header, when one is shown.
   bool OpenExpansion();
 
-  bool FindStructure(const std::string& condition);
-
   // --- Lines (bom_lines.cpp) -------------------------------------------------------------
   void SetUpLineEditing();
   controls::LookupDefinition ComponentLookup() const;
@@ -143,28 +132,19 @@ class Bom : public document::DocumentBase, public EventSource<DocumentEvents> {
   // Fills rows from `row` on with the products of a choice (comma lists of ids and codes).
   void TakeComponents(int row, const std::string& ids, const std::string& codes);
   void FillComponent(int row, std::int32_t product, const std::string& code);
-  void NumberRows(int up_to);
   bool DeleteLine(int row);
-  void LinesEdited(int row);
 
   // --- Storage (bom_store.cpp) -----------------------------------------------------------
   bool Cansave();
   // A box titled "提示：" and the offending cell selected and shown.
   void Refuse(const std::string& text, int row, int col);
   bom::StructureSnapshot Snapshot() const;
-  void Tell(const std::string& text, std::string_view title);
 
-  std::vector<controls::LookupField*> fields_;
   controls::CheckBox* chk_ = nullptr;
   controls::Button* cmd_ = nullptr;
   controls::Label* valid_label_ = nullptr;
-  document::ProductTree products_;
-  ProportionalLayout layout_;
-  std::shared_ptr<controls::LookupResolver> lookups_;
   std::unique_ptr<FrmBomZk> zk_;
   std::optional<document::CellColours> readonly_colours_;
-  // The condition of the last Find, which FindNext goes on from.
-  std::string find_text_;
   // Pickers' late answers check through a weak reference that the module is still there.
   std::shared_ptr<Bom*> self_ = std::make_shared<Bom*>(this);
 };

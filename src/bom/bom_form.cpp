@@ -23,10 +23,6 @@ constexpr const char* kFieldCaptions[kFieldCount] = {"产品编号", "产品名�
 constexpr controls::Geometry kFieldPlaces[kFieldCount] = {
     {3300, 120, 2200, 300}, {6300, 120, 2600, 300}, {9700, 120, 1200, 300}, {3300, 540, 5600, 300},
     {9700, 540, 1200, 300}, {3300, 960, 2200, 300}, {6300, 960, 1200, 300}};
-constexpr double kFormWidth = 12000;
-constexpr double kFormHeight = 7200;
-constexpr double kBodyTop = 1440;
-constexpr double kTreeWidth = 3000;
 
 // Columns a person never types into: the module fills them from the component.
 constexpr int kLockedCols[] = {kColRowNumber, kColName,    kColModel,
@@ -38,23 +34,7 @@ bool DisplayOnly(int field) { return field == kFieldDrawing || field == kFieldUn
 }  // namespace
 
 void Bom::SetUpForm() {
-  form_.SetInnerSize(kFormWidth, kFormHeight);
-  form_.Add<controls::StaticControl>("Fra", -1, controls::ControlKind::kFrame, "Frame")
-      .set_geometry({kTreeWidth + 75, 0, kFormWidth - kTreeWidth - 75, kBodyTop - 60});
-  form_.Add<controls::StaticControl>("Pic", -1, controls::ControlKind::kPicture, "PictureBox")
-      .set_geometry({0, 0, kTreeWidth, kBodyTop - 60});
-  for (int i = 0; i < kFieldCount; ++i) {
-    LookupField& field = form_.Add<LookupField>("qxTxt", i);
-    field.set_caption(kFieldCaptions[i]);
-    field.set_geometry(kFieldPlaces[i]);
-    field.change.Connect([this] {
-      if (!filling_) dirty_ = true;
-    });
-    field.invalid.Connect([this](const std::string&) {
-      if (host_) Tell("输入有误，请重新输入！", kPromptTitle);
-    });
-    fields_.push_back(&field);
-  }
+  AddHeaderFields("qxTxt", kFieldCaptions, kFieldPlaces);
   fields_[kFieldBatch]->set_field_kind(controls::FieldKind::kNumber);
   fields_[kFieldDate]->set_field_kind(controls::FieldKind::kDate);
   controls::LookupDefinition product;
@@ -80,21 +60,8 @@ void Bom::SetUpForm() {
   valid_label_->set_geometry({kTreeWidth + 120, 960, 800, 300});
   record_label_->set_geometry({120, 120, 2400, 300});
 
-  products_.Create(form_, {0, kBodyTop, kTreeWidth, kFormHeight - kBodyTop});
-  grid_ = &form_.Add<controls::Grid>("qxGrid", -1, "qxGrid");
-  grid_->set_geometry(
-      {kTreeWidth + 75, kBodyTop, kFormWidth - kTreeWidth - 75, kFormHeight - kBodyTop});
-  grid_->set_fixed_rows(1);
-  grid_->set_fixed_cols(1);
-  grid_->SetFormatString(kGridHeader);
-  grid_->set_rows(grid_->fixed_rows());
-  for (int col : kLockedCols) grid_->SetColLocked(col, true);
-  grid_->SetColHidden(kColLineId, true);
+  AddTreeAndGrid(kGridHeader, kLockedCols, kColLineId);
   SetUpLineEditing();
-
-  products_.SplitWith(form_, *grid_, layout_);
-  products_.helper().selected.Connect(
-      [this](controls::TreeNode&) { LoadData(NavigationMode::kLast); });
 
   lock_rules_.stays_disabled = [](const controls::Control& control) {
     return control.name() == "qxTxt" && DisplayOnly(control.index());

@@ -15,7 +15,6 @@ namespace korvane {
 using namespace bom;
 
 using document::CommaList;
-using document::SequenceOf;
 
 void Bom::SetUpLineEditing() {
   controls::Grid& grid = *grid_;
@@ -49,25 +48,6 @@ controls::LookupDefinition Bom::ComponentLookup() const {
   definition.parameters = {{"多选", Variant(1)},
                            {"材料科目编号", Variant(std::string("1211','1221','1232','1241"))}};
   return definition;
-}
-
-void Bom::LinesEdited(int row) {
-  dirty_ = true;
-  NumberRows(row);
-  UnlockForEntry();
-}
-
-void Bom::NumberRows(int up_to) {
-  controls::Grid& grid = *grid_;
-  const int fixed = grid.fixed_rows();
-  filling_ = true;
-  for (int r = fixed; r <= up_to && r < grid.rows(); ++r) {
-    grid.SetTextMatrix(r, kColRowNumber, std::to_string(r - fixed + 1));
-    if (Trim(grid.TextMatrix(r, kColSequence)).empty()) {
-      grid.SetTextMatrix(r, kColSequence, SequenceOf(r - fixed + 1));
-    }
-  }
-  filling_ = false;
 }
 
 bool Bom::ComponentTyped(int row, const std::string& typed) {

@@ -23,24 +23,12 @@ bool Hidden(const controls::Grid& grid, int col) {
 
 }  // namespace
 
-void Bom::Tell(const std::string& text, std::string_view title) {
-  host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kInformation, title);
-}
-
 // --- Modes ----------------------------------------------------------------------------------
 
 bool Bom::FileNew() {
   return Guard("FileNew", [&] {
     if (!host_ || !browser_.started()) return false;
-    const std::string title = host_->ApplicationTitle();
-    if (!products_.helper().IsSelected()) {
-      Tell("无选择项目,不能进行新增", title);
-      return false;
-    }
-    if (!products_.SelectedIsProduct()) {
-      Tell("没有选择产品，不能新增！", title);
-      return false;
-    }
+    if (!ProductChosen("无选择项目,不能进行新增", "没有选择产品，不能新增！")) return false;
     browser_.set_current_id(0);
     set_mode(Mode::kNew);
     UnlockForEntry();
@@ -80,17 +68,8 @@ bool Bom::FileNew() {
 bool Bom::FileEdit() {
   return Guard("FileEdit", [&] {
     if (!host_ || !browser_.started()) return false;
-    const std::string title = host_->ApplicationTitle();
-    if (!products_.helper().IsSelected()) {
-      Tell("无选择项目,不能进行编辑", title);
-      return false;
-    }
-    if (!products_.SelectedIsProduct()) {
-      Tell("没有选择产品的BOM项目，不能修改！", title);
-      return false;
-    }
-    if (current_id() <= 0) {
-      Tell("没有选择产品的BOM项目，请先新建！", title);
+    if (!ProductChosen("无选择项目,不能进行编辑", "没有选择产品的BOM项目，不能修改！",
+                       "没有选择产品的BOM项目，请先新建！")) {
       return false;
     }
     set_mode(Mode::kEditing);
@@ -227,12 +206,7 @@ bool Bom::FileSave() {
       }
       return false;
     }
-    browser_.set_current_id(result.id);
-    if (is_new) products_.MarkSelected(true);
-    set_mode(Mode::kBrowsing);
-    LockForm(true);
-    dirty_ = false;
-    products_.helper().ReSelectItem();
+    Stored(result.id, is_new);
     return true;
   });
 }
@@ -242,30 +216,19 @@ bool Bom::FileSave() {
 bool Bom::FileDelete() {
   return Guard("FileDelete", [&] {
     if (!host_ || !browser_.started()) return false;
-    const std::string title = host_->ApplicationTitle();
-    if (!products_.helper().IsSelected()) {
-      Tell("无选择项目,不能进行编辑", title);
+    // The delete is refused with the box of an edit when nothing is chosen.
+    if (!ProductChosen("无选择项目,不能进行编辑", "没有选择产品的BOM项目，不能删除！",
+                       "没有选择产品的BOM项目，不能删除！")) {
       return false;
     }
-    if (!products_.SelectedIsProduct() || current_id() <= 0) {
-      Tell("没有选择产品的BOM项目，不能删除！", title);
-      return false;
-    }
-    controls::TreeNode& node = *products_.view().selected();
-    if (host_->dialogs().MessageBox("是否删除当前记录:" + node.text(), MsgButtons::kYesNo,
-                                    MsgIcon::kExclamation, kPlainPromptTitle) != MsgAnswer::kYes) {
-      return false;
-    }
+    controls::TreeNode* node = DeletionConfirmed(MsgIcon::kExclamation);
+    if (node == nullptr) return false;
     std::string error;
     if (!DeleteStructure({*host_, sql_, browser_, guard(), progid()}, current_id(), error)) {
       if (!error.empty()) RaiseErrorText("删除数据时出错：" + error, LogLevel::kError);
       return false;
     }
-    products_.helper().ReSelectItem(&node);
-    std::unique_ptr<Recordset> left =
-        sql_.Rows("select * from pdmbom where 是否标准=1 and 产品ID=" +
-                  std::to_string(static_cast<std::int64_t>(NumericValue(node.tag()))));
-    if (left->RecordCount() == 0) node.set_image(std::string(kImageWithoutStructure));
+    Deleted(*node);
     RaiseMessage("删除BOM记录成功");
     RaiseErrorText("删除BOM成功", LogLevel::kInformation);
     return true;

@@ -1,5 +1,5 @@
 // The process route document: the document base's rules, initialisation, showing a route with
-// its operations and their piece rates, finding and cancelling.
+// its operations and their piece rates.
 #include "routing/srlx1.h"
 
 #include <memory>
@@ -33,7 +33,7 @@ constexpr std::string_view kHeaderSelect =
     "PDMSRLX.是否关键路线, PDMCPML.物品编码, PDMCPML.物品名称, PDMCPML.库存单位 , PDMCPML.规格 "
     " FROM PDMSRLX LEFT OUTER JOIN  PDMCPML ON PDMSRLX.产品ID = PDMCPML.产品ID  ";
 
-document::DocumentRules RouteRules(const std::function<std::string()>& scope) {
+document::DocumentRules RouteRules() {
   document::DocumentRules rules;
   rules.module_name = std::string(kModuleName);
   rules.browse_error_title = std::string(kTitle);
@@ -42,7 +42,6 @@ document::DocumentRules RouteRules(const std::function<std::string()>& scope) {
   rules.browsing.key_column = "ID";
   // The routes walked are the standard ones of the product chosen in the tree; finding looks
   // through every product's standard routes.
-  rules.browsing.scope = scope;
   rules.browsing.find_base = "是否标准=1";
   rules.browsing.walks_status = false;
   return rules;
@@ -62,12 +61,7 @@ document::ProductTreeRules TreeRules() {
 
 }  // namespace
 
-SRLX1::SRLX1()
-    : DocumentBase(RouteRules([this] { return products_.ProductScope(); })),
-      products_(
-          TreeRules(), host_, sql_,
-          [this](const std::string& text, std::string_view title) { RaiseTitled(text, title); },
-          [this](const std::string& text) { RaiseMessage(text); }) {
+SRLX1::SRLX1() : ProductDocument(RouteRules(), TreeRules(), "pdmsrlx") {
   SetUpForm();
   LockForm(true);
 }
@@ -83,21 +77,12 @@ void SRLX1::RaiseTitled(const std::string& text, std::string_view title) {
       [&](DocumentEvents& sink) { sink.ErrMessage(text, LogLevel::kError, std::string(title)); });
 }
 
-void SRLX1::InitModule() {
-  lookups_ = host_->Lookups();
-  for (controls::LookupField* field : fields_) field->set_resolver(lookups_.get());
+void SRLX1::InitDocument() {
   permitted_ = Trim(host_->UserItem(2017));
   SetUpGrid();
 }
 
-void SRLX1::ClearModule() {
-  RaiseMessage("");
-  selection_.reset();
-  ResetFields(fields_, true);
-  grid_->set_rows(grid_->fixed_rows());
-  products_.Release();
-  lookups_.reset();
-}
+void SRLX1::ClearDocument() { selection_.reset(); }
 
 void SRLX1::EmptyForm() {
   ResetFields(fields_, false);
@@ -139,46 +124,6 @@ void SRLX1::ShowHeader(const Recordset& header) {
   ShowOperations(*operations, static_cast<std::int32_t>(NumericValue(header["产品ID"].ToText())));
 }
 
-bool SRLX1::Refresh() {
-  return Guard("Refresh", [&] {
-    if (!host_ || !browser_.started() || !products_.Refresh()) return false;
-    RaiseEvent([](DocumentEvents& sink) { sink.FormRefreshed(); });
-    return true;
-  });
-}
-
-bool SRLX1::Find(const ConditionArray& conditions) {
-  const std::optional<std::string> condition = document::ConditionText(conditions);
-  if (!condition) return false;
-  find_text_ = *condition;
-  return FindRoute(find_text_);
-}
-
-bool SRLX1::FindNext() {
-  if (find_text_.empty()) return false;
-  return FindRoute(document::FindNextCondition(find_text_, "ID", current_id()));
-}
-
-bool SRLX1::FindRoute(const std::string& condition) {
-  bool found = false;
-  if (!FindData(condition, false, found)) return false;
-  if (!found) return true;
-  return Guard("FindData", [&] {
-    products_.SelectProduct(Trim(fields_[kFieldProduct]->text()));
-    return true;
-  });
-}
-
-bool SRLX1::FileCancel() {
-  return Guard("FileCancel", [&] {
-    if (!host_) return false;
-    set_mode(Mode::kBrowsing);
-    LockForm(true);
-    // Reloads the route of the product chosen; with nothing chosen the form is emptied.
-    if (!products_.helper().ReSelectItem()) return LoadData(NavigationMode::kLast);
-    dirty_ = false;
-    return true;
-  });
-}
+std::string SRLX1::ShownProductCode() const { return fields_[kFieldProduct]->text(); }
 
 }  // namespace korvane

@@ -40,8 +40,7 @@
 #include "controls/basic_controls.h"
 #include "controls/grid.h"
 #include "controls/lookup_field.h"
-#include "document/document_base.h"
-#include "document/product_tree.h"
+#include "document/product_document.h"
 #include "host/interfaces.h"
 #include "host/shared_routines.h"
 #include "routing/frm_srlx.h"
@@ -80,14 +79,13 @@ bool ProcessPermitted(std::string_view permitted, std::int32_t process);
 
 }  // namespace routing
 
-class SRLX1 : public document::DocumentBase, public EventSource<DocumentEvents> {
+class SRLX1 : public document::ProductDocument, public EventSource<DocumentEvents> {
  public:
   SRLX1();
   ~SRLX1() override;
 
   // --- What a host renders and drives: the tree "tv", the grid "qxGrid", the header fields
   // "qxT" and check boxes "chk" by index, the button "Cmd" and the route selection form.
-  controls::TreeView& tree() { return products_.view(); }
   controls::Grid& operations() { return *grid_; }
   controls::LookupField& header(int index) { return *fields_.at(static_cast<std::size_t>(index)); }
   controls::CheckBox& check(int index) { return *chk_.at(static_cast<std::size_t>(index)); }
@@ -98,16 +96,11 @@ class SRLX1 : public document::DocumentBase, public EventSource<DocumentEvents> 
   const std::string& permitted_processes() const { return permitted_; }
 
   // --- IFormUI members of its own --------------------------------------------------------
-  bool Refresh() override;
-  bool Find(const ConditionArray& conditions) override;
-  bool FindNext() override;
   bool Filter(const ConditionArray&) override { return false; }
   bool Check() override { return false; }
   bool UnCheck() override { return false; }
   bool CheckStatus(std::string_view) override { return false; }
   bool DoSetStatus(std::string_view, bool) override { return false; }
-  // Back to the route of the product chosen in the tree, locked and clean.
-  bool FileCancel() override;
   bool FileNew() override;
   bool FileEdit() override;
   bool FileSave() override;
@@ -120,12 +113,13 @@ class SRLX1 : public document::DocumentBase, public EventSource<DocumentEvents> 
   // --- The document base's hooks -----------------------------------------------------------
   void ShowHeader(const Recordset& header) override;
   void EmptyForm() override;
-  void InitModule() override;
-  void ClearModule() override;
+  void InitDocument() override;
+  void ClearDocument() override;
   std::optional<std::string> WritePrintFile() override;
   void RaiseEvent(const std::function<void(DocumentEvents&)>& event) override;
   // Unlocked, with an empty row for the next operation.
   void UnlockForEntry() override;
+  std::string ShownProductCode() const override;
 
   // --- Form (srlx1_form.cpp) -------------------------------------------------------------
   void SetUpForm();
@@ -144,8 +138,6 @@ class SRLX1 : public document::DocumentBase, public EventSource<DocumentEvents> 
   // The stored piece rate of the row's process and work centre for the product on screen;
   // without one, what the row holds stays.
   void ShowStoredRates(int row);
-  void NumberRows(int up_to);
-  void OperationsEdited(int row);
   bool DeleteOperation(int row);
   bool OpenRouteSelection();
   // Replaces the operations on screen by those of route `route_id`, deleting the stored ones.
@@ -154,22 +146,14 @@ class SRLX1 : public document::DocumentBase, public EventSource<DocumentEvents> 
   // --- Storage (srlx1_store.cpp) ---------------------------------------------------------
   bool Cansave();
   routing::RouteSnapshot Snapshot() const;
-  void Tell(const std::string& text, std::string_view title);
   void RaiseTitled(const std::string& text, std::string_view title);
-  bool FindRoute(const std::string& condition);
   document::DocumentStore Store();
 
-  std::vector<controls::LookupField*> fields_;
   std::array<controls::CheckBox*, routing::kChkCount> chk_{};
   controls::Button* cmd_ = nullptr;
   controls::Label* name_label_ = nullptr;
-  document::ProductTree products_;
-  ProportionalLayout layout_;
-  std::shared_ptr<controls::LookupResolver> lookups_;
   std::unique_ptr<FrmSRLX> selection_;
   std::string permitted_;
-  // The condition of the last Find, which FindNext goes on from.
-  std::string find_text_;
   // Pickers' late answers check through a weak reference that the module is still there.
   std::shared_ptr<SRLX1*> self_ = std::make_shared<SRLX1*>(this);
 };

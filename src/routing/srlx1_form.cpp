@@ -27,10 +27,6 @@ constexpr controls::Geometry kFieldPlaces[kFieldCount] = {{3300, 120, 2600, 300}
                                                           {3300, 960, 2200, 300},
                                                           {6300, 960, 2600, 300}};
 constexpr const char* kCheckCaptions[kChkCount] = {"标准", "失效", "关键路线", "引用数据(&H)"};
-constexpr double kFormWidth = 12000;
-constexpr double kFormHeight = 7200;
-constexpr double kBodyTop = 1440;
-constexpr double kTreeWidth = 3000;
 
 // Columns a person never types into: the module fills them.
 constexpr int kLockedCols[] = {kColRowNumber, kColOperationId};
@@ -46,23 +42,7 @@ bool ProductField(const controls::Control& control) {
 }  // namespace
 
 void SRLX1::SetUpForm() {
-  form_.SetInnerSize(kFormWidth, kFormHeight);
-  form_.Add<controls::StaticControl>("Fra", -1, controls::ControlKind::kFrame, "Frame")
-      .set_geometry({kTreeWidth + 75, 0, kFormWidth - kTreeWidth - 75, kBodyTop - 60});
-  form_.Add<controls::StaticControl>("Pic", -1, controls::ControlKind::kPicture, "PictureBox")
-      .set_geometry({0, 0, kTreeWidth, kBodyTop - 60});
-  for (int i = 0; i < kFieldCount; ++i) {
-    LookupField& field = form_.Add<LookupField>("qxT", i);
-    field.set_caption(kFieldCaptions[i]);
-    field.set_geometry(kFieldPlaces[i]);
-    field.change.Connect([this] {
-      if (!filling_) dirty_ = true;
-    });
-    field.invalid.Connect([this](const std::string&) {
-      if (host_) Tell("输入有误，请重新输入！", kPromptTitle);
-    });
-    fields_.push_back(&field);
-  }
+  AddHeaderFields("qxT", kFieldCaptions, kFieldPlaces);
   fields_[kFieldDate]->set_field_kind(controls::FieldKind::kDate);
   name_label_ = &form_.Add<controls::Label>("lblName");
   name_label_->set_geometry({8600, 960, 2400, 300});
@@ -84,20 +64,8 @@ void SRLX1::SetUpForm() {
   filter_mark_->set_geometry({kTreeWidth + 120, 540, 800, 300});
   record_label_->set_geometry({120, 120, 2400, 300});
 
-  products_.Create(form_, {0, kBodyTop, kTreeWidth, kFormHeight - kBodyTop});
-  grid_ = &form_.Add<controls::Grid>("qxGrid", -1, "qxGrid");
-  grid_->set_geometry(
-      {kTreeWidth + 75, kBodyTop, kFormWidth - kTreeWidth - 75, kFormHeight - kBodyTop});
-  grid_->set_fixed_rows(1);
-  grid_->set_fixed_cols(1);
-  grid_->SetFormatString(kGridHeader);
-  grid_->set_rows(grid_->fixed_rows());
-  for (int col : kLockedCols) grid_->SetColLocked(col, true);
-  grid_->SetColHidden(kColOperationId, true);
+  AddTreeAndGrid(kGridHeader, kLockedCols, kColOperationId);
   SetUpOperationEditing();
-  products_.SplitWith(form_, *grid_, layout_);
-  products_.helper().selected.Connect(
-      [this](controls::TreeNode&) { LoadData(NavigationMode::kLast); });
 
   lock_rules_.stays_disabled = ProductField;
   // While a route is entered its product cannot change, and "引用数据" has done its work.

@@ -77,7 +77,7 @@ void SRLX1::SetUpOperationEditing() {
         "ValidateEdit", [&] { return CellTyped(row, col, grid_->edit_text()); }, false);
   });
   grid.after_edit.Connect([this](int row, int) {
-    if (!filling_) OperationsEdited(row);
+    if (!filling_) LinesEdited(row);
   });
   grid.cell_button_click.Connect([this](int row, int col) {
     if (LookupOf(col) != nullptr) Guard("CellButton", [&] { return PickCell(row, col); });
@@ -144,7 +144,7 @@ bool SRLX1::PickCell(int row, int col) {
         m.grid_->SetCellKey(
             row, col, Variant(static_cast<std::int32_t>(NumericValue(match->value.ToText()))));
         if (col == kColWorkCentre) m.ShowStoredRates(row);
-        m.OperationsEdited(row);
+        m.LinesEdited(row);
       }
       return true;
     });
@@ -182,7 +182,7 @@ void SRLX1::TakeProcesses(int row, const std::string& ids, const std::string& na
     ShowStoredRates(target);
     last = target;
   }
-  OperationsEdited(last);
+  LinesEdited(last);
 }
 
 void SRLX1::ShowStoredRates(int row) {
@@ -200,25 +200,6 @@ void SRLX1::ShowStoredRates(int row) {
     grid_->SetTextMatrix(row, kColWage, wage);
     grid_->SetTextMatrix(row, kColRatio, ratio);
     grid_->SetTextMatrix(row, kColProcessPrice, price);
-  }
-  filling_ = false;
-}
-
-void SRLX1::OperationsEdited(int row) {
-  dirty_ = true;
-  NumberRows(row);
-  UnlockForEntry();
-}
-
-void SRLX1::NumberRows(int up_to) {
-  controls::Grid& grid = *grid_;
-  const int fixed = grid.fixed_rows();
-  filling_ = true;
-  for (int r = fixed; r <= up_to && r < grid.rows(); ++r) {
-    grid.SetTextMatrix(r, kColRowNumber, std::to_string(r - fixed + 1));
-    if (Trim(grid.TextMatrix(r, kColSequence)).empty()) {
-      grid.SetTextMatrix(r, kColSequence, document::SequenceOf(r - fixed + 1));
-    }
   }
   filling_ = false;
 }
@@ -295,7 +276,7 @@ void SRLX1::CopyRoute(std::int32_t route_id, std::int32_t product_id) {
   filling_ = true;
   for (int r = grid.fixed_rows(); r < grid.rows(); ++r) grid.SetTextMatrix(r, kColOperationId, "");
   filling_ = false;
-  OperationsEdited(grid.rows() - 1);
+  LinesEdited(grid.rows() - 1);
 }
 
 }  // namespace korvane

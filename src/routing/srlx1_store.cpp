@@ -13,10 +13,6 @@ namespace korvane {
 
 using namespace routing;
 
-void SRLX1::Tell(const std::string& text, std::string_view title) {
-  host_->dialogs().MessageBox(text, MsgButtons::kOk, MsgIcon::kInformation, title);
-}
-
 document::DocumentStore SRLX1::Store() { return {*host_, sql_, browser_, guard(), progid()}; }
 
 // --- Modes ----------------------------------------------------------------------------------
@@ -24,15 +20,7 @@ document::DocumentStore SRLX1::Store() { return {*host_, sql_, browser_, guard()
 bool SRLX1::FileNew() {
   return Guard("FileNew", [&] {
     if (!host_ || !browser_.started()) return false;
-    const std::string title = host_->ApplicationTitle();
-    if (!products_.helper().IsSelected()) {
-      Tell("无选择项目,不能进行新增", title);
-      return false;
-    }
-    if (!products_.SelectedIsProduct()) {
-      Tell("没有选择产品，不能新增！", title);
-      return false;
-    }
+    if (!ProductChosen("无选择项目,不能进行新增", "没有选择产品，不能新增！")) return false;
     browser_.set_current_id(0);
     set_mode(Mode::kNew);
     filling_ = true;
@@ -72,13 +60,7 @@ bool SRLX1::FileNew() {
 bool SRLX1::FileEdit() {
   return Guard("FileEdit", [&] {
     if (!host_ || !browser_.started()) return false;
-    const std::string title = host_->ApplicationTitle();
-    if (!products_.helper().IsSelected()) {
-      Tell("无选择项目,不能进行编辑", title);
-      return false;
-    }
-    if (current_id() <= 0) {
-      Tell("没有选择产品的工艺路线，不能修改！", title);
+    if (!ProductChosen("无选择项目,不能进行编辑", {}, "没有选择产品的工艺路线，不能修改！")) {
       return false;
     }
     set_mode(Mode::kEditing);
@@ -188,12 +170,8 @@ bool SRLX1::FileSave() {
       if (!result.error.empty()) RaiseTitled("数据库操作错误，原因：" + result.error, kTitle);
       return false;
     }
-    browser_.set_current_id(result.id);
-    products_.MarkSelected(true);
-    set_mode(Mode::kBrowsing);
-    LockForm(true);
-    dirty_ = false;
-    products_.helper().ReSelectItem();
+    // Whether new or changed, the route stored is a standard one of the product.
+    Stored(result.id, true);
     return true;
   });
 }
@@ -203,21 +181,12 @@ bool SRLX1::FileSave() {
 bool SRLX1::FileDelete() {
   return Guard("FileDelete", [&] {
     if (!host_ || !browser_.started()) return false;
-    const std::string title = host_->ApplicationTitle();
     // The root is never a selection: it cannot be deleted either.
-    if (!products_.helper().IsSelected()) {
-      Tell("无选择项目,不能进行删除! ", title);
+    if (!ProductChosen("无选择项目,不能进行删除! ", {}, "没有选择产品的工艺路线，不能删除！")) {
       return false;
     }
-    if (current_id() <= 0) {
-      Tell("没有选择产品的工艺路线，不能删除！", title);
-      return false;
-    }
-    controls::TreeNode& node = *products_.view().selected();
-    if (host_->dialogs().MessageBox("是否删除当前记录:" + node.text(), MsgButtons::kYesNo,
-                                    MsgIcon::kQuestion, kPlainPromptTitle) != MsgAnswer::kYes) {
-      return false;
-    }
+    controls::TreeNode* node = DeletionConfirmed(MsgIcon::kQuestion);
+    if (node == nullptr) return false;
     std::string error;
     try {
       if (!DeleteRoute(Store(), current_id(), error)) {
@@ -228,11 +197,7 @@ bool SRLX1::FileDelete() {
       RaiseTitled("删除时出错，原因：" + std::string(e.what()), "错误：");
       return false;
     }
-    products_.helper().ReSelectItem(&node);
-    std::unique_ptr<Recordset> left =
-        sql_.Rows("select * from pdmsrlx where 是否标准=1 and 产品ID=" +
-                  std::to_string(static_cast<std::int64_t>(NumericValue(node.tag()))));
-    if (left->RecordCount() == 0) node.set_image(std::string(document::ProductTree::kImageWithout));
+    Deleted(*node);
     return true;
   });
 }
