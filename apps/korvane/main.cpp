@@ -7,6 +7,7 @@
 
 #include "commands.h"
 #include "demo_command.h"
+#include "migrate_command.h"
 #include "script_command.h"
 #include "serve_command.h"
 
@@ -69,12 +70,19 @@ int main(int argc, char** argv) {
   demo_cmd->add_option("--db", demo_walk.database,
                        "database file to create (a temporary folder when left out)");
 
+  korvane::cli::MigrateOptions migrate;
+  auto* migrate_cmd = app.add_subcommand(
+      "migrate", "Copy a whole database into a new, empty one: a file to a server or back");
+  migrate_cmd->add_option("--from", migrate.from, "database file or postgresql:// URI")->required();
+  migrate_cmd->add_option("--to", migrate.to, "database file or postgresql:// URI")->required();
+
   CLI11_PARSE(app, argc, argv);
 
   if (init_cmd->parsed()) {
     if (init_cmd->count("--scale") > 0) init.scale = scale;
     return korvane::cli::RunInit(init, std::cout, std::cerr);
   }
+  if (migrate_cmd->parsed()) return korvane::cli::RunMigrate(migrate, std::cout, std::cerr);
   if (sql_cmd->parsed()) return korvane::cli::RunSql(sql, std::cout, std::cerr);
   if (payroll_import->parsed()) {
     return korvane::cli::RunPayrollImport(payroll, std::cout, std::cerr);
