@@ -1,4 +1,4 @@
-// The page's files (src/web/page), built into the program by cmake/EmbedPage.cmake.
+// The page's files (src/web/page), built into the program by cmake/EmbedFiles.cmake.
 #ifndef KORVANE_WEB_PAGE_FILES_H_
 #define KORVANE_WEB_PAGE_FILES_H_
 
