@@ -127,6 +127,11 @@ INSERT INTO xt_user (user_name, full_name, business_date, local_folder, active) 
   ('admin', '系统管理员', '2026-03-20', '', 1),
   ('clerk', '李娜', '2026-03-20', '', 1);
 
+-- Both demo users sign in to the web host with the password "korvane" (Argon2id hashes).
+INSERT INTO xt_user_login (user_name, password_hash) VALUES
+  ('admin', '$argon2id$v=19$m=65536,t=2,p=1$S+Jb13Of3oR35KElK7AajA$H2CFE5+0m1KPdsqdH0cn5bxaZ0pFH1AE/wuAAuXR9Jo'),
+  ('clerk', '$argon2id$v=19$m=65536,t=2,p=1$p9IJLmxnXzlKWoy6j+RRtA$YpYqs2PUvD+OcRptTTpJoIBjZmyhPiZbjb3aJADSScA');
+
 -- The clerk may work on the machining and assembly processes only (item 2017).
 INSERT INTO xt_user_item (user_name, item, item_value) VALUES ('clerk', 2017, '1,2,3,4,5');
 

@@ -4,12 +4,15 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "commands.h"
 #include "demo_command.h"
 #include "migrate_command.h"
 #include "script_command.h"
 #include "serve_command.h"
+#include "user_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -76,7 +79,40 @@ int main(int argc, char** argv) {
   migrate_cmd->add_option("--from", migrate.from, "database file or postgresql:// URI")->required();
   migrate_cmd->add_option("--to", migrate.to, "database file or postgresql:// URI")->required();
 
+  korvane::cli::UserOptions user;
+  std::string user_password;
+  auto* user_cmd = app.add_subcommand("user", "Add, change or remove the users who sign in");
+  user_cmd->require_subcommand(1);
+  std::vector<CLI::App*> user_actions;
+  for (const char* action : {"add", "passwd", "remove"}) {
+    auto* sub = user_cmd->add_subcommand(
+        action, std::string_view(action) == "add" ? "Add a user with a password"
+                : std::string_view(action) == "passwd"
+                    ? "Set a user's password"
+                    : "Remove a user with everything kept for them");
+    sub->add_option("--db", user.database, "database file or postgresql:// URI")->required();
+    sub->add_option("name", user.name, "user name")->required();
+    if (std::string_view(action) != "remove") {
+      sub->add_option("--password", user_password,
+                      "password; standard input's first line when left out");
+    }
+    if (std::string_view(action) == "add") {
+      sub->add_option("--full-name", user.full_name, "the name shown");
+      sub->add_option("--right", user.rights, "program id the user may approve in (0: all)");
+    }
+    user_actions.push_back(sub);
+  }
+
   CLI11_PARSE(app, argc, argv);
+
+  for (auto* sub : user_actions) {
+    if (!sub->parsed()) continue;
+    user.action = sub->get_name();
+    if (auto* given = sub->get_option_no_throw("--password"); given && given->count() > 0) {
+      user.password = user_password;
+    }
+    return korvane::cli::RunUser(user, std::cin, std::cout, std::cerr);
+  }
 
   if (init_cmd->parsed()) {
     if (init_cmd->count("--scale") > 0) init.scale = scale;
